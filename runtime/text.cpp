@@ -1,0 +1,53 @@
+#include "text.h"
+
+#include <cstring>
+
+int TextLength(TextArg text) { return static_cast<int>(text.view().size()); }
+
+int TextFind(TextArg text, TextArg pattern, int start) {
+  std::string_view t = text.view(), p = pattern.view();
+  if (t.empty() || p.empty()) return 0;
+  if (start < 1) start = 1;
+  if (static_cast<size_t>(start) > t.size()) return 0;
+  size_t at = t.find(p, static_cast<size_t>(start - 1));
+  return at == std::string_view::npos ? 0 : static_cast<int>(at + 1);
+}
+
+String TextLeft(TextArg text, int count) {
+  std::string_view t = text.view();
+  if (count <= 0) return String();
+  return String(t.substr(0, static_cast<size_t>(count)));
+}
+
+String TextRight(TextArg text, int count) {
+  std::string_view t = text.view();
+  if (count <= 0) return String();
+  if (static_cast<size_t>(count) >= t.size()) return String(t);
+  return String(t.substr(t.size() - static_cast<size_t>(count)));
+}
+
+String TextReplace(TextArg text, TextArg pattern, TextArg replacement) {
+  std::string_view t = text.view(), p = pattern.view(), r = replacement.view();
+  if (p.empty()) return String(t);
+  size_t hit = t.find(p);
+  if (hit == std::string_view::npos) return String(t);
+  String out;
+  out.reserve(t.size() + (r.size() > p.size() ? 16 * (r.size() - p.size()) : 0));
+  size_t from = 0;
+  while (hit != std::string_view::npos) {
+    out.append(t.data() + from, hit - from);
+    out.append(r.data(), r.size());
+    from = hit + p.size();
+    hit = t.find(p, from);
+  }
+  out.append(t.data() + from, t.size() - from);
+  return out;
+}
+
+int TextEquals(TextArg a, TextArg b) { return a.view() == b.view() ? 1 : 0; }
+
+int32_t ColorValue(int32_t red, int32_t green, int32_t blue) {
+  // Unsigned arithmetic: unmasked components may carry into the sign bit.
+  return static_cast<int32_t>(static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u +
+                              static_cast<uint32_t>(blue) * 65536u);
+}
