@@ -1,0 +1,20 @@
+// The site the program talks to. The program takes no command line, so these are build
+// settings (see the top-level CMakeLists.txt); the defaults point at the bundled site.
+#pragma once
+
+#ifndef VS_SITE_BASE_ADDRESS
+#define VS_SITE_BASE_ADDRESS "http://zq.test/"
+#endif
+#ifndef VS_LOGIN_ENDPOINT
+#define VS_LOGIN_ENDPOINT "http://login.zq.test/"
+#endif
+#ifndef VS_AUTHOR_ADDRESS
+#define VS_AUTHOR_ADDRESS "author.zq.test"
+#endif
+
+// The http address of the site's root, ending in "/".
+constexpr const char* SITE_BASE_ADDRESS = VS_SITE_BASE_ADDRESS;
+// An address on the site's login host whose path is "/".
+constexpr const char* SITE_LOGIN_ENDPOINT = VS_LOGIN_ENDPOINT;
+// The author's web address: a host name without a scheme, shown by the author link.
+constexpr const char* AUTHOR_ADDRESS = VS_AUTHOR_ADDRESS;

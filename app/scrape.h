@@ -1,0 +1,30 @@
+// Cutting values out of downloaded pages. Pages are never parsed as HTML: every value is
+// the text between two fixed markers on one line, and titles and descriptions are cleaned
+// of the character references and highlight marks that the site puts into them.
+#pragma once
+
+#include <functional>
+
+#include "appstate.h"
+
+// The part of text between the first occurrence of start and the first occurrence of end
+// after it; empty when either marker is missing (or empty).
+String TextBetween(TextArg text, TextArg start, TextArg end);
+// The text with the site's character references and highlight marks replaced by plain
+// Windows-1251 characters, by a fixed table applied in order.
+String CleanText(TextArg text);
+
+// Progress through one result page: rows (links), pictures and descriptions are counted
+// independently, and row i is tied to entry i of each array.
+struct ScrapeCounters {
+  int linkCount = 0;
+  int pictureCount = 0;
+  int descriptionCount = 0;
+};
+
+// Applies the three marker tests (title, picture, description) to one line of a result
+// page. A title adds a row through addRow and stores the link; pictures and descriptions
+// go into their arrays. Only the first RESULT_ENTRIES of each are kept, so that every row
+// of the list has its entries; later ones on the same page are ignored.
+void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app,
+                      const std::function<void(const String& title)>& addRow);

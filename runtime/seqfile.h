@@ -1,0 +1,31 @@
+// Numbered, buffered byte files read line by line and written line by line, plus deleting
+// a file and finding the user's temporary directory. Each open file has a 4096-byte buffer
+// that holds either read-ahead data or data not yet written; reads and writes may be mixed
+// on one file and keep one logical position.
+#pragma once
+
+#include "objtable.h"
+#include "os.h"
+#include "text.h"
+
+constexpr long FILE_BUFFER_SIZE = 4096;
+
+// Opens an existing file for reading. Returns the system handle (or, for ANY_NUMBER, the
+// number of the new record); 0 on failure.
+ObjectNumber FileOpenRead(ObjectNumber number, TextArg name);
+// Opens a file for reading and writing, created when missing, not truncated, at its start.
+ObjectNumber FileOpenReadWrite(ObjectNumber number, TextArg name);
+// The next line without its line end (CR, LF or CR LF; a NUL byte also ends a line).
+String FileReadLine(ObjectNumber number);
+// Non-zero when no byte is left to read (0 for a number that is not open).
+int FileAtEnd(ObjectNumber number);
+// Writes the text followed by CR LF; returns the number of bytes accepted.
+long FileWriteLine(ObjectNumber number, TextArg text);
+// Writes pending data and closes the file.
+void FileClose(ObjectNumber number);
+// Deletes a file; non-zero on success.
+int FileDelete(TextArg name);
+// The user's temporary directory with its trailing separator, or "".
+String TempDirectory();
+// Closes every open file (program end).
+void FilesEnd();

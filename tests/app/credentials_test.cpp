@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "addresses.h"
+#include "config.h"
+#include "credentials.h"
+#include "temp_dir.h"
+
+namespace {
+
+TEST(Addresses, LoginAddressInsertsValuesUnescaped) {
+  EXPECT_EQ(LoginAddress("http://login.zq.test/", "me@x.test", "p&ss w"),
+            "http://login.zq.test/?act=login&email=me@x.test&pass=p&ss w&expire=&zq =");
+  EXPECT_EQ(LoginAddress("http://l/", "", ""), "http://l/?act=login&email=&pass=&expire=&zq =");
+}
+
+TEST(Addresses, SearchAddressAndDomain) {
+  EXPECT_EQ(SearchAddress("http://zq.test/", "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720"),
+            "http://zq.test/gsearch.php?section=video&q="
+            "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720&name=1");
+  EXPECT_EQ(SearchAddress("http://zq.test/", ""),
+            "http://zq.test/gsearch.php?section=video&q=&name=1");
+  EXPECT_EQ(SiteDomain("http://zq.test/"), "zq.test");
+  EXPECT_EQ(SiteDomain("http://host:8080/x"), "host");
+  EXPECT_EQ(SiteDomain(SITE_BASE_ADDRESS), "zq.test");
+  EXPECT_EQ(String(SITE_BASE_ADDRESS).back(), '/');
+  EXPECT_NE(SiteDomain(SITE_LOGIN_ENDPOINT), SiteDomain(SITE_BASE_ADDRESS));
+}
+
+class CredentialsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old = std::filesystem::current_path();
+    dir = MakeScratchDir();
+    std::filesystem::current_path(dir);
+    g_app = AppState();
+  }
+  void TearDown() override {
+    std::filesystem::current_path(old);
+    RemoveScratchDir(dir);
+    g_app = AppState();
+  }
+  std::filesystem::path old;
+  std::string dir;
+};
+
+TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
+  AppState app;
+  ReadCredentials(app);
+  EXPECT_TRUE(NeedsLoginDialog(app));
+  g_app.loginMail = "user@zq.test";
+  g_app.loginPass = " p&ss word ";
+  StoreCredentials();
+  EXPECT_EQ(ReadWholeFile(dir + CREDENTIALS_FILE),
+            "mail = user@zq.test\r\npass =  p&ss word \r\n");
+  ReadCredentials(app);
+  EXPECT_FALSE(NeedsLoginDialog(app));
+  EXPECT_EQ(app.loginPass, "p&ss word");  // trimmed when read back
+}
+
+TEST_F(CredentialsTest, UpperCaseKeysSkipTheDialogAndFileStaysUnchanged) {
+  const String bytes = "MAIL=a@b.test\nPASS=secret";
+  WriteWholeFile(dir + CREDENTIALS_FILE, bytes);
+  AppState app;
+  ReadCredentials(app);
+  EXPECT_EQ(app.loginMail, "a@b.test");
+  EXPECT_EQ(app.loginPass, "secret");
+  EXPECT_FALSE(NeedsLoginDialog(app));
+  EXPECT_EQ(ReadWholeFile(dir + CREDENTIALS_FILE), bytes);
+}
+
+TEST_F(CredentialsTest, OneValueMissingAsksAndKeepsTheOther) {
+  WriteWholeFile(dir + CREDENTIALS_FILE, "mail = kept@x.test\r\npass =   \r\n");
+  AppState app;
+  ReadCredentials(app);
+  EXPECT_TRUE(NeedsLoginDialog(app));
+  EXPECT_EQ(app.loginMail, "kept@x.test");
+  EXPECT_EQ(app.loginPass, "");
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "scrape.h"
+
+TEST(TextBetween, CutsBetweenFirstStartAndNextEnd) {
+  const char* a = "<a href=\"v1_2\">x</a>";
+  EXPECT_EQ(TextBetween(a, "href=\"", "\""), "v1_2");
+  EXPECT_EQ(TextBetween(a, "\">", "</a>"), "x");
+  EXPECT_EQ(TextBetween("abc", "b", "z"), "");  // end missing: empty, not the rest
+  EXPECT_EQ(TextBetween("abc", "z", "c"), "");
+  EXPECT_EQ(TextBetween("abc", "b", "c"), "");
+  EXPECT_EQ(TextBetween("c-b-c", "b", "c"), "-");
+  EXPECT_EQ(TextBetween("[1][2]", "[", "]"), "1");
+  EXPECT_EQ(TextBetween("x=1;y=2;", "=", ";"), "1");
+}
+
+TEST(TextBetween, EmptyArgumentsAndMarkerAtTheEnd) {
+  EXPECT_EQ(TextBetween("", "a", "b"), "");
+  EXPECT_EQ(TextBetween("abc", "", "c"), "");
+  EXPECT_EQ(TextBetween("abc", "a", ""), "");
+  EXPECT_EQ(TextBetween(nullptr, "a", "b"), "");
+  EXPECT_EQ(TextBetween("abc", "c", "a"), "");  // start marker ends the text
+  EXPECT_EQ(TextBetween("aXa", "aXa", "a"), "");
+}
+
+TEST(CleanText, ReplacementTableInOrder) {
+  EXPECT_EQ(CleanText("It&#39;s &laquo;Star&raquo; &#9733; &lt;HD&gt; &#8230;"),
+            "It's \xABStar\xBB \x95 &<HD&> ...");
+  EXPECT_EQ(CleanText("Big <span class=\"match\">720</span> &laquo;Trailer&raquo;"),
+            "Big  720  \xABTrailer\xBB");
+  EXPECT_EQ(CleanText("&#9679;&#9602;&#9603;&#9733;"), "\x95\x95\x95\x95");
+  EXPECT_EQ(CleanText("&#036;5 &#33; #33; &amp;#33;"), "$5 ! ! &amp;!");
+  EXPECT_EQ(CleanText("&#8220;q&#8221; a&#8211;b &quot;z&quot;"), "\"q\" a-b \"z\"");
+  EXPECT_EQ(CleanText("&lt;b&gt;"), "&<b&>");
+  EXPECT_EQ(CleanText("salt; belt;"), "sa< be<");  // the letters are replaced anywhere
+  EXPECT_EQ(CleanText("&amp; &nbsp;"), "&amp; &nbsp;");
+  // A mark quoted with &quot; becomes a mark at step 15 and a space at step 18.
+  EXPECT_EQ(CleanText("<span class=&quot;match&quot;>x</span>"), " x ");
+  EXPECT_EQ(CleanText(""), "");
+  EXPECT_EQ(CleanText("plain \xD4\xE8\xEB\xFC\xEC"), "plain \xD4\xE8\xEB\xFC\xEC");
+}
+
+TEST(CleanText, NeverMakesATextLonger) {
+  String all = "&#9679;&#39;&#9602;&#9603;&#036;&#9733;&#33;#33;lt;gt;&#8221;&#8220;"
+               "&#8211;&#8230;&quot;&laquo;&raquo;<span class=\"match\"></span>";
+  for (size_t cut = 0; cut <= all.size(); ++cut) {
+    String piece = all.substr(cut) + all.substr(0, cut);
+    EXPECT_LE(CleanText(piece).size(), piece.size());
+  }
+}
+
+class ScrapeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { AllocateResultArrays(app); }
+  void Feed(const String& line) {
+    ScrapeResultLine(line, counters, app, [this](const String& t) { rows.push_back(t); });
+  }
+  AppState app;
+  ScrapeCounters counters;
+  std::vector<String> rows;
+};
+
+TEST_F(ScrapeTest, WorkedExamplePage) {
+  Feed("<a href=\"video-12_34\" class=\"aname\">Big <span class=\"match\">720</span> "
+       "&laquo;Trailer&raquo;</a>");
+  Feed("<img src=\"pics/12_34.jpg\" width=\"130\" class=\"adesc\">");
+  Feed("<div class=\"adesc\">Film &#8211; 2010 &quot;HD&quot;</div>");
+  Feed("<img src='pics/56_78.jpg'>");
+  ASSERT_EQ(rows, std::vector<String>{"Big  720  \xABTrailer\xBB"});
+  EXPECT_EQ(app.videoLinks[0], "video-12_34");
+  EXPECT_EQ(app.pictureUrls[0], "pics/12_34.jpg");
+  EXPECT_EQ(app.pictureUrls[1], "");
+  EXPECT_EQ(app.descriptions[0], "Film - 2010 \"HD\"");
+  EXPECT_EQ(counters.linkCount, 1);
+  EXPECT_EQ(counters.pictureCount, 1);
+  EXPECT_EQ(counters.descriptionCount, 1);
+}
+
+TEST_F(ScrapeTest, EmptyCutsStillMakeRowsAndDescriptions) {
+  Feed("class=\"aname\" no link here");
+  Feed("<div class=\"adesc\">no end marker");
+  EXPECT_EQ(rows, std::vector<String>{""});
+  EXPECT_EQ(app.videoLinks[0], "");
+  EXPECT_EQ(counters.descriptionCount, 1);
+  EXPECT_EQ(app.descriptions[0], "");
+}
+
+TEST_F(ScrapeTest, AllThreeMarkersOnOneLine) {
+  Feed("<a href=\"v1\" class=\"aname\">T</a><img src=\"http://p/1.jpg\"><i class=\"adesc\">D</div>");
+  EXPECT_EQ(rows, std::vector<String>{"T"});
+  EXPECT_EQ(app.pictureUrls[0], "http://p/1.jpg");
+  EXPECT_EQ(counters.descriptionCount, 0);  // the description test saw only the cut
+}
+
+TEST_F(ScrapeTest, KeepsAtMostTheArrayEntriesAndOlderEntriesSurvive) {
+  app.videoLinks[50] = "old";
+  app.pictureUrls[3] = "old-picture";
+  for (int i = 0; i < 60; ++i) {
+    Feed("<a href=\"v" + std::to_string(i) + "\" class=\"aname\">t" + std::to_string(i) + "</a>");
+    if (i < 3) Feed("<img src=\"http://p/" + std::to_string(i) + ".jpg\">");
+    Feed("<div class=\"adesc\">d" + std::to_string(i) + "</div>");
+  }
+  EXPECT_EQ(rows.size(), static_cast<size_t>(RESULT_ENTRIES));
+  EXPECT_EQ(rows.back(), "t50");
+  EXPECT_EQ(app.videoLinks[50], "v50");
+  EXPECT_EQ(app.descriptions[50], "d50");
+  EXPECT_EQ(app.pictureUrls[2], "http://p/2.jpg");
+  EXPECT_EQ(app.pictureUrls[3], "old-picture");
+  EXPECT_EQ(app.videoLinks.size(), static_cast<size_t>(RESULT_ENTRIES));
+  EXPECT_EQ(app.descriptions.size(), static_cast<size_t>(RESULT_ENTRIES));
+}
+
+TEST_F(ScrapeTest, TitleStartsAfterTheFirstQuoteBracketOfTheLine) {
+  Feed("<div class=\"x\"><a href=\"v9\" class=\"aname\">Title</a>");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], "<a href=\"v9\" class=\"aname\">Title");
+}

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "seqfile.h"
+#include "temp_dir.h"
+
+namespace {
+
+class SeqFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir = MakeScratchDir(); path = dir + "f.txt"; }
+  void TearDown() override {
+    FilesEnd();
+    g_os = OsSystemApi();
+    RemoveScratchDir(dir);
+  }
+  std::vector<String> Lines(const String& bytes) {
+    WriteWholeFile(path, bytes);
+    std::vector<String> lines;
+    EXPECT_NE(FileOpenRead(0, path), 0);
+    while (!FileAtEnd(0)) lines.push_back(FileReadLine(0));
+    EXPECT_EQ(FileReadLine(0), "");
+    FileClose(0);
+    return lines;
+  }
+  std::string dir, path;
+};
+
+using L = std::vector<String>;
+
+TEST_F(SeqFileTest, LineEndsOfEveryKind) {
+  EXPECT_EQ(Lines("A\r\nB\nC"), (L{"A", "B", "C"}));
+  EXPECT_EQ(Lines("A\r\n"), (L{"A"}));
+  EXPECT_EQ(Lines("A\r\n\r\nB"), (L{"A", "", "B"}));
+  EXPECT_EQ(Lines("A\rB\r"), (L{"A", "B"}));
+  EXPECT_EQ(Lines("A\n\rB"), (L{"A", "", "B"}));  // LF CR is two line ends
+  EXPECT_EQ(Lines(String("ab\0cd", 5)), (L{"ab", "cd"}));
+  EXPECT_EQ(Lines(""), L{});
+}
+
+TEST_F(SeqFileTest, LinesOfAnyLengthAndLineEndsAcrossTheBuffer) {
+  String big(10000, 'x');
+  EXPECT_EQ(Lines(big + "\r\nend"), (L{big, "end"}));
+  // A CR LF pair split by the 4096-byte buffer boundary is still one line end.
+  String a(4095, 'a');
+  EXPECT_EQ(Lines(a + "\r\nb"), (L{a, "b"}));
+  String mb(1 << 20, 'm');
+  EXPECT_EQ(Lines(mb), (L{mb}));
+}
+
+TEST_F(SeqFileTest, WriteLineAddsCrLf) {
+  ASSERT_NE(FileOpenReadWrite(1, path), 0);
+  EXPECT_EQ(FileWriteLine(1, "text"), 6);
+  EXPECT_EQ(FileWriteLine(1, ""), 2);
+  EXPECT_EQ(FileWriteLine(1, nullptr), 2);
+  FileClose(1);
+  EXPECT_EQ(ReadWholeFile(path), "text\r\n\r\n\r\n");
+}
+
+TEST_F(SeqFileTest, ReadWriteDoesNotTruncate) {
+  String old(100, '#');
+  WriteWholeFile(path, old);
+  ASSERT_NE(FileOpenReadWrite(1, path), 0);
+  FileWriteLine(1, "0123456789");
+  FileClose(1);
+  String now = ReadWholeFile(path);
+  ASSERT_EQ(now.size(), 100u);
+  EXPECT_EQ(now.substr(0, 12), "0123456789\r\n");
+  EXPECT_EQ(now.substr(12), old.substr(12));
+}
+
+TEST_F(SeqFileTest, InterleavedReadsAndWritesKeepOnePosition) {
+  WriteWholeFile(path, "first\r\nsecond\r\nthird\r\n");
+  ASSERT_NE(FileOpenReadWrite(1, path), 0);
+  EXPECT_EQ(FileReadLine(1), "first");
+  FileWriteLine(1, "SECOND");
+  EXPECT_EQ(FileReadLine(1), "third");
+  EXPECT_NE(FileAtEnd(1), 0);
+  FileClose(1);
+  EXPECT_EQ(ReadWholeFile(path), "first\r\nSECOND\r\nthird\r\n");
+}
+
+TEST_F(SeqFileTest, LargeWritesBypassTheBuffer) {
+  ASSERT_NE(FileOpenReadWrite(1, path), 0);
+  String chunk(5000, 'z');
+  FileWriteLine(1, "head");
+  EXPECT_EQ(FileWriteLine(1, chunk), 5002);
+  FileWriteLine(1, "tail");
+  FileClose(1);
+  EXPECT_EQ(ReadWholeFile(path), "head\r\n" + chunk + "\r\ntail\r\n");
+}
+
+TEST_F(SeqFileTest, NumbersNotOpenDoNothing) {
+  EXPECT_EQ(FileReadLine(5), "");
+  EXPECT_EQ(FileAtEnd(5), 0);
+  EXPECT_EQ(FileWriteLine(5, "x"), 0);
+  FileClose(5);
+  FileClose(-1);
+  EXPECT_EQ(FileOpenRead(0, dir + "missing.txt"), 0);
+  EXPECT_EQ(FileReadLine(0), "");
+  EXPECT_EQ(FileOpenRead(0, nullptr), 0);
+  EXPECT_EQ(FileOpenRead(-3, path), 0);
+}
+
+TEST_F(SeqFileTest, ReopeningANumberClosesTheOldFileWithItsData) {
+  ASSERT_NE(FileOpenReadWrite(1, path), 0);
+  FileWriteLine(1, "pending");
+  String other = dir + "g.txt";
+  ASSERT_NE(FileOpenReadWrite(1, other), 0);
+  EXPECT_EQ(ReadWholeFile(path), "pending\r\n");
+  FileClose(1);
+}
+
+TEST_F(SeqFileTest, AnyNumberFilesAreIndependent) {
+  WriteWholeFile(path, "one\ntwo\n");
+  ObjectNumber a = FileOpenRead(ANY_NUMBER, path);
+  ObjectNumber b = FileOpenRead(ANY_NUMBER, path);
+  ASSERT_NE(a, 0);
+  ASSERT_NE(b, 0);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(FileReadLine(a), "one");
+  EXPECT_EQ(FileReadLine(b), "one");
+  EXPECT_EQ(FileReadLine(a), "two");
+  FileClose(a);
+  EXPECT_EQ(FileReadLine(a), "");
+  EXPECT_EQ(FileReadLine(b), "two");
+  EXPECT_EQ(FileOpenRead(ANY_NUMBER, dir + "missing"), 0);
+}
+
+long FailingRead(OsFile, void*, long) { return -1; }
+
+TEST_F(SeqFileTest, ReadErrorsCountAsTheEnd) {
+  WriteWholeFile(path, "data\n");
+  ASSERT_NE(FileOpenRead(0, path), 0);
+  g_os.read = FailingRead;
+  EXPECT_NE(FileAtEnd(0), 0);
+  EXPECT_EQ(FileReadLine(0), "");
+}
+
+TEST_F(SeqFileTest, DeleteAndTempDirectory) {
+  WriteWholeFile(path, "x");
+  EXPECT_NE(FileDelete(path), 0);
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(FileDelete(path), 0);
+  EXPECT_EQ(FileDelete(nullptr), 0);
+  String temp = TempDirectory();
+  ASSERT_FALSE(temp.empty());
+#ifdef _WIN32
+  EXPECT_EQ(temp.back(), '\\');
+  // The long form: no 8.3 short-name component.
+  EXPECT_EQ(temp.find('~'), String::npos) << temp;
+#else
+  EXPECT_EQ(temp.back(), '/');
+#endif
+}
+
+}  // namespace
