@@ -1,23 +1,29 @@
 #include "scrape.h"
 
+#include <cstring>
+
+// p1 = position of start; rest = the bytes after it; p2 = position of end in rest; the
+// result is the part of rest before p2, or empty when either marker is missing. Works on
+// views of the text, so only the result is copied.
 String TextBetween(TextArg text, TextArg start, TextArg end) {
-  int p1 = TextFind(text, start, 1);
-  String rest = TextRight(text, TextLength(text) - p1 - TextLength(start) + 1);
+  std::string_view t = text.view(), s = start.view();
+  int p1 = TextFind(t, s, 1);
+  if (p1 == 0) return String();
+  std::string_view rest = t.substr(static_cast<size_t>(p1 - 1) + s.size());
   int p2 = TextFind(rest, end, 1);
-  String cut = TextLeft(rest, p2 - 1);
-  return p1 != 0 ? cut : String();
+  return TextLeft(rest, p2 - 1);
 }
 
 namespace {
 
 struct Replacement {
-  const char* searched;
-  const char* replacement;
+  std::string_view searched;
+  std::string_view replacement;
 };
 
 // Applied in this order; each replacement is shorter than what it replaces, so cleaning
 // never makes a text longer. "lt;" and "gt;" are searched without their ampersand.
-const Replacement kCleanTable[] = {
+constexpr Replacement kCleanTable[] = {
     {"&#9679;", "\x95"},
     {"&#39;", "'"},
     {"&#9602;", "\x95"},
@@ -39,14 +45,76 @@ const Replacement kCleanTable[] = {
     {"</span>", " "},
 };
 
+// TextReplace for a replacement no longer than the pattern, done in place: the same
+// left-to-right scan, compacting the text as it goes, with no new allocation.
+void ReplaceShorterInPlace(String& text, std::string_view pattern, std::string_view with) {
+  size_t hit = FindBytes(text, pattern, 0);
+  if (hit == String::npos) return;
+  char* data = text.data();
+  size_t write = hit, read = hit;
+  while (hit != String::npos) {
+    memmove(data + write, data + read, hit - read);
+    write += hit - read;
+    memcpy(data + write, with.data(), with.size());
+    write += with.size();
+    read = hit + pattern.size();
+    hit = FindBytes(text, pattern, read);
+  }
+  memmove(data + write, data + read, text.size() - read);
+  text.resize(write + text.size() - read);
+}
+
+// The steps whose searched text runs from "&" to ";" (all but "#33;", "lt;", "gt;" and the
+// two marks) are done in one scan. Their matches cannot overlap (none holds an inner "&"
+// or ";"), no replacement produces "&" or ";", and none of them meets a match of the other
+// steps, so one scan gives what applying them one after another gives.
+void ReplaceReferences(String& text) {
+  char* data = text.data();
+  const size_t n = text.size();
+  size_t write = 0, read = 0;
+  while (read < n) {
+    const char* amp = static_cast<const char*>(memchr(data + read, '&', n - read));
+    size_t at = amp ? static_cast<size_t>(amp - data) : n;
+    memmove(data + write, data + read, at - read);
+    write += at - read;
+    read = at;
+    if (read == n) break;
+    size_t length = 1;
+    std::string_view with;
+    std::string_view candidate(data + read, std::min<size_t>(8, n - read));
+    for (const Replacement& r : kCleanTable) {
+      if (r.searched.front() == '&' && candidate.substr(0, r.searched.size()) == r.searched) {
+        length = r.searched.size();
+        with = r.replacement;
+        break;
+      }
+    }
+    if (length == 1) {
+      data[write++] = '&';
+    } else {
+      memcpy(data + write, with.data(), with.size());
+      write += with.size();
+    }
+    read += length;
+  }
+  text.resize(write);
+}
+
 }  // namespace
 
 String CleanText(TextArg text) {
   String work(text.view());
-  for (const Replacement& r : kCleanTable) {
-    // Most titles hold none of the references: skip the copy when there is nothing to do.
-    if (work.find(r.searched) == String::npos) continue;
-    work = TextReplace(work, r.searched, r.replacement);
+  // Every searched text ends in ";" or holds "<". No replacement produces a ";", so a text
+  // without one skips the reference steps, and one without "<" after them the marks.
+  if (work.find(';') != String::npos) {
+    ReplaceReferences(work);
+    for (const Replacement& r : kCleanTable)
+      if (r.searched.front() != '&' && r.searched.back() == ';')
+        ReplaceShorterInPlace(work, r.searched, r.replacement);
+  }
+  if (work.find('<') != String::npos) {
+    for (const Replacement& r : kCleanTable)
+      if (r.searched.back() != ';') ReplaceShorterInPlace(work, r.searched, r.replacement);
   }
   return work;
 }

@@ -2,6 +2,23 @@
 
 #include <cstring>
 
+size_t FindBytes(std::string_view text, std::string_view pattern, size_t from) {
+  const size_t n = text.size(), m = pattern.size();
+  if (m == 0 || from > n || n - from < m) return std::string_view::npos;
+  const char* base = text.data();
+  const char first = pattern[0], last = pattern[m - 1];
+  const char* at = base + from;
+  const char* stop = base + (n - m) + 1;  // last possible start + 1
+  while (at < stop) {
+    at = static_cast<const char*>(memchr(at, first, static_cast<size_t>(stop - at)));
+    if (!at) break;
+    if (at[m - 1] == last && memcmp(at + 1, pattern.data() + 1, m > 1 ? m - 2 : 0) == 0)
+      return static_cast<size_t>(at - base);
+    ++at;
+  }
+  return std::string_view::npos;
+}
+
 int TextLength(TextArg text) { return static_cast<int>(text.view().size()); }
 
 int TextFind(TextArg text, TextArg pattern, int start) {
@@ -9,7 +26,7 @@ int TextFind(TextArg text, TextArg pattern, int start) {
   if (t.empty() || p.empty()) return 0;
   if (start < 1) start = 1;
   if (static_cast<size_t>(start) > t.size()) return 0;
-  size_t at = t.find(p, static_cast<size_t>(start - 1));
+  size_t at = FindBytes(t, p, static_cast<size_t>(start - 1));
   return at == std::string_view::npos ? 0 : static_cast<int>(at + 1);
 }
 
@@ -29,7 +46,7 @@ String TextRight(TextArg text, int count) {
 String TextReplace(TextArg text, TextArg pattern, TextArg replacement) {
   std::string_view t = text.view(), p = pattern.view(), r = replacement.view();
   if (p.empty()) return String(t);
-  size_t hit = t.find(p);
+  size_t hit = FindBytes(t, p, 0);
   if (hit == std::string_view::npos) return String(t);
   String out;
   out.reserve(t.size() + (r.size() > p.size() ? 16 * (r.size() - p.size()) : 0));
@@ -38,7 +55,7 @@ String TextReplace(TextArg text, TextArg pattern, TextArg replacement) {
     out.append(t.data() + from, hit - from);
     out.append(r.data(), r.size());
     from = hit + p.size();
-    hit = t.find(p, from);
+    hit = FindBytes(t, p, from);
   }
   out.append(t.data() + from, t.size() - from);
   return out;

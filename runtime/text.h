@@ -22,6 +22,11 @@ class TextArg {
   std::string_view view_;
 };
 
+// Offset of the first occurrence of pattern in text at or after offset `from`, or npos.
+// The fast search under TextFind and the replacement scans: memchr for the first byte, the
+// last byte checked before the rest is compared.
+size_t FindBytes(std::string_view text, std::string_view pattern, size_t from);
+
 // Number of bytes.
 int TextLength(TextArg text);
 // Position of the first occurrence of pattern at or after start (start < 1 counts as 1);

@@ -1,0 +1,62 @@
+// The two scraping routines against straightforward reference definitions.
+#include <cstdlib>
+#include <string>
+
+#include "scrape.h"
+
+namespace {
+
+// Splits the input at the first two 0x01 bytes into text, start marker and end marker.
+void Split(const std::string& in, std::string& a, std::string& b, std::string& c) {
+  size_t p = in.find('\x01');
+  a = in.substr(0, p);
+  if (p == std::string::npos) return;
+  size_t q = in.find('\x01', p + 1);
+  b = in.substr(p + 1, q == std::string::npos ? std::string::npos : q - p - 1);
+  if (q != std::string::npos) c = in.substr(q + 1);
+}
+
+std::string ReferenceBetween(const std::string& t, const std::string& s, const std::string& e) {
+  if (t.empty() || s.empty() || e.empty()) return "";
+  size_t p = t.find(s);
+  if (p == std::string::npos) return "";
+  std::string rest = t.substr(p + s.size());
+  size_t q = rest.find(e);
+  return q == std::string::npos ? "" : rest.substr(0, q);
+}
+
+std::string ReferenceReplace(const std::string& t, const std::string& f, const std::string& r) {
+  if (f.empty()) return t;
+  std::string out;
+  for (size_t i = 0; i < t.size();) {
+    if (t.compare(i, f.size(), f) == 0) {
+      out += r;
+      i += f.size();
+    } else {
+      out += t[i++];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string in(reinterpret_cast<const char*>(data), size), text, start, end;
+  Split(in, text, start, end);
+  if (TextBetween(text, start, end) != ReferenceBetween(text, start, end)) abort();
+  if (TextReplace(text, start, end) != ReferenceReplace(text, start, end)) abort();
+  static const char* const kTable[][2] = {
+      {"&#9679;", "\x95"}, {"&#39;", "'"},    {"&#9602;", "\x95"}, {"&#9603;", "\x95"},
+      {"&#036;", "$"},     {"&#9733;", "\x95"}, {"&#33;", "!"},      {"#33;", "!"},
+      {"lt;", "<"},        {"gt;", ">"},       {"&#8221;", "\""},   {"&#8220;", "\""},
+      {"&#8211;", "-"},    {"&#8230;", "..."}, {"&quot;", "\""},    {"&laquo;", "\xAB"},
+      {"&raquo;", "\xBB"}, {"<span class=\"match\">", " "},       {"</span>", " "}};
+  std::string reference = text;
+  for (const auto& row : kTable) reference = ReferenceReplace(reference, row[0], row[1]);
+  std::string clean = CleanText(text);
+  if (clean != reference || clean.size() > text.size()) abort();
+  int found = TextFind(text, start, static_cast<int>(end.size()) - 3);
+  if (found != 0 && text.compare(static_cast<size_t>(found - 1), start.size(), start) != 0) abort();
+  return 0;
+}

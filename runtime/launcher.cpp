@@ -1,0 +1,117 @@
+// Launcher, question box and pause (see launcher.h).
+#include "launcher.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Windows that AskUser disabled, with the thread that did it, so that nested or
+// concurrent questions re-enable only their own.
+struct DisabledWindow {
+  HWND window;
+  DWORD thread;
+};
+
+struct DisabledList {
+  CRITICAL_SECTION lock;
+  std::vector<DisabledWindow> windows;
+  DisabledList() { InitializeCriticalSection(&lock); }
+};
+
+DisabledList& Disabled() {
+  static DisabledList list;
+  return list;
+}
+
+BOOL CALLBACK DisableOne(HWND window, LPARAM) {
+  DWORD thread = GetCurrentThreadId();
+  if (GetWindowThreadProcessId(window, nullptr) != thread) return TRUE;
+  if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+  if (window == GetForegroundWindow()) return TRUE;
+  EnableWindow(window, FALSE);
+  DisabledList& list = Disabled();
+  EnterCriticalSection(&list.lock);
+  list.windows.push_back({window, thread});
+  LeaveCriticalSection(&list.lock);
+  return TRUE;
+}
+
+void EnableOwnWindows() {
+  DWORD thread = GetCurrentThreadId();
+  DisabledList& list = Disabled();
+  std::vector<HWND> enable;
+  EnterCriticalSection(&list.lock);
+  for (auto it = list.windows.begin(); it != list.windows.end();) {
+    if (it->thread == thread) {
+      enable.push_back(it->window);
+      it = list.windows.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  LeaveCriticalSection(&list.lock);
+  for (HWND window : enable) EnableWindow(window, TRUE);
+}
+
+}  // namespace
+
+int LaunchProgram(TextArg target, TextArg parameters, TextArg directory) {
+  std::string file(target.view());
+  std::string params(parameters.view());
+  std::string workDir(directory.view());
+
+  std::string line = (!file.empty() && file[0] == '"') ? file : "\"" + file + "\"";
+  if (!params.empty()) line += " " + params;
+  std::vector<char> commandLine(line.begin(), line.end());
+  commandLine.push_back('\0');
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                     NORMAL_PRIORITY_CLASS, nullptr, workDir.empty() ? nullptr : workDir.c_str(),
+                     &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 1;
+  }
+
+  // Not a program: let the shell open it with its default action.
+  if (workDir.empty()) {
+    size_t slash = file.find_last_of('\\');
+    if (slash != std::string::npos && slash > 0) workDir = file.substr(0, slash + 1);
+  }
+  SHELLEXECUTEINFOA shell = {};
+  shell.cbSize = sizeof shell;
+  // No error dialog may stop the program: failure is reported by the result alone.
+  shell.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  shell.lpVerb = nullptr;
+  shell.lpFile = file.c_str();
+  shell.lpParameters = params.empty() ? nullptr : params.c_str();
+  shell.lpDirectory = workDir.empty() ? nullptr : workDir.c_str();
+  shell.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExA(&shell)) return 0;
+  if (shell.hProcess) CloseHandle(shell.hProcess);
+  return 1;
+}
+
+int AskUser(TextArg title, TextArg text, int flags) {
+  std::string titleCopy(title.view());
+  std::string textCopy(text.view());
+  EnumWindows(DisableOne, 0);
+  HWND foreground = GetForegroundWindow();
+  DWORD process = 0;
+  if (foreground) GetWindowThreadProcessId(foreground, &process);
+  HWND owner = process == GetCurrentProcessId() ? foreground : nullptr;
+  int result = MessageBoxA(owner, textCopy.c_str(), titleCopy.c_str(), static_cast<UINT>(flags));
+  EnableOwnWindows();
+  return result;
+}
+
+void Pause(int milliseconds) { Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0); }

@@ -1,0 +1,12 @@
+#include "startup.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+void SystemStartup() {
+  InitCommonControls();
+  CoInitialize(nullptr);
+}
+
+void SystemEnd() { CoUninitialize(); }
