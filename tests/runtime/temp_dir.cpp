@@ -1,20 +1,21 @@
 #include "temp_dir.h"
 
-#include <atomic>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
 
 std::string MakeScratchDir() {
-  static std::atomic<int> serial{0};
-  fs::path dir = fs::temp_directory_path() /
-                 ("vs-test-" + std::to_string(static_cast<long>(std::time(nullptr))) + "-" +
-                  std::to_string(serial++));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  // Test programs run in parallel: a random tag keeps their directories apart.
+  static std::mt19937_64 rng(std::random_device{}() ^
+                             static_cast<uint64_t>(std::time(nullptr)) << 20);
+  fs::path dir;
+  do dir = fs::temp_directory_path() / ("vs-test-" + std::to_string(rng()));
+  while (!fs::create_directories(dir));
   std::string s = dir.string();
   s += static_cast<char>(fs::path::preferred_separator);
   return s;
