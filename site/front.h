@@ -1,0 +1,64 @@
+// The connection layer in front of the HTTP library.
+//
+// The library's own socket loop hands the request line straight to its parser, which
+// refuses what the program's download service really sends (raw blanks in the target)
+// and has no bound on the number of header lines. So each connection is served by this
+// loop instead: it reads the whole request head itself, within limits and time-outs,
+// checks and rewrites it (request.h), answers bad requests itself, and passes the
+// rewritten head to the library's request processing through a buffered stream. The raw
+// request stays available to the handlers of the same thread (CurrentExchange).
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <httplib.h>
+#include <string>
+
+#include "request.h"
+
+namespace site {
+
+// One request on a connection, as seen by the handlers that answer it.
+struct Exchange {
+  RequestHead head;
+  int fd = -1;
+  size_t bytes_written = 0;  // everything written for the current response
+  size_t head_bytes = 0;     // its first write, which is the status line and headers
+  bool head_written = false;
+  bool close_after = false;  // a handler asks to close the connection after answering
+  // Body bytes of the response so far.
+  size_t body_bytes() const { return bytes_written - head_bytes; }
+  // True when the client has closed its side of the connection.
+  bool PeerClosed() const;
+};
+
+// The exchange being answered on this thread, or nullptr outside a request.
+Exchange* CurrentExchange();
+
+struct FrontOptions {
+  HeadLimits limits;
+  int head_timeout_ms = 10000;       // a request head must be complete within this time
+  int io_timeout_ms = 5000;          // any single read or write
+  int keep_alive_timeout_ms = 5000;  // idle time between requests on one connection
+  size_t keep_alive_max = 100;       // requests per connection
+  size_t threads = 24;               // connections served at the same time
+};
+
+class FrontServer : public httplib::Server {
+ public:
+  // Called for every request the front layer answers itself (bad requests), with the
+  // status and the body bytes sent; the library's logger covers the others.
+  using RejectHandler = std::function<void(const Exchange& ex, int status, size_t bytes)>;
+
+  FrontServer(const std::atomic<bool>& stopping, FrontOptions options);
+  void OnReject(RejectHandler handler) { on_reject_ = std::move(handler); }
+
+ private:
+  bool process_and_close_socket(socket_t sock) override;
+
+  const std::atomic<bool>& stopping_;
+  FrontOptions options_;
+  RejectHandler on_reject_;
+};
+
+}  // namespace site

@@ -1,0 +1,379 @@
+#include "scenarios.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "cp1251.h"
+#include "front.h"
+
+namespace site {
+namespace {
+
+const char kHtml[] = "text/html; charset=windows-1251";
+
+const std::vector<ScenarioInfo> kScenarios = {
+    {"zqtest-longline", "one result line of 1 MiB (a title line), then normal results"},
+    {"zqtest-nul", "NUL bytes inside titles, links, picture addresses and descriptions"},
+    {"zqtest-10000", "10,000 results"},
+    {"zqtest-noend",
+     "markers without their end markers: no href, unclosed link quote, no </a>, picture "
+     "address without jpg, single-quoted picture, description without </div>"},
+    {"zqtest-notpicture",
+     "picture addresses that give no picture: HTML text, a truncated JPEG, an empty file, "
+     "random bytes after a JPEG start marker"},
+    {"zqtest-hugepng", "a picture address giving a PNG whose header claims 60000 x 60000"},
+    {"zqtest-video-quotes", "video pages whose player values hold double and single quotes"},
+    {"zqtest-video-script", "video pages whose player values hold <script> and </iframe>"},
+    {"zqtest-video-otherhost",
+     "video pages with \\/\\/other.host\\/ tricks: another host first, in uid, a path "
+     "climbing up in vtag, an escaped address without a dot"},
+    {"zqtest-video-twice", "a video page with two player lines (the second one counts)"},
+    {"zqtest-video-nomarker", "a video page without a player line"},
+    {"zqtest-stall", "the result page stops half-way for 30 s, then finishes"},
+    {"zqtest-cut", "the connection closes half-way through the result page"},
+    {"zqtest-404", "the result page answers 404 Not Found"},
+    {"zqtest-empty", "the result page is empty (200, no bytes)"},
+};
+
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// One result in the page's markup, from UTF-8 parts given as HTML already.
+std::string Block(const std::string& link, const std::string& title_html,
+                  const std::string& picture, const std::string& description_html) {
+  std::string out = "<div class=\"video_row\">\n";
+  out += "<a href=\"" + link + "\" class=\"aname\">" + title_html + "</a>\n";
+  out += "<img src=\"" + picture + "\" width=\"160\" height=\"120\" alt=\"\">\n";
+  out += "<div class=\"adesc\">" + description_html + "</div>\n</div>\n";
+  return out;
+}
+
+const Video& Entry(size_t i) { return Catalogue()[i % Catalogue().size()]; }
+
+std::string Picture(const std::string& name) { return "http://cs1.zq.test/u9/preview/" + name; }
+
+std::string ScenarioLink(int vid) { return "video" + std::to_string(kScenarioOwner) + "_" +
+                                           std::to_string(vid); }
+
+// A page of ordinary results for the default search, to follow a hostile part.
+std::string OrdinaryResults(size_t count) {
+  std::vector<std::string> words = QueryWords("\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720");
+  std::vector<const Video*> found = Search(words);
+  std::string out;
+  for (size_t i = 0; i < found.size() && i < count; ++i) out += ResultBlock(*found[i], words);
+  return out;
+}
+
+std::string LongLinePage(const Visitor& visitor) {
+  std::string head = SearchPageHead(visitor, 4);
+  std::string open = "<a href=\"" + VideoLink(Entry(0)) + "\" class=\"aname\">";
+  std::string close = "</a>";
+  const size_t kLine = 1 << 20;  // bytes of the long line, without its line end
+  std::string filler = Utf8ToCp1251("Очень длинное название 720 ");
+  std::string line = open;
+  while (line.size() + filler.size() + close.size() <= kLine) line += filler;
+  line.append(kLine - close.size() - line.size(), 'x');
+  line += close;
+  std::string out = Utf8ToCp1251(head);
+  out += line + "\n";
+  out += "<img src=\"" + PreviewAddress(Entry(0)) + "\" width=\"160\" height=\"120\">\n";
+  out += "<div class=\"adesc\">" + Utf8ToCp1251("Описание к длинной строке.") + "</div>\n";
+  out += Utf8ToCp1251(OrdinaryResults(3) + SearchPageTail());
+  return out;
+}
+
+std::string NulPage(const Visitor& visitor) {
+  const std::string nul(1, '\0');
+  std::string out = Utf8ToCp1251(SearchPageHead(visitor, 4));
+  // A title with a NUL in the middle, a link with one, and a whole line of them.
+  out += "<a href=\"" + VideoLink(Entry(1)) + "\" class=\"aname\">Nul" + nul + "title " +
+         Utf8ToCp1251("Фантастика") + "</a>\n";
+  out += "<img src=\"" + PreviewAddress(Entry(1)) + "\" width=\"160\" height=\"120\">\n";
+  out += "<div class=\"adesc\">Desc" + nul + nul + "ription</div>\n";
+  out += std::string(64, '\0') + "\n";
+  out += "<a href=\"video" + nul + "1201_456102\" class=\"aname\">Link with NUL</a>\n";
+  out += "<img src=\"http://cs1.zq.test/u9/preview/n" + nul + "ul.jpg\" width=\"160\">\n";
+  out += "<div class=\"adesc\">" + nul + "</div>\n";
+  out += nul + "<a href=\"" + VideoLink(Entry(3)) + "\" class=\"aname\">NUL before the line</a>\n";
+  out += Utf8ToCp1251(OrdinaryResults(1) + SearchPageTail());
+  return out;
+}
+
+std::string ManyResultsPage(const Visitor& visitor) {
+  const size_t kCount = 10000;
+  std::string out = SearchPageHead(visitor, kCount);
+  out.reserve(kCount * 700);
+  std::vector<std::string> words;
+  for (size_t i = 0; i < kCount; ++i) out += ResultBlock(Entry(i), words);
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
+std::string NoEndPage(const Visitor& visitor) {
+  std::string out = SearchPageHead(visitor, 7);
+  out += "<a class=\"aname\">Title without a link</a>\n";
+  out += "<a href=\"" + VideoLink(Entry(1)) + " class=aname>Link quote never closed</a>\n";
+  out += "<a href=\"" + VideoLink(Entry(2)) + "\" class=\"aname\">Title without its end\n";
+  out += "<img src=\"http://cs1.zq.test/u9/preview/noend.png\" width=\"160\" alt=\"\">\n";
+  out += "<img src='" + PreviewAddress(Entry(3)) + "' width='160'>\n";
+  out += "<div class=\"adesc\">Description without its end\n";
+  out += "aname\n";
+  out += "<div class=\"adesc\"></div>\n";
+  out += OrdinaryResults(1);
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
+std::string NotPicturePage(const Visitor& visitor) {
+  std::string out = SearchPageHead(visitor, 4);
+  const char* names[] = {"notpicture.jpg", "truncated.jpg", "empty.jpg", "random.jpg"};
+  const char* what[] = {"HTML text instead of a picture", "a JPEG cut after 300 bytes",
+                        "an empty file", "random bytes after a JPEG start"};
+  for (int i = 0; i < 4; ++i) {
+    out += Block(VideoLink(Entry(i)), HtmlText(Entry(i).title_cps), Picture(names[i]),
+                 HtmlText(DecodeUtf8(what[i])));
+  }
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
+std::string HugePngPage(const Visitor& visitor) {
+  std::string out = SearchPageHead(visitor, 2);
+  out += Block(VideoLink(Entry(0)), HtmlText(Entry(0).title_cps), Picture("hugepng.jpg"),
+               "PNG 60000 x 60000");
+  out += ResultBlock(Entry(1), {});
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
+// Result rows pointing at scenario video pages.
+std::string VideoRowsPage(const Visitor& visitor, const std::vector<std::pair<int, const char*>>& rows) {
+  std::string out = SearchPageHead(visitor, rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    out += Block(ScenarioLink(rows[i].first), HtmlText(DecodeUtf8(rows[i].second)),
+                 PreviewAddress(Entry(i)), "scenario video page " + ScenarioLink(rows[i].first));
+  }
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
+// A page split in two at a line end near its middle.
+size_t MiddleLineEnd(const std::string& page) {
+  size_t nl = page.find('\n', page.size() / 2);
+  return nl == std::string::npos ? page.size() / 2 : nl + 1;
+}
+
+void Stall(httplib::Response& res, std::string page, const ScenarioOptions& options) {
+  auto data = std::make_shared<std::string>(std::move(page));
+  size_t half = MiddleLineEnd(*data);
+  int stall_ms = options.stall_ms;
+  const std::atomic<bool>* stopping = options.stopping;
+  auto stalled = std::make_shared<bool>(false);
+  res.set_content_provider(
+      data->size(), kHtml,
+      [data, half, stall_ms, stopping, stalled](size_t offset, size_t length,
+                                                httplib::DataSink& sink) {
+        if (offset >= half && !*stalled) {
+          *stalled = true;
+          auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms);
+          while (std::chrono::steady_clock::now() < until) {
+            if (stopping && *stopping) return false;
+            Exchange* ex = CurrentExchange();
+            if (ex && ex->PeerClosed()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+        }
+        size_t end = offset < half ? half : data->size();
+        size_t n = std::min(length, end - offset);
+        return sink.write(data->data() + offset, n);
+      });
+}
+
+void Cut(httplib::Response& res, std::string page) {
+  auto data = std::make_shared<std::string>(std::move(page));
+  size_t half = MiddleLineEnd(*data);
+  res.set_content_provider(data->size(), kHtml,
+                           [data, half](size_t offset, size_t length, httplib::DataSink& sink) {
+                             if (offset >= half) return false;  // closes the connection
+                             return sink.write(data->data() + offset,
+                                               std::min(length, half - offset));
+                           });
+}
+
+uint32_t Crc(const std::string& bytes) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+void PutBe32(std::string& out, uint32_t v) {
+  out += static_cast<char>(v >> 24);
+  out += static_cast<char>(v >> 16);
+  out += static_cast<char>(v >> 8);
+  out += static_cast<char>(v);
+}
+
+void PngChunk(std::string& out, const char* type, const std::string& data) {
+  PutBe32(out, static_cast<uint32_t>(data.size()));
+  std::string typed = std::string(type, 4) + data;
+  out += typed;
+  PutBe32(out, Crc(typed));
+}
+
+}  // namespace
+
+const std::vector<ScenarioInfo>& Scenarios() { return kScenarios; }
+
+std::string PngHeaderFile(uint32_t width, uint32_t height) {
+  std::string png = "\x89PNG\r\n\x1a\n";
+  std::string ihdr;
+  PutBe32(ihdr, width);
+  PutBe32(ihdr, height);
+  ihdr += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+  PngChunk(png, "IHDR", ihdr);
+  // The image data holds a single row of zeros: a decoder that trusts the header runs out.
+  std::string raw(1 + 3 * 16, '\0');
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::string z(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(&z[0]), &size, reinterpret_cast<const Bytef*>(raw.data()),
+            static_cast<uLong>(raw.size()), 9);
+  z.resize(size);
+  PngChunk(png, "IDAT", z);
+  PngChunk(png, "IEND", "");
+  return png;
+}
+
+bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
+                          const ScenarioOptions& options, httplib::Response& res) {
+  std::string name = LowerAscii(text);
+  if (name.compare(0, 7, "zqtest-") != 0) return false;
+  if (name == "zqtest-longline") {
+    res.set_content(LongLinePage(visitor), kHtml);
+  } else if (name == "zqtest-nul") {
+    res.set_content(NulPage(visitor), kHtml);
+  } else if (name == "zqtest-10000") {
+    res.set_content(ManyResultsPage(visitor), kHtml);
+  } else if (name == "zqtest-noend") {
+    res.set_content(NoEndPage(visitor), kHtml);
+  } else if (name == "zqtest-notpicture") {
+    res.set_content(NotPicturePage(visitor), kHtml);
+  } else if (name == "zqtest-hugepng") {
+    res.set_content(HugePngPage(visitor), kHtml);
+  } else if (name == "zqtest-video-quotes") {
+    res.set_content(VideoRowsPage(visitor, {{1, "Double quotes in the values"},
+                                            {2, "A single quote in oid"}}),
+                    kHtml);
+  } else if (name == "zqtest-video-script") {
+    res.set_content(VideoRowsPage(visitor, {{3, "<script> in the values"}}), kHtml);
+  } else if (name == "zqtest-video-otherhost") {
+    res.set_content(VideoRowsPage(visitor, {{4, "Another host first"},
+                                            {5, "\\/\\/other.host\\/ in uid"},
+                                            {6, "../ in vtag"},
+                                            {7, "Escaped address without a dot"}}),
+                    kHtml);
+  } else if (name == "zqtest-video-twice") {
+    res.set_content(VideoRowsPage(visitor, {{8, "Two player lines"}}), kHtml);
+  } else if (name == "zqtest-video-nomarker") {
+    res.set_content(VideoRowsPage(visitor, {{9, "No player line"}}), kHtml);
+  } else if (name == "zqtest-stall") {
+    std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20) + SearchPageTail();
+    Stall(res, Utf8ToCp1251(page), options);
+  } else if (name == "zqtest-cut") {
+    std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20) + SearchPageTail();
+    Cut(res, Utf8ToCp1251(page));
+  } else if (name == "zqtest-404") {
+    res.status = 404;
+    res.set_content(ErrorPage(404, "Страница не найдена (zqtest-404)."), kHtml);
+  } else if (name == "zqtest-empty") {
+    res.set_content("", kHtml);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res) {
+  if (vid < 1 || vid > 9) return false;
+  Video v = MakeVideo(-1, kScenarioOwner, vid, 1, 0, "Test scenario " + std::to_string(vid),
+                      "A video page that misbehaves on purpose.");
+  const std::string tail = "\"jpg\":\"\",\"duration\":4}, {\"width\":480,\"height\":360});</script>";
+  const std::string call = "<script type=\"text/javascript\">loadFlashPlayer({";
+  const std::string host = "\"host\":\"http:\\/\\/cs1.zq.test\\/\",";
+  std::vector<std::string> lines;
+  switch (vid) {
+    case 1:  // double quotes inside values, escaped as JSON would
+      lines.push_back(call + "\"uid\":\"9\\\"1\",\"vid\":\"1\\\" onerror=\\\"alert(1)\"," +
+                      "\"oid\":\"-9\\\"\"," + host + "\"vtag\":\"quo\\\"te\"," +
+                      "\"hash2\":\"h\\\"ash\"," + tail);
+      break;
+    case 2:  // a single quote that ends the player frame's attribute
+      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"2\",\"oid\":\"-9' onload='alert(1)\"," +
+                      host + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"x' y='z\"," + tail);
+      break;
+    case 3:  // markup in the values
+      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"<script>alert(1)</script>\"," +
+                      "\"oid\":\"</iframe><script>alert(2)</script>\"," + host +
+                      "\"vtag\":\"<b>tag</b>\",\"hash2\":\"<script>alert(3)</script>\"," + tail);
+      break;
+    case 4:  // another host's escaped address stands first on the line
+      lines.push_back(call + "\"ref\":\"http:\\/\\/other.host\\/page\",\"uid\":\"9\"," +
+                      "\"vid\":\"4\",\"oid\":\"-9\"," + host + "\"vtag\":\"" + v.vtag +
+                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
+      break;
+    case 5:  // an address trick inside uid
+      lines.push_back(call + "\"uid\":\"\\/\\/other.host\\/\",\"vid\":\"5\",\"oid\":\"-9\"," +
+                      host + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
+      break;
+    case 6:  // a file name climbing up the path
+      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"6\",\"oid\":\"-9\"," + host +
+                      "\"vtag\":\"..\\/..\\/..\\/etc\\/passwd\",\"hash2\":\"" + v.hash2 + "\"," +
+                      tail);
+      break;
+    case 7:  // the only escaped address has no dot after it for a long way
+      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"7\",\"oid\":\"-9\"," +
+                      "\"host\":\"http:\\/\\/localhost\\/\",\"vtag\":\"" + v.vtag +
+                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
+      break;
+    case 8:  // two player lines: the program keeps the second
+      lines.push_back(PlayerCallLine(Entry(0)));
+      lines.push_back(PlayerCallLine(Entry(1)));
+      break;
+    case 9:  // no player line at all
+      break;
+  }
+  res.set_content(VideoPageWith(v, visitor, lines), kHtml);
+  return true;
+}
+
+bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg,
+                           httplib::Response& res) {
+  if (name == "notpicture.jpg") {
+    res.set_content("<html><body>This is not a picture.</body></html>\n", "image/jpeg");
+  } else if (name == "truncated.jpg") {
+    res.set_content(real_jpeg.substr(0, 300), "image/jpeg");
+  } else if (name == "empty.jpg") {
+    res.set_content("", "image/jpeg");
+  } else if (name == "random.jpg") {
+    std::string bytes = "\xFF\xD8\xFF";
+    uint32_t x = 2463534242u;  // xorshift with a fixed seed: the same bytes every time
+    while (bytes.size() < 4096) {
+      x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+      bytes += static_cast<char>(x & 0xFF);
+    }
+    res.set_content(bytes, "image/jpeg");
+  } else if (name == "hugepng.jpg") {
+    res.set_content(PngHeaderFile(60000, 60000), "image/png");
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace site

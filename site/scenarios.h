@@ -1,0 +1,44 @@
+// Test scenarios: named search texts that make the site answer with hostile pages on
+// purpose, so that the program's reliability can be tried against them. They answer for
+// guests too. The names are listed in site/README.md.
+#pragma once
+
+#include <atomic>
+#include <httplib.h>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pages.h"
+
+namespace site {
+
+struct ScenarioInfo {
+  const char* name;
+  const char* what;  // one line for the README and the home page
+};
+const std::vector<ScenarioInfo>& Scenarios();
+
+struct ScenarioOptions {
+  int stall_ms = 30000;                         // how long zqtest-stall stalls
+  const std::atomic<bool>* stopping = nullptr;  // ends a stall early
+};
+
+// Owner of the scenario videos ("video-9_<n>") and of their picture files ("/u9/...").
+constexpr int kScenarioOwner = -9;
+
+// Answers a search whose text names a scenario (letter case and surrounding blanks do not
+// matter); false when it names none.
+bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
+                          const ScenarioOptions& options, httplib::Response& res);
+// Answers for a scenario video page video-9_<vid>; false when there is no such page.
+bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res);
+// Answers for a scenario picture /u9/preview/<name>; false when there is no such file.
+// `real_jpeg` is a genuine preview, for the truncated one.
+bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg,
+                           httplib::Response& res);
+
+// A PNG file whose header claims width x height pixels, with a tiny real image body.
+std::string PngHeaderFile(uint32_t width, uint32_t height);
+
+}  // namespace site

@@ -1,0 +1,331 @@
+#include "site.h"
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "catalogue.h"
+#include "cp1251.h"
+#include "pages.h"
+
+namespace site {
+namespace {
+
+const char kHtml[] = "text/html; charset=windows-1251";
+const char kSiteRoot[] = "http://zq.test/";
+
+long long SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool ReadFile(const std::string& path, std::string* out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::stringstream s;
+  s << in.rdbuf();
+  *out = s.str();
+  return true;
+}
+
+// Reads a decimal number at s[*pos], with an optional minus sign when `negative_ok`.
+bool ReadNumber(const std::string& s, size_t* pos, bool negative_ok, int* value) {
+  size_t p = *pos;
+  bool negative = false;
+  if (negative_ok && p < s.size() && s[p] == '-') {
+    negative = true;
+    ++p;
+  }
+  size_t start = p;
+  long long n = 0;
+  while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p])) && p - start < 9) {
+    n = n * 10 + (s[p] - '0');
+    ++p;
+  }
+  if (p == start || (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p])))) return false;
+  *value = static_cast<int>(negative ? -n : n);
+  *pos = p;
+  return true;
+}
+
+// "/video<oid>_<vid>"
+bool ParseVideoPath(const std::string& path, int* oid, int* vid) {
+  if (path.compare(0, 6, "/video") != 0) return false;
+  size_t p = 6;
+  if (!ReadNumber(path, &p, true, oid)) return false;
+  if (p >= path.size() || path[p] != '_') return false;
+  ++p;
+  return ReadNumber(path, &p, false, vid) && p == path.size();
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Sends a file, or the byte range the request asks for, straight from memory.
+void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>& data,
+                const char* type, const std::string& range_header) {
+  res.set_header("Accept-Ranges", "bytes");
+  size_t size = data->size();
+  ByteRange range = ParseRange(range_header, size);
+  if (range.kind == RangeKind::kUnsatisfiable) {
+    res.status = 416;
+    res.set_header("Content-Range", "bytes */" + std::to_string(size));
+    res.set_content("416 Range Not Satisfiable: the file has " + std::to_string(size) +
+                        " bytes\n",
+                    "text/plain; charset=us-ascii");
+    return;
+  }
+  size_t begin = 0, length = size;
+  if (range.kind == RangeKind::kPartial) {
+    begin = range.begin;
+    length = range.end - range.begin;
+    res.status = 206;
+    res.set_header("Content-Range", "bytes " + std::to_string(range.begin) + "-" +
+                                        std::to_string(range.end - 1) + "/" +
+                                        std::to_string(size));
+  }
+  res.set_content_provider(length, type,
+                           [data, begin](size_t offset, size_t n, httplib::DataSink& sink) {
+                             return sink.write(data->data() + begin + offset, n);
+                           });
+}
+
+}  // namespace
+
+Site::Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stopping,
+           RequestLog* log)
+    : options_(std::move(options)), accounts_(std::move(accounts)), stopping_(stopping),
+      log_(log) {
+  scenario_options_.stall_ms = options_.stall_ms;
+  scenario_options_.stopping = &stopping_;
+  last_activity_ms_ = SteadyMs();
+}
+
+int Site::LoadMedia() {
+  int found = 0;
+  for (int clip = 0; clip < kClipCount; ++clip) {
+    std::string bytes;
+    if (ReadFile(options_.media_dir + "/clip-" + std::to_string(clip) + ".mp4", &bytes)) {
+      clips_[clip] = std::make_shared<const std::string>(std::move(bytes));
+      ++found;
+    }
+  }
+  for (const Video& v : Catalogue()) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/preview-%03d.jpg", v.index);
+    std::string bytes;
+    if (ReadFile(options_.media_dir + name, &bytes)) {
+      previews_[v.index] = std::make_shared<const std::string>(std::move(bytes));
+      ++found;
+    }
+  }
+  return found;
+}
+
+void Site::Install(FrontServer& server) {
+  server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    Handle(req, res);
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  // Answers the library makes up itself (a malformed Range header, say) get a text body.
+  server.set_error_handler(httplib::Server::HandlerWithResponse(
+      [](const httplib::Request&, httplib::Response& res) {
+    if (!res.body.empty() || res.content_provider_) return httplib::Server::HandlerResponse::Unhandled;
+        res.set_content(std::to_string(res.status) + " error\n", "text/plain; charset=us-ascii");
+        return httplib::Server::HandlerResponse::Handled;
+      }));
+  server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+    if (Exchange* ex = CurrentExchange()) Log(&req, *ex, res.status, ex->body_bytes());
+  });
+  server.OnReject([this](const Exchange& ex, int status, size_t bytes) {
+    Log(nullptr, ex, status, bytes);
+  });
+}
+
+void Site::Log(const httplib::Request* req, const Exchange& ex, int status, size_t bytes) {
+  last_activity_ms_ = SteadyMs();
+  if (!log_) return;
+  LogEntry e;
+  e.method = ex.head.method;
+  e.target = ex.head.raw_target;
+  if (e.method.empty()) {  // refused before a method could be told: log the line itself
+    e.method = "-";
+    e.target = ex.head.raw_line;
+  }
+  e.host = ex.head.absolute_form ? ex.head.target_host : HostName(ex.head.host_header);
+  if (e.host.empty()) e.host = "-";
+  std::string cookies = req ? req->get_header_value("Cookie") : ex.head.cookie_header;
+  e.cookie = !Sessions::TokenFromCookies(cookies).empty();
+  e.status = status;
+  e.bytes = bytes;
+  log_->Write(e);
+}
+
+Visitor Site::VisitorOf(const httplib::Request& req) const {
+  Visitor v;
+  std::string token = Sessions::TokenFromCookies(req.get_header_value("Cookie"));
+  v.email = sessions_.Lookup(token);
+  v.logged_in = !v.email.empty();
+  return v;
+}
+
+void Site::Error(httplib::Response& res, int status, const std::string& message_utf8) {
+  res.status = status;
+  res.set_content(ErrorPage(status, message_utf8), kHtml);
+}
+
+void Site::Handle(const httplib::Request& req, httplib::Response& res) {
+  Exchange* ex = CurrentExchange();
+  if (!ex) {  // only requests that came through the front layer are answered
+    res.status = 500;
+    return;
+  }
+  const RequestHead& head = ex->head;
+  std::string host = head.absolute_form ? head.target_host : HostName(head.host_header);
+  if (host.empty()) {
+    res.status = 400;
+    res.set_content("400 Bad Request: Host header missing or malformed\n",
+                    "text/plain; charset=us-ascii");
+    return;
+  }
+  std::string path, query;
+  SplitTarget(head.origin_target, &path, &query);
+  HostInfo info = ClassifyHost(host);
+  switch (info.kind) {
+    case HostKind::kSite:
+      res.set_header("Cache-Control", "no-cache");
+      SitePage(path, query, VisitorOf(req), res);
+      break;
+    case HostKind::kLogin:
+      res.set_header("Cache-Control", "no-cache");
+      Login(path, query, res);
+      break;
+    case HostKind::kFileServer:
+      FileServer(info.server, path, head.range_header, res);
+      break;
+    case HostKind::kAuthor:
+      if (path == "/") {
+        res.set_content(AuthorPage(), kHtml);
+      } else {
+        Error(res, 404, "Страница не найдена.");
+      }
+      break;
+    case HostKind::kUnknown:
+      res.status = 421;
+      res.set_content("421 Misdirected Request: this server answers for zq.test and its "
+                      "subdomains only, not for " + host + "\n",
+                      "text/plain; charset=us-ascii");
+      break;
+  }
+}
+
+void Site::SitePage(const std::string& path, const std::string& query, const Visitor& visitor,
+                    httplib::Response& res) {
+  int oid = 0, vid = 0;
+  if (path == "/" || path == "/index.php") {
+    res.set_content(HomePage(visitor), kHtml);
+  } else if (path == "/gsearch.php") {
+    Search(query, visitor, res);
+  } else if (ParseVideoPath(path, &oid, &vid)) {
+    if (oid == kScenarioOwner && AnswerScenarioVideo(vid, visitor, res)) return;
+    const Video* v = FindVideo(oid, vid);
+    if (!v) return Error(res, 404, "Видеозапись не найдена.");
+    res.set_content(VideoPage(*v, visitor), kHtml);
+  } else if (path == "/video_ext.php") {
+    std::optional<std::string> o = RawField(query, "oid"), i = RawField(query, "id"),
+                               h = RawField(query, "hash");
+    const Video* v = nullptr;
+    if (o && i) {
+      try {
+        v = FindVideo(std::stoi(*o), std::stoi(*i));
+      } catch (const std::exception&) {
+        v = nullptr;
+      }
+    }
+    if (!v) return Error(res, 404, "Видеозапись не найдена.");
+    if (!h || *h != v->hash2) return Error(res, 403, "Неверный ключ видеозаписи.");
+    res.set_content(PlayerPage(*v), kHtml);
+  } else if (path == "/css/site.css") {
+    res.set_content(kStyleSheet, "text/css");
+  } else if (path == "/js/player.js") {
+    res.set_content(kPlayerScript, "application/javascript");
+  } else if (path == "/logout") {
+    res.set_header("Set-Cookie", Sessions::ClearingCookieHeader());
+    res.set_redirect(kSiteRoot);
+  } else {
+    Error(res, 404, "Страница не найдена.");
+  }
+}
+
+void Site::Search(const std::string& query, const Visitor& visitor, httplib::Response& res) {
+  std::string text = SearchText(query);
+  if (AnswerScenarioSearch(text, visitor, scenario_options_, res)) return;
+  bool withheld = !visitor.logged_in && !options_.open_search;
+  std::vector<std::string> words = QueryWords(text);
+  std::vector<const Video*> results;
+  if (!withheld) results = site::Search(words);
+  res.set_content(SearchPage(results, words, visitor, withheld), kHtml);
+}
+
+void Site::Login(const std::string& path, const std::string& query, httplib::Response& res) {
+  if (path != "/") return Error(res, 404, "Страница не найдена.");
+  LoginFields fields = LoginQuery(query);
+  if (!fields.present) {
+    res.set_content(LoginFailedPage(), kHtml);
+    return;
+  }
+  if (!accounts_.Check(fields)) {
+    res.set_content(LoginFailedPage(), kHtml);
+    return;
+  }
+  std::string token = sessions_.Open(fields.email);
+  res.set_header("Set-Cookie", Sessions::CookieHeader(token, Sessions::Clock::now()));
+  res.set_redirect(kSiteRoot);
+  res.set_content(Utf8ToCp1251("<html><body><a href=\"http://zq.test/\">Вы вошли на сайт</a>"
+                               "</body></html>\n"),
+                  kHtml);
+}
+
+void Site::FileServer(int server, const std::string& path, const std::string& range,
+                      httplib::Response& res) {
+  // "/u<uid>/video/<vtag>.480.mp4" or "/u<uid>/preview/<vtag>.jpg"
+  int uid = 0;
+  size_t p = 2;
+  if (path.compare(0, 2, "/u") != 0 || !ReadNumber(path, &p, false, &uid) || p >= path.size() ||
+      path[p] != '/') {
+    return Error(res, 404, "Файл не найден.");
+  }
+  std::string rest = path.substr(p + 1);
+  if (rest.compare(0, 6, "video/") == 0 && EndsWith(rest, ".480.mp4")) {
+    std::string vtag = rest.substr(6, rest.size() - 6 - 8);
+    const Video* v = FindByFile(uid, vtag);
+    if (!v || v->server != server) return Error(res, 404, "Файл не найден.");
+    auto clip = clips_.find(v->clip);
+    if (clip == clips_.end()) return Error(res, 404, "Видеофайлы не созданы (media).");
+    res.set_header("Content-Disposition", "attachment; filename=\"" + vtag + ".480.mp4\"");
+    ServeBytes(res, clip->second, "video/mp4", range);
+  } else if (rest.compare(0, 8, "preview/") == 0) {
+    std::string name = rest.substr(8);
+    if (uid == -kScenarioOwner) {
+      auto first = previews_.find(0);
+      static const std::string kNone;
+      if (AnswerScenarioPicture(name, first == previews_.end() ? kNone : *first->second, res)) {
+        return;
+      }
+      return Error(res, 404, "Файл не найден.");
+    }
+    if (!EndsWith(name, ".jpg")) return Error(res, 404, "Файл не найден.");
+    const Video* v = FindByFile(uid, name.substr(0, name.size() - 4));
+    if (!v || v->server != server) return Error(res, 404, "Файл не найден.");
+    auto pic = previews_.find(v->index);
+    if (pic == previews_.end()) return Error(res, 404, "Картинки не созданы (media).");
+    ServeBytes(res, pic->second, "image/jpeg", range);
+  } else {
+    Error(res, 404, "Файл не найден.");
+  }
+}
+
+}  // namespace site
