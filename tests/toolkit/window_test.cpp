@@ -1,0 +1,427 @@
+// Windows and the event queue: flag decoding, numbers, resizing, the queue's ordering,
+// collapsing and deferral, and events from real input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "tk_test_util.h"
+#include "toolkit_internal.h"
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    WindowsEnd();
+    DrainEvents(20);
+  }
+};
+
+LONG Style(HWND window) { return GetWindowLongA(window, GWL_STYLE); }
+LONG ExStyle(HWND window) { return GetWindowLongA(window, GWL_EXSTYLE); }
+
+SIZE OuterSize(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+SIZE ClientSize(HWND window) {
+  RECT rect;
+  GetClientRect(window, &rect);
+  return {rect.right, rect.bottom};
+}
+
+TEST_F(WindowTest, OpenGivesHandleClassAndProperty) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(7, 10, 20, 300, 200, "Окно", 0));
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WindowHandle(7), window);
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  EXPECT_STREQ(name, "WindowClass_7");
+  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(window, WINDOW_NUMBER_PROPERTY)), 8);
+  char title[64] = "";
+  GetWindowTextA(window, title, sizeof title);
+  EXPECT_STREQ(title, "Окно");
+  SIZE client = ClientSize(window);
+  EXPECT_EQ(client.cx, 300);
+  EXPECT_EQ(client.cy, 200);
+  EXPECT_TRUE(IsWindowVisible(window));
+  // No style bits given: a caption is added.
+  EXPECT_EQ(Style(window) & WS_CAPTION, WS_CAPTION);
+  // The window became the parent of new gadgets.
+  EXPECT_EQ(GadgetListUse(nullptr), window);
+}
+
+TEST_F(WindowTest, CenteredCaptionWithoutSystemMenu) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(1, 0, 0, 400, 300, "c", WINDOW_CENTERED));
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(Style(window) & WS_CAPTION, WS_CAPTION);
+  EXPECT_EQ(Style(window) & WS_SYSMENU, 0);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  SIZE outer = OuterSize(window);
+  EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2);
+  EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2);
+}
+
+TEST_F(WindowTest, CenteringClampsToTheScreen) {
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  HWND window = reinterpret_cast<HWND>(
+      WindowOpen(1, 0, 0, screenWidth + 500, 100, "wide", WINDOW_CENTERED | WINDOW_INVISIBLE));
+  ASSERT_NE(window, nullptr);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  EXPECT_EQ(rect.left, 0);
+  EXPECT_LE(rect.right - rect.left, screenWidth);
+}
+
+TEST_F(WindowTest, MainWindowFlagsGiveHiddenWindowThatShowsLater) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(100, 0, 0, 780, 610, "Видео", 0x10CA0001));
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(IsWindowVisible(window));
+  LONG style = Style(window);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(style & 7);  // the toolkit's own bits never reach the system
+  SIZE client = ClientSize(window);
+  EXPECT_EQ(client.cx, 780);
+  EXPECT_EQ(client.cy, 610);
+  EXPECT_EQ(WindowSetHidden(100, 0), 1);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_FALSE(IsIconic(window));
+  EXPECT_FALSE(IsZoomed(window));
+  EXPECT_EQ(WindowSetHidden(100, 1), 1);
+  EXPECT_FALSE(IsWindowVisible(window));
+}
+
+TEST_F(WindowTest, ToolWindowDropsMinimiseAndMaximise) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(
+      2, 0, 0, 100, 100, "tool", WINDOW_TOOL | WINDOW_SYSTEM_MENU | WINDOW_MINIMIZE_GADGET |
+                                     WINDOW_MAXIMIZE_GADGET | WINDOW_INVISIBLE));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(ExStyle(window) & WS_EX_TOOLWINDOW);
+  EXPECT_EQ(Style(window) & WS_CAPTION, WS_CAPTION);
+  EXPECT_FALSE(Style(window) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_TRUE(Style(window) & WS_SYSMENU);
+}
+
+TEST_F(WindowTest, NoGadgetListKeepsTheCurrentParent) {
+  HWND first = reinterpret_cast<HWND>(WindowOpen(3, 0, 0, 100, 100, "a", WINDOW_INVISIBLE));
+  WindowOpen(4, 0, 0, 100, 100, "b", WINDOW_INVISIBLE | WINDOW_NO_GADGET_LIST);
+  EXPECT_EQ(GadgetListUse(nullptr), first);
+}
+
+TEST_F(WindowTest, AnyNumberWindowsGetDistinctLargeNumbers) {
+  intptr_t a = WindowOpen(ANY_NUMBER, 0, 0, 50, 50, "a", WINDOW_INVISIBLE);
+  intptr_t b = WindowOpen(ANY_NUMBER, 0, 0, 50, 50, "b", WINDOW_INVISIBLE);
+  ASSERT_NE(a, 0);
+  ASSERT_NE(b, 0);
+  EXPECT_NE(a, b);
+  EXPECT_GT(a, 0xFFFF);
+  EXPECT_GT(b, 0xFFFF);
+  HWND handle = WindowHandle(a);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_NE(handle, WindowHandle(b));
+  EXPECT_EQ(WindowNumberOfHandle(handle), a);
+  WindowClose(a);
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_EQ(WindowHandle(a), nullptr);
+  EXPECT_NE(WindowHandle(b), nullptr);
+}
+
+TEST_F(WindowTest, ReusingANumberClosesTheOldWindowFirst) {
+  HWND old = reinterpret_cast<HWND>(WindowOpen(5, 0, 0, 50, 50, "old", WINDOW_INVISIBLE));
+  ASSERT_NE(old, nullptr);
+  HWND fresh = reinterpret_cast<HWND>(WindowOpen(5, 0, 0, 60, 60, "new", WINDOW_INVISIBLE));
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_FALSE(IsWindow(old));
+  EXPECT_EQ(WindowHandle(5), fresh);
+}
+
+TEST_F(WindowTest, OperationsOnUnusedNumbersDoNothing) {
+  EXPECT_EQ(WindowHandle(55), nullptr);
+  EXPECT_EQ(WindowSetTitle(55, "x"), 0);
+  EXPECT_EQ(WindowResize(55, 1, 2, 3, 4), 0);
+  EXPECT_EQ(WindowSetTopmost(55, 1), 0);
+  EXPECT_EQ(WindowSetHidden(55, 0), 0);
+  EXPECT_EQ(WindowSetColor(55, 0), 0);
+  WindowClose(55);
+  WindowClose(-7);
+  EXPECT_EQ(WindowHandle(-7), nullptr);
+  EXPECT_EQ(WindowHandle(123456789), nullptr);
+  // A number the table refuses gives no window.
+  EXPECT_EQ(WindowOpen(-5, 0, 0, 10, 10, "x", WINDOW_INVISIBLE), 0);
+}
+
+TEST_F(WindowTest, TitleNullDoesNothingAndNullTitleAtOpenIsEmpty) {
+  HWND window = reinterpret_cast<HWND>(
+      WindowOpen(6, 0, 0, 50, 50, static_cast<const char*>(nullptr), WINDOW_INVISIBLE));
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(GetWindowTextLengthA(window), 0);
+  EXPECT_EQ(WindowSetTitle(6, "Поиск"), 1);
+  EXPECT_EQ(WindowSetTitle(6, static_cast<const char*>(nullptr)), 0);
+  char title[32] = "";
+  GetWindowTextA(window, title, sizeof title);
+  EXPECT_STREQ(title, "Поиск");
+}
+
+TEST_F(WindowTest, ResizeWithIgnoreKeepsTheOtherValues) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(8, 40, 50, 300, 200, "r", WINDOW_INVISIBLE));
+  ASSERT_NE(window, nullptr);
+  RECT before;
+  GetWindowRect(window, &before);
+  EXPECT_EQ(WindowResize(8, IGNORE, IGNORE, 500, IGNORE), 1);
+  RECT after;
+  GetWindowRect(window, &after);
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(ClientSize(window).cx, 500);
+  EXPECT_EQ(ClientSize(window).cy, 200);
+  EXPECT_EQ(WindowResize(8, 70, IGNORE, IGNORE, 120), 1);
+  GetWindowRect(window, &after);
+  EXPECT_EQ(after.left, 70);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(ClientSize(window).cx, 500);
+  EXPECT_EQ(ClientSize(window).cy, 120);
+}
+
+TEST_F(WindowTest, TopmostTogglesWithoutMoving) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(9, 30, 30, 100, 100, "t", 0));
+  RECT before;
+  GetWindowRect(window, &before);
+  EXPECT_EQ(WindowSetTopmost(9, 1), 1);
+  EXPECT_TRUE(ExStyle(window) & WS_EX_TOPMOST);
+  EXPECT_EQ(WindowSetTopmost(9, 0), 1);
+  EXPECT_FALSE(ExStyle(window) & WS_EX_TOPMOST);
+  RECT after;
+  GetWindowRect(window, &after);
+  EXPECT_TRUE(EqualRect(&before, &after));
+}
+
+TEST_F(WindowTest, PollWithNothingPendingReturnsAtOnce) {
+  DrainEvents(30);
+  DWORD start = GetTickCount();
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(EventPoll(), 0);
+  EXPECT_LT(GetTickCount() - start, 500u);
+  start = GetTickCount();
+  EXPECT_EQ(EventWaitFor(80), 0);
+  EXPECT_GE(GetTickCount() - start, 60u);
+}
+
+TEST_F(WindowTest, CloseIsQueuedOnceAndLeavesTheWindowOpen) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(10, 0, 0, 100, 100, "q", WINDOW_INVISIBLE));
+  DrainEvents(20);
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  SendMessageA(window, WM_CLOSE, 0, 0);  // same event, same window: collapsed
+  EXPECT_EQ(EventPoll(), EVENT_CLOSE);
+  EXPECT_EQ(EventWindowNumber(), 10);
+  EXPECT_EQ(EventPoll(), 0);
+  EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(WindowTest, QueuedEventsKeepOrderAndPreviousGadget) {
+  HWND a = reinterpret_cast<HWND>(WindowOpen(11, 0, 0, 100, 100, "a", WINDOW_INVISIBLE));
+  HWND b = reinterpret_cast<HWND>(WindowOpen(12, 0, 0, 100, 100, "b", WINDOW_INVISIBLE));
+  DrainEvents(20);
+  PostMessageA(a, GADGET_EVENT_MESSAGE, 42, 7);
+  ASSERT_EQ(EventWait(), EVENT_GADGET);
+  EXPECT_EQ(EventGadgetNumber(), 42);
+  EXPECT_EQ(EventTypeOf(), 7);
+  EXPECT_EQ(EventWindowNumber(), 11);
+  SendMessageA(a, WM_CLOSE, 0, 0);
+  SendMessageA(b, WM_CLOSE, 0, 0);
+  SendMessageA(a, WM_CLOSE, 0, 0);  // not the same as the tail (b): kept
+  ASSERT_EQ(EventPoll(), EVENT_CLOSE);
+  EXPECT_EQ(EventWindowNumber(), 11);
+  EXPECT_EQ(EventTypeOf(), -1);
+  EXPECT_EQ(EventGadgetNumber(), 42);
+  ASSERT_EQ(EventPoll(), EVENT_CLOSE);
+  EXPECT_EQ(EventWindowNumber(), 12);
+  ASSERT_EQ(EventPoll(), EVENT_CLOSE);
+  EXPECT_EQ(EventWindowNumber(), 11);
+  EXPECT_EQ(EventPoll(), 0);
+}
+
+// A window event that arises while another message is handled comes out of the queue on
+// the next call, after the raw number of the message that caused it.
+LRESULT MoveOnAppMessage(HWND window, UINT message, WPARAM, LPARAM) {
+  if (message != WM_APP + 1) return NOT_HANDLED;
+  SetWindowPos(window, nullptr, 33, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return 0;
+}
+
+TEST_F(WindowTest, EventsFromNestedMessagesAreDeferred) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(13, 0, 0, 100, 100, "d", WINDOW_INVISIBLE));
+  ASSERT_EQ(WindowSetCallback(13, MoveOnAppMessage), 1);
+  DrainEvents(20);
+  PostMessageA(window, WM_APP + 1, 0, 0);
+  EXPECT_EQ(EventWait(), static_cast<int>(WM_APP + 1));
+  EXPECT_EQ(EventPoll(), EVENT_MOVE);
+  EXPECT_EQ(EventWindowNumber(), 13);
+}
+
+TEST_F(WindowTest, RawMessagesPassThroughWithParameters) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(14, 0, 0, 100, 100, "raw", WINDOW_INVISIBLE));
+  DrainEvents(20);
+  PostMessageA(window, WM_APP + 5, 1234, 5678);
+  EXPECT_EQ(EventWait(), static_cast<int>(WM_APP + 5));
+  EXPECT_EQ(EventWParam(), 1234u);
+  EXPECT_EQ(EventLParam(), 5678);
+  EXPECT_EQ(EventTypeOf(), -1);
+}
+
+TEST_F(WindowTest, MenuCommandsAndTimers) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(15, 0, 0, 100, 100, "m", WINDOW_INVISIBLE));
+  DrainEvents(20);
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(500, 0), 0);
+  EXPECT_EQ(EventWait(), EVENT_MENU);
+  EXPECT_EQ(EventGadgetNumber(), 500);
+  EXPECT_EQ(EventWindowNumber(), 15);
+  SetTimer(window, 77, 10, nullptr);
+  EXPECT_TRUE(PumpUntil([] { return EventGadgetNumber() == 77; }));
+  KillTimer(window, 77);
+  // The last event returned was the timer's.
+  EXPECT_EQ(EventGadgetNumber(), 77);
+}
+
+TEST_F(WindowTest, SizeLimitsAndToolWindowMinimum) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(16, 0, 0, 100, 100, "s", WINDOW_INVISIBLE));
+  ASSERT_EQ(WindowSetSizeLimits(16, 120, 0, 640, 480), 1);
+  MINMAXINFO info = {};
+  info.ptMinTrackSize = {5, 6};
+  info.ptMaxTrackSize = {7000, 8000};
+  SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 120);
+  EXPECT_EQ(info.ptMinTrackSize.y, 6);  // 0 = no limit: left alone
+  EXPECT_EQ(info.ptMaxTrackSize.x, 640);
+  EXPECT_EQ(info.ptMaxTrackSize.y, 480);
+
+  HWND tool = reinterpret_cast<HWND>(
+      WindowOpen(17, 0, 0, 100, 100, "t", WINDOW_TOOL | WINDOW_INVISIBLE));
+  info.ptMinTrackSize = {50, 50};
+  SendMessageA(tool, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 1);
+}
+
+int erased = 0;
+void CountErase(HDC, HWND) { ++erased; }
+
+TEST_F(WindowTest, EraseGivesRepaintEventAndCallsTheCallback) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(18, 0, 0, 100, 100, "e", 0));
+  ASSERT_EQ(WindowSetEraseCallback(18, CountErase), 1);
+  DrainEvents(30);
+  erased = 0;
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW);
+  EXPECT_EQ(erased, 1);
+  EXPECT_EQ(EventPoll(), EVENT_REPAINT);
+  EXPECT_EQ(EventWindowNumber(), 18);
+}
+
+TEST_F(WindowTest, BackgroundColourPaintsTheClientArea) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(19, 100, 100, 120, 80, "c", 0));
+  ASSERT_EQ(WindowSetColor(19, RGB(10, 200, 30)), 1);
+  DrainEvents(30);
+  EXPECT_TRUE(ColorNear(ClientPixel(window, 60, 40), RGB(10, 200, 30)));
+  WindowSetColor(19, -1);
+  DrainEvents(30);
+  EXPECT_TRUE(ColorNear(ClientPixel(window, 60, 40), GetSysColor(COLOR_BTNFACE)));
+}
+
+TEST_F(WindowTest, MinimiseMaximiseAndRestoreEvents) {
+  HWND window = reinterpret_cast<HWND>(
+      WindowOpen(20, 0, 0, 200, 100, "z", WINDOW_SYSTEM_MENU | WINDOW_MINIMIZE_GADGET |
+                                             WINDOW_MAXIMIZE_GADGET | WINDOW_SIZE_GADGET));
+  DrainEvents(30);
+  ShowWindow(window, SW_MAXIMIZE);
+  std::vector<SeenEvent> seen = DrainEvents(60);
+  auto index = [&](int event) {
+    for (size_t i = 0; i < seen.size(); ++i)
+      if (seen[i].event == event && seen[i].window == 20 && seen[i].type == -1)
+        return static_cast<int>(i);
+    return -1;
+  };
+  ASSERT_GE(index(EVENT_MAXIMIZE), 0);
+  EXPECT_GT(index(EVENT_SIZE), index(EVENT_MAXIMIZE));
+  ShowWindow(window, SW_RESTORE);
+  seen = DrainEvents(60);
+  ASSERT_GE(index(EVENT_RESTORE), 0);
+  EXPECT_GT(index(EVENT_SIZE), index(EVENT_RESTORE));
+  // Restored again without having been maximised: no second restore event.
+  ShowWindow(window, SW_RESTORE);
+  SendMessageA(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(200, 100));
+  seen = DrainEvents(60);
+  EXPECT_EQ(index(EVENT_RESTORE), -1);
+}
+
+TEST_F(WindowTest, WindowsEndClosesEverything) {
+  HWND a = reinterpret_cast<HWND>(WindowOpen(21, 0, 0, 10, 10, "a", WINDOW_INVISIBLE));
+  intptr_t b = WindowOpen(ANY_NUMBER, 0, 0, 10, 10, "b", WINDOW_INVISIBLE);
+  HWND bHandle = WindowHandle(b);
+  WindowsEnd();
+  EXPECT_FALSE(IsWindow(a));
+  EXPECT_FALSE(IsWindow(bHandle));
+  EXPECT_EQ(WindowHandle(21), nullptr);
+  EXPECT_EQ(WindowHandle(b), nullptr);
+}
+
+// Finds a point of the window's close box by asking the window itself.
+bool FindCloseBox(HWND window, POINT* at) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  for (int y = rect.top; y < rect.top + 40; ++y)
+    for (int x = rect.right - 1; x > rect.right - 80; --x)
+      if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
+        at->x = x + 0;
+        at->y = y + 3;
+        if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at->x, at->y)) != HTCLOSE) *at = {x, y};
+        return true;
+      }
+  return false;
+}
+
+TEST_F(WindowTest, CloseBoxClickGivesRawMessageThenCloseEvent) {
+  HWND window = reinterpret_cast<HWND>(
+      WindowOpen(22, 200, 200, 200, 100, "x", WINDOW_SYSTEM_MENU | WINDOW_TITLE_BAR));
+  ASSERT_TRUE(MakeForeground(window));
+  DrainEvents(50);
+  POINT box;
+  ASSERT_TRUE(FindCloseBox(window, &box));
+  MouseScreenMoveTo(box.x, box.y);
+  DrainEvents(50);
+  MouseButton(MOUSEEVENTF_LEFTDOWN);
+  std::vector<int> raw;
+  // The system tracks the close box inside the button-down message; release from
+  // another thread a little later, as a hand would.
+  std::thread release([] {
+    Sleep(150);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+  });
+  bool closed = false;
+  DWORD start = GetTickCount();
+  while (!closed && GetTickCount() - start < 3000) {
+    int event = EventWaitFor(10);
+    if (event == EVENT_CLOSE && EventTypeOf() == -1 && EventWindowNumber() == 22)
+      closed = true;
+    else if (event)
+      raw.push_back(event);
+  }
+  POINT cursor;
+  GetCursorPos(&cursor);
+  std::string seenText;
+  for (int event : raw) seenText += std::to_string(event) + " ";
+  release.join();
+  ASSERT_TRUE(closed) << "box " << box.x << "," << box.y << " cursor " << cursor.x << ","
+                      << cursor.y << " seen " << seenText;
+  bool sawButtonDown = false;
+  for (int event : raw) sawButtonDown |= event == WM_NCLBUTTONDOWN;
+  EXPECT_TRUE(sawButtonDown);
+  EXPECT_TRUE(IsWindow(window));
+}
+
+}  // namespace

@@ -1,0 +1,422 @@
+// The gadget registry: numbers to controls and back, the per-kind operation tables behind
+// every generic call, the gadget list (the parent of new gadgets, with a stack for nested
+// containers and a saved copy per window) and the shared brush cache.
+#include <list>
+#include <memory>
+#include <unordered_map>
+
+#include "toolkit_internal.h"
+// after windows.h
+#include <commctrl.h>
+
+const char* const GADGET_NUMBER_PROPERTY = "VsGadgetNumber";
+
+namespace {
+
+void ReleaseGadgetNumber(ObjectNumber number) { GadgetFree(number); }
+
+std::unique_ptr<ObjectTable<GadgetRecord>> gadgets;
+HFONT defaultFont = nullptr;
+
+// The gadget list. `stack` holds the enclosing parents of open containers, the outermost
+// (the window) at the bottom.
+struct GadgetListState {
+  HWND parent = nullptr;
+  std::vector<HWND> stack;
+};
+GadgetListState gadgetList;
+std::unordered_map<HWND, GadgetListState> savedLists;  // one per window used as list
+constexpr UINT_PTR LIST_SUBCLASS_ID = 0x56534C;
+
+struct BrushEntry {
+  int32_t color;
+  HBRUSH brush;
+  int count;
+};
+CRITICAL_SECTION brushLock;
+std::list<BrushEntry>* brushes = nullptr;
+
+ObjectTable<GadgetRecord>& Gadgets() {
+  GadgetsInit();
+  return *gadgets;
+}
+
+HWND GadgetListWindow() {
+  return gadgetList.stack.empty() ? gadgetList.parent : gadgetList.stack.front();
+}
+
+// Drops a window's saved gadget list when the window goes away.
+LRESULT CALLBACK ListOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                               UINT_PTR, DWORD_PTR) {
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, ListOwnerProc, LIST_SUBCLASS_ID);
+    savedLists.erase(hwnd);
+    if (GadgetListWindow() == hwnd) gadgetList = GadgetListState();
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// The common gadget procedure: every gadget control is subclassed with it.
+LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  ObjectNumber number = static_cast<ObjectNumber>(GetWindowLongPtrA(hwnd, GWLP_ID));
+  GadgetRecord* gadget = number != -1 && gadgets ? gadgets->Lookup(number) : nullptr;
+  if (!gadget || gadget->handle != hwnd) return DefWindowProcA(hwnd, message, wParam, lParam);
+  WNDPROC previous = gadget->previousProc;
+  if (message != WM_NCDESTROY) {
+    if (gadget->kind->controlProc) {
+      LRESULT result = gadget->kind->controlProc(*gadget, hwnd, message, wParam, lParam);
+      if (result != NOT_HANDLED) return result;
+    }
+    return CallWindowProcA(previous, hwnd, message, wParam, lParam);
+  }
+  LRESULT result = CallWindowProcA(previous, hwnd, message, wParam, lParam);
+  gadget = gadgets->Lookup(number);
+  if (gadget && gadget->handle == hwnd) {
+    if (gadget->kind->release) gadget->kind->release(*gadget);
+    RemovePropA(hwnd, GADGET_NUMBER_PROPERTY);
+    SetWindowLongPtrA(hwnd, GWLP_ID, -1);
+    gadgets->Free(number);
+  }
+  return result;
+}
+
+RECT ControlRect(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void GenericResize(GadgetRecord& gadget, int x, int y, int width, int height) {
+  if (x == IGNORE || y == IGNORE || width == IGNORE || height == IGNORE) {
+    RECT rect = ControlRect(gadget.handle);
+    const GadgetKind* kind = gadget.kind;
+    if (x == IGNORE) x = kind->getX ? kind->getX(gadget) : rect.left;
+    if (y == IGNORE) y = kind->getY ? kind->getY(gadget) : rect.top;
+    if (width == IGNORE) width = kind->getWidth ? kind->getWidth(gadget) : rect.right - rect.left;
+    if (height == IGNORE)
+      height = kind->getHeight ? kind->getHeight(gadget) : rect.bottom - rect.top;
+  }
+  MoveWindow(gadget.handle, x, y, width, height, TRUE);
+  if (gadget.kind->kind == KIND_BUTTON)
+    RedrawWindow(gadget.handle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
+  else if (gadget.kind->kind == KIND_TEXT)
+    InvalidateRect(gadget.handle, nullptr, FALSE);
+}
+
+}  // namespace
+
+void GadgetsInit() {
+  if (gadgets) return;
+  InitializeCriticalSection(&brushLock);
+  brushes = new std::list<BrushEntry>();
+  defaultFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  gadgets = std::make_unique<ObjectTable<GadgetRecord>>(50, ReleaseGadgetNumber);
+  gadgetList = GadgetListState();
+  INITCOMMONCONTROLSEX controls = {sizeof controls, 0xB48};
+  InitCommonControlsEx(&controls);
+}
+
+void GadgetsEnd() {
+  // Gadgets die with their windows (WindowsEnd); the cache is empty by then unless a
+  // caller still holds a window colour, and is kept for a later start of the toolkit.
+}
+
+HFONT GadgetDefaultFont() {
+  GadgetsInit();
+  return defaultFont;
+}
+
+HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text,
+                         DWORD style, int x, int y, int width, int height) {
+  GadgetsInit();
+  std::string textCopy(text.view());
+  return CreateWindowExA(extendedStyle, className, textCopy.c_str(), style, x, y, width, height,
+                         gadgetList.parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(-1)),
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kind,
+                        const std::array<intptr_t, 4>& data) {
+  ObjectTable<GadgetRecord>& table = Gadgets();
+  GadgetRecord* gadget = table.Slot(number);  // destroys a gadget that used the number
+  if (!gadget) {
+    DestroyWindow(control);
+    return 0;
+  }
+  ObjectNumber actual = number == ANY_NUMBER ? table.NumberOf(gadget) : number;
+  gadget->handle = control;
+  gadget->kind = kind;
+  for (int i = 0; i < 4; ++i) gadget->data[i] = data[static_cast<size_t>(i)];
+  gadget->previousProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetProc)));
+  SetWindowLongPtrA(control, GWLP_ID, actual);
+  // The property holds number + 1 so that gadget 0 carries a non-zero value too.
+  SetPropA(control, GADGET_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), TRUE);
+  return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(control);
+}
+
+GadgetRecord* GadgetLookup(ObjectNumber number) { return Gadgets().Lookup(number); }
+
+ObjectNumber GadgetNumberOfControl(HWND control) {
+  return static_cast<ObjectNumber>(GetWindowLongPtrA(control, GWLP_ID));
+}
+
+GadgetRecord* GadgetOfControl(HWND control) {
+  if (!control || !gadgets) return nullptr;
+  HANDLE property = GetPropA(control, GADGET_NUMBER_PROPERTY);
+  if (!property) return nullptr;
+  ObjectNumber number = reinterpret_cast<ObjectNumber>(property) - 1;
+  if (GadgetNumberOfControl(control) != number) return nullptr;
+  GadgetRecord* gadget = gadgets->Lookup(number);
+  return gadget && gadget->handle == control ? gadget : nullptr;
+}
+
+LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wParam,
+                             LPARAM lParam) {
+  GadgetRecord* gadget = GadgetOfControl(control);
+  if (!gadget || !gadget->kind->messageHandler) return NOT_HANDLED;
+  return gadget->kind->messageHandler(*gadget, parent, message, wParam, lParam);
+}
+
+HWND GadgetHandle(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  return gadget ? gadget->handle : nullptr;
+}
+
+void GadgetFree(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (gadget) DestroyWindow(gadget->handle);  // WM_NCDESTROY empties the slot
+}
+
+int GadgetKindOf(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  return gadget ? gadget->kind->kind : 0;
+}
+
+void GadgetSetText(ObjectNumber number, TextArg text) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return;
+  if (gadget->kind->setText) {
+    gadget->kind->setText(*gadget, text);
+    return;
+  }
+  std::string copy(text.view());
+  SetWindowTextA(gadget->handle, copy.c_str());
+}
+
+String GadgetGetText(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return String();
+  if (gadget->kind->getText) return gadget->kind->getText(*gadget);
+  int length = GetWindowTextLengthA(gadget->handle);
+  if (length <= 0) return String();
+  String text(static_cast<size_t>(length) + 1, '\0');
+  int copied = GetWindowTextA(gadget->handle, &text[0], length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+intptr_t GadgetGetState(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  return gadget && gadget->kind->getState ? gadget->kind->getState(*gadget) : 0;
+}
+
+void GadgetSetState(ObjectNumber number, intptr_t value) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (gadget && gadget->kind->setState) gadget->kind->setState(*gadget, value);
+}
+
+String GadgetGetItemText(ObjectNumber number, int index, int column) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget || !gadget->kind->getItemText) return String();
+  return gadget->kind->getItemText(*gadget, index, column);
+}
+
+intptr_t GadgetAddItem(ObjectNumber number, int position, TextArg text, intptr_t picture) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return 0;
+  if (gadget->kind->addItemWithFlags)
+    return gadget->kind->addItemWithFlags(*gadget, position, text, picture, 0);
+  if (gadget->kind->addItem) return gadget->kind->addItem(*gadget, position, text, picture);
+  return 0;
+}
+
+void GadgetClearItems(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (gadget && gadget->kind->clearItems) gadget->kind->clearItems(*gadget);
+}
+
+void GadgetResize(ObjectNumber number, int x, int y, int width, int height) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return;
+  if (gadget->kind->resize)
+    gadget->kind->resize(*gadget, x, y, width, height);
+  else
+    GenericResize(*gadget, x, y, width, height);
+}
+
+int GadgetX(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return 0;
+  return gadget->kind->getX ? gadget->kind->getX(*gadget) : ControlRect(gadget->handle).left;
+}
+
+int GadgetY(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return 0;
+  return gadget->kind->getY ? gadget->kind->getY(*gadget) : ControlRect(gadget->handle).top;
+}
+
+int GadgetWidth(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return 0;
+  if (gadget->kind->getWidth) return gadget->kind->getWidth(*gadget);
+  RECT rect = ControlRect(gadget->handle);
+  return rect.right - rect.left;
+}
+
+int GadgetHeight(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return 0;
+  if (gadget->kind->getHeight) return gadget->kind->getHeight(*gadget);
+  RECT rect = ControlRect(gadget->handle);
+  return rect.bottom - rect.top;
+}
+
+void GadgetSetColor(ObjectNumber number, int slot, int32_t color) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (gadget && gadget->kind->setColor) gadget->kind->setColor(*gadget, slot, color);
+}
+
+int32_t GadgetGetColor(ObjectNumber number, int slot) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget) return 0;
+  return gadget->kind->getColor ? gadget->kind->getColor(*gadget, slot) : -1;
+}
+
+void GadgetReleaseBackgroundBrush(GadgetRecord& gadget) {
+  if (gadget.data[2]) BrushCacheRelease(reinterpret_cast<HBRUSH>(gadget.data[2]));
+  gadget.data[2] = 0;
+}
+
+void GadgetDefaultSetColor(GadgetRecord& gadget, int slot, int32_t color) {
+  if (slot == COLOR_FRONT) {
+    gadget.data[1] = color;
+  } else if (slot == COLOR_BACK) {
+    GadgetReleaseBackgroundBrush(gadget);
+    if (color != -1) gadget.data[2] = reinterpret_cast<intptr_t>(BrushCacheGet(color));
+    gadget.data[0] = color;
+  } else {
+    return;
+  }
+  RedrawWindow(gadget.handle, nullptr, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE);
+}
+
+int32_t GadgetDefaultGetColor(GadgetRecord& gadget, int slot) {
+  if (slot == COLOR_FRONT) return static_cast<int32_t>(gadget.data[1]);
+  if (slot == COLOR_BACK) return static_cast<int32_t>(gadget.data[0]);
+  return -1;
+}
+
+HWND GadgetListUse(HWND window) {
+  GadgetsInit();
+  HWND previous = GadgetListWindow();
+  if (!window) return previous;
+  if (previous) savedLists[previous] = gadgetList;
+  auto saved = savedLists.find(window);
+  if (saved != savedLists.end()) {
+    gadgetList = saved->second;
+  } else {
+    gadgetList = GadgetListState();
+    gadgetList.parent = window;
+    gadgetList.stack.reserve(10);
+    savedLists[window] = GadgetListState();
+    SetWindowSubclass(window, ListOwnerProc, LIST_SUBCLASS_ID, 0);
+  }
+  return previous;
+}
+
+void GadgetListPush(HWND container) {
+  GadgetsInit();
+  gadgetList.stack.push_back(gadgetList.parent);
+  gadgetList.parent = container;
+}
+
+void GadgetListClose() {
+  if (gadgetList.stack.empty()) return;
+  gadgetList.parent = gadgetList.stack.back();
+  gadgetList.stack.pop_back();
+}
+
+HWND GadgetListCurrentParent() { return gadgetList.parent; }
+
+void GadgetPostEvent(HWND control, int type) {
+  HWND desktop = GetDesktopWindow();
+  HWND target = control;
+  for (HWND h = control; h && h != desktop; h = GetAncestor(h, GA_PARENT)) {
+    target = h;
+    if (GetPropA(h, WINDOW_NUMBER_PROPERTY)) break;
+  }
+  PostMessageA(target, GADGET_EVENT_MESSAGE,
+               static_cast<WPARAM>(GadgetNumberOfControl(control)), type);
+}
+
+HBRUSH BrushCacheGet(int32_t color) {
+  GadgetsInit();
+  HBRUSH result = nullptr;
+  EnterCriticalSection(&brushLock);
+  for (BrushEntry& entry : *brushes) {
+    if (entry.color == color && entry.brush) {
+      ++entry.count;
+      result = entry.brush;
+      break;
+    }
+  }
+  if (!result) {
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(color));
+    if (brush) {
+      try {
+        brushes->push_back({color, brush, 1});
+        result = brush;
+      } catch (const std::bad_alloc&) {
+        DeleteObject(brush);
+      }
+    }
+  }
+  LeaveCriticalSection(&brushLock);
+  return result;
+}
+
+void BrushCacheRelease(HBRUSH brush) {
+  if (!brush || !brushes) return;
+  EnterCriticalSection(&brushLock);
+  for (auto it = brushes->begin(); it != brushes->end(); ++it) {
+    if (it->brush != brush) continue;
+    if (--it->count <= 0) {
+      DeleteObject(it->brush);
+      brushes->erase(it);
+    }
+    break;
+  }
+  LeaveCriticalSection(&brushLock);
+}
+
+int BrushCacheCount(HBRUSH brush) {
+  if (!brushes) return 0;
+  int count = 0;
+  EnterCriticalSection(&brushLock);
+  for (const BrushEntry& entry : *brushes)
+    if (entry.brush == brush) count = entry.count;
+  LeaveCriticalSection(&brushLock);
+  return count;
+}
+
+size_t BrushCacheSize() {
+  if (!brushes) return 0;
+  EnterCriticalSection(&brushLock);
+  size_t size = brushes->size();
+  LeaveCriticalSection(&brushLock);
+  return size;
+}

@@ -1,0 +1,53 @@
+// String gadget: a single-line edit field. Colours as for text labels (default background
+// the button highlight colour); it reports gaining and losing the keyboard focus.
+#include "toolkit_internal.h"
+
+namespace {
+
+LRESULT StringMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM wParam, LPARAM) {
+  if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORSTATIC) return NOT_HANDLED;
+  // A read-only field asks with WM_CTLCOLORSTATIC; a disabled one keeps the system look.
+  if (message == WM_CTLCOLORSTATIC && !IsWindowEnabled(gadget.handle)) return NOT_HANDLED;
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  int32_t back = static_cast<int32_t>(gadget.data[0]);
+  int32_t front = static_cast<int32_t>(gadget.data[1]);
+  if (front != -1) SetTextColor(dc, static_cast<COLORREF>(front));
+  if (back != -1 && gadget.data[2]) {
+    SetBkColor(dc, static_cast<COLORREF>(back));
+    return gadget.data[2];
+  }
+  if (front != -1) {
+    SetBkColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNHIGHLIGHT));
+  }
+  return NOT_HANDLED;
+}
+
+LRESULT StringControl(GadgetRecord&, HWND control, UINT message, WPARAM, LPARAM) {
+  if (message == WM_SETFOCUS) GadgetPostEvent(control, TYPE_FOCUS);
+  if (message == WM_KILLFOCUS) GadgetPostEvent(control, TYPE_LOST_FOCUS);
+  return NOT_HANDLED;
+}
+
+}  // namespace
+
+const GadgetKind STRING_GADGET_KIND = [] {
+  GadgetKind kind{};
+  kind.kind = KIND_STRING;
+  kind.size = GADGET_KIND_SIZE;
+  kind.messageHandler = StringMessage;
+  kind.release = GadgetReleaseBackgroundBrush;
+  kind.setColor = GadgetDefaultSetColor;
+  kind.getColor = GadgetDefaultGetColor;
+  kind.controlProc = StringControl;
+  return kind;
+}();
+
+intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                            TextArg text, int flags) {
+  DWORD extended = (flags & STRING_BORDERLESS) ? 0 : WS_EX_CLIENTEDGE;
+  HWND control = GadgetCreateControl(extended, "Edit", text,
+                                     static_cast<DWORD>(flags) | 0x50030080, x, y, width, height);
+  if (!control) return 0;
+  return GadgetRegister(number, control, &STRING_GADGET_KIND, {-1, -1, 0, 0});
+}

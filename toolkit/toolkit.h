@@ -1,0 +1,203 @@
+// The window and gadget toolkit: numbered top-level windows, numbered gadgets (child
+// controls) and the one event queue that the program's main loop waits on.
+//
+// Windows and gadgets are named by numbers the caller chooses (or ANY_NUMBER, in which
+// case the record's address becomes the number). Every operation on a number that is not
+// in use does nothing and returns 0 or the empty string.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "objtable.h"
+#include "text.h"
+
+// winbase.h defines IGNORE as 0; here it is the "keep the current value" marker.
+#ifdef IGNORE
+#undef IGNORE
+#endif
+constexpr int IGNORE = -65535;
+
+// ---------------------------------------------------------------------------------------
+// Windows (window.cpp)
+
+// WindowOpen flags. The lowest three bits and WINDOW_NO_GADGET_LIST are the toolkit's own;
+// WINDOW_INVISIBLE is removed before the style reaches the system; every other bit is a
+// system window style and passes through.
+constexpr int WINDOW_CENTERED = 0x1;
+constexpr int WINDOW_CENTERED_ON_PARENT = 0x2;
+constexpr int WINDOW_TOOL = 0x4;
+constexpr int WINDOW_NO_GADGET_LIST = 0x8;
+constexpr int WINDOW_MAXIMIZE_GADGET = 0x00010000;
+constexpr int WINDOW_MINIMIZE_GADGET = 0x00020000;
+constexpr int WINDOW_SIZE_GADGET = 0x00040000;
+constexpr int WINDOW_SYSTEM_MENU = 0x00080000;
+constexpr int WINDOW_BORDERLESS = static_cast<int>(0x80000000);
+constexpr int WINDOW_TITLE_BAR = 0x00C00000;
+constexpr int WINDOW_MAXIMIZED = 0x01000000;
+constexpr int WINDOW_INVISIBLE = 0x10000000;
+constexpr int WINDOW_MINIMIZED = 0x20000000;
+
+// Event numbers returned by EventWaitFor. Any other non-zero result is the raw number of
+// a system message that was fetched and dispatched without a toolkit event arising.
+constexpr int EVENT_MOVE = 3;
+constexpr int EVENT_SIZE = 5;
+constexpr int EVENT_REPAINT = 15;
+constexpr int EVENT_CLOSE = 16;
+constexpr int EVENT_GADGET = 13100;
+constexpr int EVENT_MENU = 13101;
+constexpr int EVENT_TRAY = 13102;
+constexpr int EVENT_ACTIVATE = 13104;
+constexpr int EVENT_DROP = 13105;
+constexpr int EVENT_GADGET_DROP = 13106;
+constexpr int EVENT_MINIMIZE = 13107;
+constexpr int EVENT_MAXIMIZE = 13108;
+constexpr int EVENT_RESTORE = 13109;
+constexpr int EVENT_TIMER = 13110;
+
+// Private message by which gadgets report: wParam = gadget number, lParam = event type.
+constexpr UINT GADGET_EVENT_MESSAGE = 13103;
+
+// Commands of the two keyboard shortcuts every window has (Tab, Shift+Tab).
+constexpr int CMD_FOCUS_NEXT = 64001;
+constexpr int CMD_FOCUS_PREVIOUS = 64002;
+
+// Event types (EventTypeOf) of EVENT_GADGET.
+constexpr int TYPE_LEFT_CLICK = 0;
+constexpr int TYPE_RIGHT_CLICK = 1;
+constexpr int TYPE_LEFT_DOUBLE_CLICK = 2;
+constexpr int TYPE_RIGHT_DOUBLE_CLICK = 3;
+constexpr int TYPE_CHANGE = 768;  // the edit control's EN_CHANGE
+constexpr int TYPE_FOCUS = 14000;
+constexpr int TYPE_LOST_FOCUS = 14001;
+constexpr int TYPE_DRAG_START = 14002;
+
+// A callback that sees a window's messages before the toolkit does; any result other
+// than NOT_HANDLED is returned to the system as is.
+using WindowCallback = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Called when a window's background is erased (and it has no background colour).
+using EraseCallback = void (*)(HDC dc, HWND window);
+
+// Result of a message handler that did not take the message.
+constexpr LRESULT NOT_HANDLED = static_cast<LRESULT>(INTPTR_MIN);
+
+// Initialises the window library (window table, event state). Called once at start;
+// WindowOpen calls it itself when it was not.
+void WindowsInit();
+// Closes every open window; called at program end.
+void WindowsEnd();
+
+// Opens window `number` with the given inner (client) size. Returns the system window
+// handle, for ANY_NUMBER the new number; 0 on failure (the number is then free).
+intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int innerHeight,
+                    TextArg title, int flags, HWND parent = nullptr);
+void WindowClose(ObjectNumber number);
+HWND WindowHandle(ObjectNumber number);
+// Non-zero on success; a null text does nothing.
+int WindowSetTitle(ObjectNumber number, const char* text);
+int WindowSetTitle(ObjectNumber number, const String& text);
+// Any argument may be IGNORE. The size is the inner (client) size.
+int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight);
+int WindowSetTopmost(ObjectNumber number, int flag);
+int WindowSetHidden(ObjectNumber number, int flag);
+// Background colour of the window (-1 = the class brush paints).
+int WindowSetColor(ObjectNumber number, int32_t color);
+// Size limits of the outer window in pixels (0 = no limit).
+int WindowSetSizeLimits(ObjectNumber number, int minWidth, int minHeight, int maxWidth,
+                        int maxHeight);
+int WindowSetCallback(ObjectNumber number, WindowCallback callback);
+int WindowSetEraseCallback(ObjectNumber number, EraseCallback callback);
+// Consulted for windows that have no callback of their own.
+void EventSetCallback(WindowCallback callback);
+
+// Waits up to `milliseconds` (-1: without limit) and returns the next event number, or 0
+// when nothing arrived.
+int EventWaitFor(int milliseconds);
+int EventWait();
+int EventPoll();
+// About the event last returned.
+ObjectNumber EventWindowNumber();
+ObjectNumber EventGadgetNumber();
+int EventTypeOf();
+WPARAM EventWParam();
+LPARAM EventLParam();
+
+// ---------------------------------------------------------------------------------------
+// Gadgets (gadget.cpp)
+
+constexpr int KIND_BUTTON = 1;
+constexpr int KIND_STRING = 2;
+constexpr int KIND_TEXT = 3;
+constexpr int KIND_IMAGE = 9;
+constexpr int KIND_HYPERLINK = 10;
+constexpr int KIND_CONTAINER = 11;
+constexpr int KIND_LIST_ICON = 12;
+constexpr int KIND_WEB = 18;
+
+constexpr int COLOR_FRONT = 1;
+constexpr int COLOR_BACK = 2;
+constexpr int COLOR_LINE = 3;
+
+// Creates the gadget table, the brush cache and the default font and initialises the
+// common controls. Called once at start; gadget creation calls it itself when it was not.
+void GadgetsInit();
+void GadgetsEnd();
+
+HWND GadgetHandle(ObjectNumber number);
+// Destroys the gadget's control and frees its number.
+void GadgetFree(ObjectNumber number);
+int GadgetKindOf(ObjectNumber number);
+void GadgetSetText(ObjectNumber number, TextArg text);
+String GadgetGetText(ObjectNumber number);
+intptr_t GadgetGetState(ObjectNumber number);
+void GadgetSetState(ObjectNumber number, intptr_t value);
+String GadgetGetItemText(ObjectNumber number, int index, int column = 0);
+intptr_t GadgetAddItem(ObjectNumber number, int position, TextArg text, intptr_t picture);
+void GadgetClearItems(ObjectNumber number);
+void GadgetResize(ObjectNumber number, int x, int y, int width, int height);
+int GadgetX(ObjectNumber number);
+int GadgetY(ObjectNumber number);
+int GadgetWidth(ObjectNumber number);
+int GadgetHeight(ObjectNumber number);
+void GadgetSetColor(ObjectNumber number, int slot, int32_t color);
+// The colour of a slot; -1 when the slot has none (or the kind keeps no colours).
+int32_t GadgetGetColor(ObjectNumber number, int slot);
+
+// Makes `window` the parent of gadgets created next and returns the window of the gadget
+// list that was current; with a null window it only returns that.
+HWND GadgetListUse(HWND window);
+// Ends the contents of the innermost open container.
+void GadgetListClose();
+// Posts an event of the given type for the gadget that owns `control` to its window.
+void GadgetPostEvent(HWND control, int type);
+
+// ---------------------------------------------------------------------------------------
+// Simple gadgets (text_gadget.cpp ... container_gadget.cpp). Each returns the control's
+// handle (for ANY_NUMBER the new number), or 0 when the system refuses the control.
+
+// 0x20000 gives a text label the sunken edge and takes it away from a string field.
+constexpr int TEXT_BORDER = 0x20000;
+constexpr int STRING_BORDERLESS = 0x20000;
+constexpr int TEXT_CENTER = 0x1;
+constexpr int TEXT_RIGHT = 0x2;
+constexpr int HYPERLINK_UNDERLINE = 0x1;
+constexpr int CONTAINER_BORDER = 0x1;
+constexpr int CONTAINER_DIALOG_FRAME = 0x2;
+constexpr int CONTAINER_STATIC_EDGE = 0x4;
+constexpr int CONTAINER_SUNKEN_EDGE = 0x8;
+
+intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                          TextArg text, int flags = 0);
+intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                            TextArg text, int flags = 0);
+intptr_t ButtonGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                            TextArg text, int flags = 0);
+intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                               TextArg text, int32_t hoverColor, int flags = 0);
+// `picture` is a bitmap or icon handle (an image's handle) or 0; it stays owned by the
+// caller (the image table).
+intptr_t ImageGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                           intptr_t picture, int extendedStyle = 0);
+intptr_t ContainerGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                               int flags = 0);

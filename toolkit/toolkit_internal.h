@@ -1,0 +1,150 @@
+// Shared between the toolkit's modules (and its tests): the records behind window and
+// gadget numbers, the gadget kinds' operation tables and the brush cache.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "toolkit.h"
+
+// ---------------------------------------------------------------------------------------
+// Windows
+
+struct WindowRecord {
+  HWND handle = nullptr;
+  std::vector<ACCEL> shortcuts;  // Tab and Shift+Tab
+  HACCEL accelerators = nullptr;
+  WindowCallback callback = nullptr;
+  int shortcutCount = 0;
+  HBRUSH backgroundBrush = nullptr;  // from the brush cache; 0 = the class brush paints
+  HWND mdiClient = nullptr;          // never set: no multiple-document windows here
+  EraseCallback eraseCallback = nullptr;
+  uint16_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
+  bool minimizedOrMaximized = false;
+  bool toolWindow = false;
+  bool InUse() const { return handle != nullptr; }
+};
+
+// The window number of `hwnd` or of its nearest ancestor that is a toolkit window, -1
+// when there is none.
+ObjectNumber WindowNumberOfHandle(HWND hwnd);
+// The toolkit's one window procedure (top-level windows; containers pass their messages
+// on to it).
+LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Name of the property that marks a toolkit window (value: number + 1).
+extern const char* const WINDOW_NUMBER_PROPERTY;
+// A focused control carrying this property keeps Tab and Shift+Tab for itself.
+extern const char* const HOTKEY_PROPERTY;
+
+// ---------------------------------------------------------------------------------------
+// Gadgets
+
+struct GadgetKind;
+
+struct GadgetRecord {
+  HWND handle = nullptr;
+  const GadgetKind* kind = nullptr;
+  WNDPROC previousProc = nullptr;
+  // Kind-specific. Text, string, hyperlink: background colour, text colour, background
+  // brush, kind extra. Image: picture, alpha copy, drag tracking, drag start point.
+  intptr_t data[4] = {0, 0, 0, 0};
+  bool InUse() const { return handle != nullptr; }
+};
+
+// Operation table of a gadget kind; absent operations are null and the generic call
+// falls back. The numbered comments give each operation's place in the table.
+struct GadgetKind {
+  int kind;
+  int size;  // number of operation places (35)
+  /* 1*/ LRESULT (*messageHandler)(GadgetRecord& gadget, HWND parent, UINT message,
+                                   WPARAM wParam, LPARAM lParam);
+  /* 2*/ void (*release)(GadgetRecord& gadget);
+  /* 3*/ intptr_t (*getState)(GadgetRecord& gadget);
+  /* 4*/ void (*setState)(GadgetRecord& gadget, intptr_t value);
+  /* 5*/ String (*getText)(GadgetRecord& gadget);
+  /* 6*/ void (*setText)(GadgetRecord& gadget, TextArg text);
+  /* 7*/ intptr_t (*addItem)(GadgetRecord& gadget, int position, TextArg text,
+                             intptr_t picture);
+  /* 8*/ intptr_t (*addItemWithFlags)(GadgetRecord& gadget, int position, TextArg text,
+                                      intptr_t picture, int flags);
+  /* 9*/ void (*removeItem)(GadgetRecord& gadget, int index);
+  /*10*/ void (*clearItems)(GadgetRecord& gadget);
+  /*11*/ void (*resize)(GadgetRecord& gadget, int x, int y, int width, int height);
+  /*12*/ int (*countItems)(GadgetRecord& gadget);
+  /*13*/ intptr_t (*getItemState)(GadgetRecord& gadget, int index);
+  /*14*/ void (*setItemState)(GadgetRecord& gadget, int index, intptr_t value);
+  /*15*/ String (*getItemText)(GadgetRecord& gadget, int index, int column);
+  /*16*/ void (*setItemText)(GadgetRecord& gadget, int index, TextArg text, int column);
+  /*17*/ void (*openForNewGadgets)(GadgetRecord& gadget);
+  /*18*/ int (*getX)(GadgetRecord& gadget);
+  /*19*/ int (*getY)(GadgetRecord& gadget);
+  /*20*/ int (*getWidth)(GadgetRecord& gadget);
+  /*21*/ int (*getHeight)(GadgetRecord& gadget);
+  /*22*/ void* unused22;
+  /*23*/ void (*addColumn)(GadgetRecord& gadget, int position, TextArg title, int width);
+  /*24*/ void (*removeColumn)(GadgetRecord& gadget, int index);
+  /*25*/ intptr_t (*getAttribute)(GadgetRecord& gadget, int attribute);
+  /*26*/ void (*setAttribute)(GadgetRecord& gadget, int attribute, intptr_t value);
+  /*27*/ intptr_t (*getItemAttribute)(GadgetRecord& gadget, int index, int attribute,
+                                      int column);
+  /*28*/ void (*setItemAttribute)(GadgetRecord& gadget, int index, int attribute,
+                                  intptr_t value, int column);
+  /*29*/ void (*setColor)(GadgetRecord& gadget, int slot, int32_t color);
+  /*30*/ int32_t (*getColor)(GadgetRecord& gadget, int slot);
+  /*31*/ void (*setItemColor)(GadgetRecord& gadget, int index, int slot, int32_t color,
+                              int column);
+  /*32*/ int32_t (*getItemColor)(GadgetRecord& gadget, int index, int slot, int column);
+  /*33*/ void (*setItemData)(GadgetRecord& gadget, int index, intptr_t value);
+  /*34*/ intptr_t (*getItemData)(GadgetRecord& gadget, int index);
+  /*35*/ void* reserved35;
+  // Control-side procedure of the kind (its own painting, mouse and focus handling). It
+  // sees the control's messages after the common gadget procedure and before the
+  // control's class procedure; NOT_HANDLED passes a message on to the class procedure.
+  LRESULT (*controlProc)(GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam,
+                         LPARAM lParam);
+};
+
+constexpr int GADGET_KIND_SIZE = 35;
+
+// Registers a freshly created control (parent = the current gadget parent, identifier -1)
+// under `number`: releases a gadget already using the number, subclasses the control,
+// sets its identifier and property and the default font. Returns what creation returns.
+// `data` gives the kind-specific fields; they are set before the font is.
+intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kind,
+                        const std::array<intptr_t, 4>& data = {0, 0, 0, 0});
+// Creates a child control in the current gadget parent with identifier -1.
+HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text,
+                         DWORD style, int x, int y, int width, int height);
+GadgetRecord* GadgetLookup(ObjectNumber number);
+// The gadget that owns `control` if the control carries the gadget property and its
+// identifier matches; else null.
+GadgetRecord* GadgetOfControl(HWND control);
+ObjectNumber GadgetNumberOfControl(HWND control);
+// Hands a parent-side message about `control` to its kind's message handler.
+LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wParam,
+                             LPARAM lParam);
+// Makes `container` the current parent, pushing the previous one.
+void GadgetListPush(HWND container);
+HWND GadgetListCurrentParent();
+HFONT GadgetDefaultFont();
+extern const char* const GADGET_NUMBER_PROPERTY;
+
+// Default colour operations of the text, string and hyperlink kinds (fields: background
+// colour, text colour, background brush).
+void GadgetDefaultSetColor(GadgetRecord& gadget, int slot, int32_t color);
+int32_t GadgetDefaultGetColor(GadgetRecord& gadget, int slot);
+void GadgetReleaseBackgroundBrush(GadgetRecord& gadget);
+
+// Brush cache: one solid brush per colour, shared by reference count.
+HBRUSH BrushCacheGet(int32_t color);
+void BrushCacheRelease(HBRUSH brush);
+// Reference count of a cached brush, 0 when it is not in the cache.
+int BrushCacheCount(HBRUSH brush);
+size_t BrushCacheSize();
+
+extern const GadgetKind TEXT_GADGET_KIND;
+extern const GadgetKind STRING_GADGET_KIND;
+extern const GadgetKind BUTTON_GADGET_KIND;
+extern const GadgetKind HYPERLINK_GADGET_KIND;
+extern const GadgetKind IMAGE_GADGET_KIND;
+extern const GadgetKind CONTAINER_GADGET_KIND;

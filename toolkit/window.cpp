@@ -1,0 +1,544 @@
+// Numbered top-level windows and the event queue.
+//
+// Every message the system delivers to a toolkit window (or to a container, which passes
+// its messages on) goes through ToolkitWindowProc, which either turns it into the pending
+// event of the current dispatch (gadget, menu and timer events), defers it in EventQueue
+// (window events, which often arise from messages sent while another one is processed),
+// or forwards it to the gadget that owns the control. EventWaitFor hands the events out.
+#include <cstdio>
+#include <deque>
+#include <memory>
+
+#include "toolkit_internal.h"
+
+const char* const WINDOW_NUMBER_PROPERTY = "VsWindowNumber";
+const char* const HOTKEY_PROPERTY = "VsHotKey";
+
+namespace {
+
+void ReleaseWindowNumber(ObjectNumber number) { WindowClose(number); }
+
+struct QueuedEvent {
+  int event;
+  ObjectNumber window;
+};
+
+struct EventValues {
+  ObjectNumber gadget = 0;
+  ObjectNumber window = 0;
+  int type = 0;
+  int pending = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+};
+
+struct EventState {
+  EventValues building;  // written while a message is dispatched
+  EventValues returned;  // what the getters report
+  std::deque<QueuedEvent> queue;
+  WindowCallback globalCallback = nullptr;
+  HGLOBAL droppedData = nullptr;
+};
+
+std::unique_ptr<ObjectTable<WindowRecord>> windows;
+EventState events;
+HCURSOR arrowCursor = nullptr;
+
+ObjectTable<WindowRecord>& Windows() {
+  WindowsInit();
+  return *windows;
+}
+
+WindowRecord* LookupWindow(ObjectNumber number) { return Windows().Lookup(number); }
+
+void QueueEvent(int event, ObjectNumber window) {
+  if (!events.queue.empty() && events.queue.back().event == event &&
+      events.queue.back().window == window)
+    return;
+  try {
+    events.queue.push_back({event, window});
+  } catch (const std::bad_alloc&) {
+    // Dropping the event is all that can be done.
+  }
+}
+
+void SetPending(int event, ObjectNumber gadget, int type) {
+  events.building.pending = event;
+  events.building.gadget = gadget;
+  events.building.type = type;
+}
+
+std::string ClassNameOf(ObjectNumber number) {
+  char name[48];
+  std::snprintf(name, sizeof name, "WindowClass_%lld", static_cast<long long>(number));
+  return name;
+}
+
+// Tab / Shift+Tab: the enabled, visible tab stops among the active window's children.
+BOOL CALLBACK CollectTabStop(HWND child, LPARAM list) {
+  LONG style = GetWindowLongA(child, GWL_STYLE);
+  if ((style & WS_TABSTOP) && IsWindowEnabled(child) && IsWindowVisible(child))
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+void MoveFocus(bool forward) {
+  HWND active = GetActiveWindow();
+  if (!active) return;
+  std::vector<HWND> candidates;
+  EnumChildWindows(active, CollectTabStop, reinterpret_cast<LPARAM>(&candidates));
+  if (candidates.empty()) return;
+  HWND focus = GetFocus();
+  size_t count = candidates.size();
+  size_t at = count;
+  for (size_t i = 0; i < count; ++i)
+    if (candidates[i] == focus) at = i;
+  size_t next;
+  if (at == count)
+    next = forward ? 0 : count - 1;
+  else
+    next = forward ? (at + 1) % count : (at + count - 1) % count;
+  SetFocus(candidates[next]);
+}
+
+bool IsEditableRichEdit(HWND control) {
+  char name[32] = "";
+  GetClassNameA(control, name, sizeof name);
+  if (_strnicmp(name, "RichEdit", 8) != 0) return false;
+  return !(GetWindowLongA(control, GWL_STYLE) & ES_READONLY);
+}
+
+// Whether the active window's shortcuts may look at the message.
+bool ShortcutsOffered() {
+  HWND focus = GetFocus();
+  if (!focus) return true;
+  if (GetPropA(focus, HOTKEY_PROPERTY)) return false;
+  bool tabAlone = (GetKeyState(VK_TAB) & 0x8000) && !(GetKeyState(VK_CONTROL) & 0x8000) &&
+                  !(GetKeyState(VK_SHIFT) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
+  return !(tabAlone && IsEditableRichEdit(focus));
+}
+
+LRESULT HandleSize(WindowRecord* window, ObjectNumber number, WPARAM kind) {
+  switch (kind) {
+    case SIZE_MINIMIZED:
+      window->minimizedOrMaximized = true;
+      QueueEvent(EVENT_MINIMIZE, number);
+      break;
+    case SIZE_MAXIMIZED:
+      window->minimizedOrMaximized = true;
+      QueueEvent(EVENT_MAXIMIZE, number);
+      QueueEvent(EVENT_SIZE, number);
+      break;
+    case SIZE_RESTORED:
+      if (window->minimizedOrMaximized) {
+        window->minimizedOrMaximized = false;
+        QueueEvent(EVENT_RESTORE, number);
+      }
+      QueueEvent(EVENT_SIZE, number);
+      break;
+    default:
+      QueueEvent(EVENT_SIZE, number);
+  }
+  return 0;
+}
+
+LRESULT HandleCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  HWND control = reinterpret_cast<HWND>(lParam);
+  if (control) {
+    LRESULT result = GadgetForwardMessage(control, hwnd, WM_COMMAND, wParam, lParam);
+    if (result != NOT_HANDLED) return result;
+    SetPending(EVENT_GADGET, static_cast<ObjectNumber>(GetWindowLongPtrA(control, GWLP_ID)),
+               HIWORD(wParam));
+    return 0;
+  }
+  int command = LOWORD(wParam);
+  if (HIWORD(wParam) == 1 && (command == CMD_FOCUS_NEXT || command == CMD_FOCUS_PREVIOUS)) {
+    MoveFocus(command == CMD_FOCUS_NEXT);
+    return 0;
+  }
+  SetPending(EVENT_MENU, command, events.building.type);
+  return 0;
+}
+
+}  // namespace
+
+ObjectNumber WindowNumberOfHandle(HWND hwnd) {
+  HWND desktop = GetDesktopWindow();
+  for (HWND h = hwnd; h && h != desktop; h = GetAncestor(h, GA_PARENT)) {
+    HANDLE value = GetPropA(h, WINDOW_NUMBER_PROPERTY);
+    if (value) return reinterpret_cast<ObjectNumber>(value) - 1;
+  }
+  return -1;
+}
+
+LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  ObjectNumber number = WindowNumberOfHandle(hwnd);
+  WindowRecord* window = number != -1 && windows ? windows->Lookup(number) : nullptr;
+  WindowCallback callback = window && window->callback ? window->callback
+                                                       : events.globalCallback;
+  if (callback) {
+    LRESULT result = callback(hwnd, message, wParam, lParam);
+    if (result != NOT_HANDLED) return result;
+  }
+  events.building.window = number;
+  switch (message) {
+    case WM_MOVE:
+    case WM_CLOSE:
+      if (window) QueueEvent(static_cast<int>(message), number);
+      return 0;
+    case WM_SIZE:
+      if (!window || window->handle != hwnd) return 1;
+      return HandleSize(window, number, wParam);
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && window) QueueEvent(EVENT_ACTIVATE, number);
+      return 1;
+    case WM_ERASEBKGND: {
+      if (!window) break;
+      LRESULT result = NOT_HANDLED;
+      if (window->backgroundBrush) {
+        RECT client;
+        GetClientRect(hwnd, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, window->backgroundBrush);
+        result = 1;
+      } else if (window->handle == hwnd && window->eraseCallback) {
+        window->eraseCallback(reinterpret_cast<HDC>(wParam), hwnd);
+        result = 1;
+      }
+      QueueEvent(EVENT_REPAINT, number);
+      if (result != NOT_HANDLED) return result;
+      break;
+    }
+    case WM_SYSCOLORCHANGE:
+      for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageA(child, message, wParam, lParam);
+      break;
+    case WM_GETMINMAXINFO:
+      if (window) {
+        MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        if (window->minWidth) info->ptMinTrackSize.x = window->minWidth;
+        if (window->minHeight) info->ptMinTrackSize.y = window->minHeight;
+        if (window->maxWidth) info->ptMaxTrackSize.x = window->maxWidth;
+        if (window->maxHeight) info->ptMaxTrackSize.y = window->maxHeight;
+        if (window->toolWindow && !window->minWidth) info->ptMinTrackSize.x = 1;
+        return 0;
+      }
+      break;
+    case WM_NOTIFY: {
+      NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+      LRESULT result = header ? GadgetForwardMessage(header->hwndFrom, hwnd, message, wParam,
+                                                     lParam)
+                              : NOT_HANDLED;
+      if (result != NOT_HANDLED) return result;
+      break;
+    }
+    case WM_COMMAND:
+      return HandleCommand(hwnd, wParam, lParam);
+    case WM_TIMER:
+      SetPending(EVENT_TIMER, static_cast<ObjectNumber>(wParam), events.building.type);
+      return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC: {
+      LRESULT result =
+          GadgetForwardMessage(reinterpret_cast<HWND>(lParam), hwnd, message, wParam, lParam);
+      if (result != NOT_HANDLED) return result;
+      break;
+    }
+    case GADGET_EVENT_MESSAGE:
+      SetPending(EVENT_GADGET, static_cast<ObjectNumber>(wParam), static_cast<int>(lParam));
+      return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void WindowsInit() {
+  if (windows) return;
+  windows = std::make_unique<ObjectTable<WindowRecord>>(16, ReleaseWindowNumber);
+  events = EventState();
+  arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
+}
+
+void WindowsEnd() {
+  if (!windows) return;
+  windows->ReleaseAll();
+  events.queue.clear();
+}
+
+intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int innerHeight,
+                    TextArg title, int flags, HWND parent) {
+  ObjectTable<WindowRecord>& table = Windows();
+  WindowRecord* window = table.Slot(number);
+  if (!window) return 0;
+  ObjectNumber actual = number == ANY_NUMBER ? table.NumberOf(window) : number;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  std::string className = ClassNameOf(actual);
+
+  WNDCLASSA windowClass = {};
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = ToolkitWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+  windowClass.hCursor = arrowCursor;
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = className.c_str();
+  if (!RegisterClassA(&windowClass)) {
+    table.Free(actual);
+    return 0;
+  }
+
+  // Flag decoding.
+  DWORD bits = static_cast<DWORD>(flags);
+  bool noGadgetList = bits & WINDOW_NO_GADGET_LIST;
+  bits &= ~static_cast<DWORD>(WINDOW_NO_GADGET_LIST);
+  const DWORD ownBits = WINDOW_CENTERED | WINDOW_CENTERED_ON_PARENT | WINDOW_INVISIBLE;
+  if ((bits & ~ownBits) == 0) bits |= WINDOW_TITLE_BAR;
+  bool invisible = bits & WINDOW_INVISIBLE;
+  bits &= ~static_cast<DWORD>(WINDOW_INVISIBLE);
+  DWORD extendedStyle = 0;
+  bool tool = bits & WINDOW_TOOL;
+  if (tool) {
+    extendedStyle |= WS_EX_TOOLWINDOW;
+    bits |= WINDOW_TITLE_BAR;
+    bits &= ~static_cast<DWORD>(WINDOW_MINIMIZE_GADGET | WINDOW_MAXIMIZE_GADGET |
+                                WINDOW_MAXIMIZED | WINDOW_MINIMIZED);
+  }
+  DWORD style = bits & ~7u;
+  bool centered = bits & WINDOW_CENTERED;
+  bool centeredOnParent = bits & WINDOW_CENTERED_ON_PARENT;
+
+  RECT outer = {0, 0, innerWidth, innerHeight};
+  AdjustWindowRectEx(&outer, style, FALSE, extendedStyle);
+  int outerWidth = outer.right - outer.left;
+  int outerHeight = outer.bottom - outer.top;
+
+  if ((x == IGNORE || y == IGNORE) && !centered && !centeredOnParent) {
+    x = CW_USEDEFAULT;
+    y = CW_USEDEFAULT;
+  }
+  if (centered) {
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    if (outerWidth > screenWidth) outerWidth = screenWidth;
+    if (outerHeight > screenHeight) outerHeight = screenHeight;
+    x = (screenWidth - outerWidth) / 2;
+    y = (screenHeight - outerHeight) / 2;
+  } else if (centeredOnParent) {
+    HWND reference = parent ? parent : GetActiveWindow();
+    if (reference) {
+      RECT around;
+      GetWindowRect(reference, &around);
+      x = around.left + (around.right - around.left - outerWidth) / 2;
+      y = around.top + (around.bottom - around.top - outerHeight) / 2;
+      if (x < 0) x = 0;
+      if (y < 0) y = 0;
+    }
+  }
+
+  HWND handle = CreateWindowExA(extendedStyle, className.c_str(), title.view().data(), style,
+                                x, y, outerWidth, outerHeight, parent, nullptr, instance,
+                                nullptr);
+  if (!handle) {
+    UnregisterClassA(className.c_str(), instance);
+    table.Free(actual);
+    return 0;
+  }
+  // Records never move (slots are allocated once), so `window` is still the slot.
+  window->handle = handle;
+  window->toolWindow = tool;
+  SetPropA(handle, WINDOW_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
+
+  if (!invisible) {
+    if (style & WINDOW_MAXIMIZED)
+      ShowWindow(handle, SW_SHOWMAXIMIZED);
+    else if (style & WINDOW_MINIMIZED)
+      ShowWindow(handle, SW_SHOWMINIMIZED);
+    else
+      ShowWindow(handle, SW_SHOWNORMAL);
+  }
+  if (style & (WINDOW_MAXIMIZED | WINDOW_MINIMIZED)) window->minimizedOrMaximized = true;
+
+  window->shortcuts = {{FVIRTKEY, VK_TAB, CMD_FOCUS_NEXT},
+                       {FVIRTKEY | FSHIFT, VK_TAB, CMD_FOCUS_PREVIOUS}};
+  window->shortcutCount = 2;
+  window->accelerators = CreateAcceleratorTableA(window->shortcuts.data(), 2);
+
+  if (!noGadgetList) GadgetListUse(handle);
+  return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(handle);
+}
+
+void WindowClose(ObjectNumber number) {
+  if (!windows) return;
+  WindowRecord* window = windows->Lookup(number);
+  if (!window) return;
+  HWND handle = window->handle;
+  HWND owner = GetWindow(handle, GW_OWNER);
+  if (owner) SetActiveWindow(owner);
+  RemovePropA(handle, WINDOW_NUMBER_PROPERTY);
+  DestroyWindow(handle);
+  UnregisterClassA(ClassNameOf(number).c_str(), GetModuleHandleA(nullptr));
+  // Destroying may have run code that looked the number up again; the record is still
+  // the same object (slots and ANY_NUMBER records never move).
+  if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
+  if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+  windows->Free(number);
+}
+
+HWND WindowHandle(ObjectNumber number) {
+  WindowRecord* window = LookupWindow(number);
+  return window ? window->handle : nullptr;
+}
+
+int WindowSetTitle(ObjectNumber number, const char* text) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window || !text) return 0;
+  return SetWindowTextA(window->handle, text) ? 1 : 0;
+}
+
+int WindowSetTitle(ObjectNumber number, const String& text) {
+  return WindowSetTitle(number, text.c_str());
+}
+
+int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  HWND handle = window->handle;
+  RECT current, client;
+  GetWindowRect(handle, &current);
+  GetClientRect(handle, &client);
+  if (x == IGNORE) x = current.left;
+  if (y == IGNORE) y = current.top;
+  if (innerWidth == IGNORE) innerWidth = client.right;
+  if (innerHeight == IGNORE) innerHeight = client.bottom;
+  RECT outer = {0, 0, innerWidth, innerHeight};
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)),
+                     GetMenu(handle) != nullptr,
+                     static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)));
+  return SetWindowPos(handle, nullptr, x, y, outer.right - outer.left, outer.bottom - outer.top,
+                      SWP_NOACTIVATE | SWP_NOZORDER)
+             ? 1
+             : 0;
+}
+
+int WindowSetTopmost(ObjectNumber number, int flag) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  return SetWindowPos(window->handle, flag ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)
+             ? 1
+             : 0;
+}
+
+int WindowSetHidden(ObjectNumber number, int flag) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  HWND handle = window->handle;
+  if (flag) {
+    HWND owner = GetWindow(handle, GW_OWNER);
+    if (owner) SetActiveWindow(owner);
+    ShowWindow(handle, SW_HIDE);
+  } else if (IsZoomed(handle)) {
+    ShowWindow(handle, SW_SHOWMAXIMIZED);
+  } else if (IsIconic(handle)) {
+    ShowWindow(handle, SW_SHOWMINIMIZED);
+  } else {
+    ShowWindow(handle, SW_SHOWNORMAL);
+  }
+  return 1;
+}
+
+int WindowSetColor(ObjectNumber number, int32_t color) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+  window->backgroundBrush = color == -1 ? nullptr : BrushCacheGet(color);
+  RedrawWindow(window->handle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  return 1;
+}
+
+int WindowSetSizeLimits(ObjectNumber number, int minWidth, int minHeight, int maxWidth,
+                        int maxHeight) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  window->minWidth = static_cast<uint16_t>(minWidth);
+  window->minHeight = static_cast<uint16_t>(minHeight);
+  window->maxWidth = static_cast<uint16_t>(maxWidth);
+  window->maxHeight = static_cast<uint16_t>(maxHeight);
+  return 1;
+}
+
+int WindowSetCallback(ObjectNumber number, WindowCallback callback) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  window->callback = callback;
+  return 1;
+}
+
+int WindowSetEraseCallback(ObjectNumber number, EraseCallback callback) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  window->eraseCallback = callback;
+  return 1;
+}
+
+void EventSetCallback(WindowCallback callback) { events.globalCallback = callback; }
+
+int EventWaitFor(int milliseconds) {
+  WindowsInit();
+  if (events.droppedData) {
+    GlobalFree(events.droppedData);
+    events.droppedData = nullptr;
+  }
+  events.building.type = -1;
+  int result;
+  if (!events.queue.empty()) {
+    QueuedEvent head = events.queue.front();
+    events.queue.pop_front();
+    result = head.event;
+    events.building.window = head.window;
+    events.building.pending = 0;
+  } else {
+    MSG message;
+    if (milliseconds == -1) {
+      // 0 means WM_QUIT, -1 an error; neither carries a message to dispatch.
+      if (GetMessageA(&message, nullptr, 0, 0) <= 0) return 0;
+    } else if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+      if (milliseconds == 0) return 0;
+      if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds),
+                                    QS_ALLINPUT) == WAIT_TIMEOUT)
+        return 0;
+      if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return 0;
+    }
+    bool translated = false;
+    HWND active = GetActiveWindow();
+    ObjectNumber activeNumber = active ? WindowNumberOfHandle(active) : -1;
+    WindowRecord* activeWindow = activeNumber != -1 ? windows->Lookup(activeNumber) : nullptr;
+    if (activeWindow && activeWindow->accelerators && ShortcutsOffered())
+      translated = TranslateAcceleratorA(activeWindow->handle, activeWindow->accelerators,
+                                         &message) != 0;
+    if (!translated) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (events.building.pending) {
+      result = events.building.pending;
+      events.building.pending = 0;
+    } else {
+      result = static_cast<int>(message.message);
+      events.building.wParam = message.wParam;
+      events.building.lParam = message.lParam;
+    }
+  }
+  events.returned = events.building;
+  return result;
+}
+
+int EventWait() { return EventWaitFor(-1); }
+int EventPoll() { return EventWaitFor(0); }
+ObjectNumber EventWindowNumber() { return events.returned.window; }
+ObjectNumber EventGadgetNumber() { return events.returned.gadget; }
+int EventTypeOf() { return events.returned.type; }
+WPARAM EventWParam() { return events.returned.wParam; }
+LPARAM EventLParam() { return events.returned.lParam; }
