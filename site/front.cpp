@@ -248,6 +248,27 @@ void GuessRequestLine(const std::string& head, Exchange& ex) {
   ex.head.raw_target = sp == std::string::npos ? "" : line.substr(sp + 1);
 }
 
+// Closes a connection whose client may still be sending (a refused request): closing
+// with unread input would reset the connection and could destroy the error answer in
+// flight, so the sending side is shut first and the rest of the input read and dropped
+// for a moment.
+void LingeringClose(int fd) {
+  ::shutdown(fd, SHUT_WR);
+  auto deadline = Clock::now() + std::chrono::milliseconds(1000);
+  size_t dropped = 0;
+  char buf[16384];
+  while (dropped < (4u << 20)) {
+    pollfd p{fd, POLLIN, 0};
+    int wait = RemainingMs(deadline);
+    if (wait == 0 || poll(&p, 1, std::min(wait, kSliceMs)) < 0) break;
+    if (!(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (n <= 0) break;
+    dropped += static_cast<size_t>(n);
+  }
+  ::close(fd);
+}
+
 }  // namespace
 
 bool Exchange::PeerClosed() const {
@@ -273,6 +294,7 @@ bool FrontServer::process_and_close_socket(socket_t sock) {
   Exchange ex;
   tl_exchange = &ex;
   conn.Attach(&ex);
+  bool rejected = false;
   for (size_t n = 0; n < options_.keep_alive_max && !stopping_; ++n) {
     ex = Exchange{};
     ex.fd = sock;
@@ -289,11 +311,13 @@ bool FrontServer::process_and_close_socket(socket_t sock) {
                         : code == 414 ? "request line too long"
                                       : "request head too large";
       Reject(conn, ex, code, why, on_reject_);
+      rejected = true;
       break;
     }
     ex.head = NormalizeHead(head, options_.limits);
     if (ex.head.status != 0) {
       Reject(conn, ex, ex.head.status, ex.head.reason, on_reject_);
+      rejected = true;
       break;
     }
     conn.ReplaceHead(ex.head.normalized);
@@ -303,8 +327,12 @@ bool FrontServer::process_and_close_socket(socket_t sock) {
     if (!ok || closed || ex.close_after || last) break;
   }
   tl_exchange = nullptr;
-  ::shutdown(sock, SHUT_RDWR);
-  ::close(sock);
+  if (rejected) {
+    LingeringClose(sock);
+  } else {
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+  }
   return true;
 }
 

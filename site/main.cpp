@@ -40,6 +40,7 @@ struct Flags {
   int stall_seconds = 30;
   int idle_exit = 0;
   int threads = 24;
+  int head_timeout = 10;
 };
 
 void Usage(std::FILE* to) {
@@ -52,7 +53,8 @@ void Usage(std::FILE* to) {
                "  --media DIR        generated clips and previews (default %s)\n"
                "  --stall-seconds N  pause of the zqtest-stall scenario (default 30)\n"
                "  --idle-exit N      stop after N seconds without requests (default: never)\n"
-               "  --threads N        connections served at once (default 24)\n",
+               "  --threads N        connections served at once (default 24)\n"
+               "  --head-timeout N   seconds a request head may take to arrive (default 10)\n",
                VS_SITE_USERS_FILE, VS_SITE_MEDIA_DIR);
 }
 
@@ -89,6 +91,7 @@ bool ParseFlags(int argc, char** argv, Flags* f) {
     } else if (a == "--stall-seconds" && value(&v) && ParseInt(v, 0, 3600, &f->stall_seconds)) {
     } else if (a == "--idle-exit" && value(&v) && ParseInt(v, 0, 86400 * 365, &f->idle_exit)) {
     } else if (a == "--threads" && value(&v) && ParseInt(v, 2, 1024, &f->threads)) {
+    } else if (a == "--head-timeout" && value(&v) && ParseInt(v, 1, 3600, &f->head_timeout)) {
     } else {
       std::fprintf(stderr, "vs_site: bad option '%s'\n", a.c_str());
       return false;
@@ -158,6 +161,7 @@ int main(int argc, char** argv) {
 
   site::FrontOptions front;
   front.threads = static_cast<size_t>(flags.threads);
+  front.head_timeout_ms = flags.head_timeout * 1000;
   site::FrontServer server(stopping, front);
   site.Install(server);
 

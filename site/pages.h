@@ -21,6 +21,7 @@ namespace site {
 struct Visitor {
   bool logged_in = false;
   std::string email;  // Windows-1251, only when logged in
+  std::string token;  // the session cookie's value, as sent
 };
 
 // Catalogue text as HTML (UTF-8): markup characters, quotes, guillemets, dashes and the

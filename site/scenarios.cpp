@@ -31,7 +31,7 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-video-script", "video pages whose player values hold <script> and </iframe>"},
     {"zqtest-video-otherhost",
      "video pages with \\/\\/other.host\\/ tricks: another host first, in uid, a path "
-     "climbing up in vtag, an escaped address without a dot"},
+     "climbing up in vtag, an escaped address with no dot after it"},
     {"zqtest-video-twice", "a video page with two player lines (the second one counts)"},
     {"zqtest-video-nomarker", "a video page without a player line"},
     {"zqtest-stall", "the result page stops half-way for 30 s, then finishes"},
@@ -63,9 +63,10 @@ std::string Picture(const std::string& name) { return "http://cs1.zq.test/u9/pre
 std::string ScenarioLink(int vid) { return "video" + std::to_string(kScenarioOwner) + "_" +
                                            std::to_string(vid); }
 
-// A page of ordinary results for the default search, to follow a hostile part.
-std::string OrdinaryResults(size_t count) {
-  std::vector<std::string> words = QueryWords("\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720");
+// Ordinary results, for the default search unless another text is given.
+std::string OrdinaryResults(size_t count,
+                            std::string_view text = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720") {
+  std::vector<std::string> words = QueryWords(text);
   std::vector<const Video*> found = Search(words);
   std::string out;
   for (size_t i = 0; i < found.size() && i < count; ++i) out += ResultBlock(*found[i], words);
@@ -283,10 +284,10 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   } else if (name == "zqtest-video-nomarker") {
     res.set_content(VideoRowsPage(visitor, {{9, "No player line"}}), kHtml);
   } else if (name == "zqtest-stall") {
-    std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20) + SearchPageTail();
+    std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20, "720") + SearchPageTail();
     Stall(res, Utf8ToCp1251(page), options);
   } else if (name == "zqtest-cut") {
-    std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20) + SearchPageTail();
+    std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20, "720") + SearchPageTail();
     Cut(res, Utf8ToCp1251(page));
   } else if (name == "zqtest-404") {
     res.status = 404;
@@ -336,7 +337,7 @@ bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res
                       "\"vtag\":\"..\\/..\\/..\\/etc\\/passwd\",\"hash2\":\"" + v.hash2 + "\"," +
                       tail);
       break;
-    case 7:  // the only escaped address has no dot after it for a long way
+    case 7:  // no "." follows the only escaped address: the host label is cut empty
       lines.push_back(call + "\"uid\":\"9\",\"vid\":\"7\",\"oid\":\"-9\"," +
                       "\"host\":\"http:\\/\\/localhost\\/\",\"vtag\":\"" + v.vtag +
                       "\",\"hash2\":\"" + v.hash2 + "\"," + tail);

@@ -166,8 +166,8 @@ void Site::Log(const httplib::Request* req, const Exchange& ex, int status, size
 
 Visitor Site::VisitorOf(const httplib::Request& req) const {
   Visitor v;
-  std::string token = Sessions::TokenFromCookies(req.get_header_value("Cookie"));
-  v.email = sessions_.Lookup(token);
+  v.token = Sessions::TokenFromCookies(req.get_header_value("Cookie"));
+  v.email = sessions_.Lookup(v.token);
   v.logged_in = !v.email.empty();
   return v;
 }
@@ -253,6 +253,7 @@ void Site::SitePage(const std::string& path, const std::string& query, const Vis
   } else if (path == "/js/player.js") {
     res.set_content(kPlayerScript, "application/javascript");
   } else if (path == "/logout") {
+    sessions_.Close(visitor.token);
     res.set_header("Set-Cookie", Sessions::ClearingCookieHeader());
     res.set_redirect(kSiteRoot);
   } else {
