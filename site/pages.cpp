@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cp1251.h"
+#include "scenarios.h"
 
 namespace site {
 namespace {
@@ -322,6 +323,13 @@ std::string HomePage(const Visitor& visitor) {
   for (size_t i = 0; i < all.size() && i < 12; ++i) {
     out += "<li><a href=\"/" + VideoLink(all[i]) + "\">" + HtmlText(all[i].title_cps) +
            "</a></li>\n";
+  }
+  out += "</ul>\n";
+  out += "<h2 style=\"margin:12px 16px;font-size:14px\">Сценарии для проверки программы</h2>\n<ul id=\"scenarios\">\n";
+  for (const ScenarioInfo& s : Scenarios()) {
+    out += "<li><a href=\"/gsearch.php?section=video&amp;q=" + std::string(s.name) +
+           "&amp;name=1\">" + s.name + "</a> &#8211; " + HtmlText(DecodeUtf8(s.what)) +
+           "</li>\n";
   }
   out += "</ul>\n";
   out += kTail;
