@@ -16,13 +16,19 @@ struct SeenEvent {
   int type;
 };
 
-// Collects events until `milliseconds` pass without any.
+// The system's internal timer message; it keeps coming while the pointer rests over a
+// control that tracks hovering, so it does not count as activity.
+constexpr int SYSTEM_TIMER_MESSAGE = 0x118;
+
+// Collects events until `quietMilliseconds` pass without any (at most 3 s).
 inline std::vector<SeenEvent> DrainEvents(int quietMilliseconds = 60) {
   std::vector<SeenEvent> seen;
-  DWORD last = GetTickCount();
-  while (GetTickCount() - last < static_cast<DWORD>(quietMilliseconds)) {
+  DWORD start = GetTickCount();
+  DWORD last = start;
+  while (GetTickCount() - last < static_cast<DWORD>(quietMilliseconds) &&
+         GetTickCount() - start < 3000) {
     int event = EventWaitFor(10);
-    if (!event) continue;
+    if (!event || event == SYSTEM_TIMER_MESSAGE) continue;
     seen.push_back({event, EventWindowNumber(), EventGadgetNumber(), EventTypeOf()});
     last = GetTickCount();
   }

@@ -1,0 +1,213 @@
+// Launcher, question box and pause: programs started directly and through the shell,
+// targets that cannot start, the question box answered by a timer.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "launcher.h"
+#include "startup.h"
+#include "tk_test_util.h"
+
+namespace {
+
+std::string TempDir() {
+  char path[MAX_PATH];
+  GetTempPathA(sizeof path, path);
+  return path;
+}
+
+std::string OwnDirectory() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string text = path;
+  return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+// Waits for the helper's report; empty when it did not come.
+std::string WaitForReport(const std::string& path, int timeoutMilliseconds = 15000) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < static_cast<DWORD>(timeoutMilliseconds)) {
+    std::ifstream in(path, std::ios::binary);
+    if (in) {
+      std::stringstream text;
+      text << in.rdbuf();
+      return text.str();
+    }
+    Sleep(50);
+  }
+  return std::string();
+}
+
+void SetRegistryText(HKEY root, const std::string& key, const char* name,
+                     const std::string& value) {
+  HKEY handle;
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(handle);
+}
+
+class LauncherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = TempDir() + "tk launch dir\\";
+    CreateDirectoryA(directory_.c_str(), nullptr);
+    helper_ = directory_ + "helper app.exe";
+    ASSERT_TRUE(CopyFileA((OwnDirectory() + "tk_launch_helper.exe").c_str(), helper_.c_str(),
+                          FALSE))
+        << "tk_launch_helper.exe must lie beside the test";
+    report_ = directory_ + "report.txt";
+    DeleteFileA(report_.c_str());
+    SetEnvironmentVariableA("VS_HELPER_OUT", report_.c_str());
+  }
+  void TearDown() override {
+    DeleteFileA(report_.c_str());
+    DeleteFileA(helper_.c_str());
+  }
+  std::string directory_, helper_, report_;
+};
+
+TEST_F(LauncherTest, ProgramWithBlankInItsPathStartsQuoted) {
+  ASSERT_EQ(LaunchProgram(helper_), 1);
+  std::string report = WaitForReport(report_);
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report.substr(0, helper_.size() + 2), "\"" + helper_ + "\"");
+}
+
+TEST_F(LauncherTest, ParametersAndWorkingDirectoryReachTheProgram) {
+  ASSERT_EQ(LaunchProgram(helper_, "one two", "C:\\windows"), 1);
+  std::string report = WaitForReport(report_);
+  EXPECT_NE(report.find("\"" + helper_ + "\" one two\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("\nC:\\windows"), std::string::npos) << report;
+  // An already quoted target is taken as it is.
+  DeleteFileA(report_.c_str());
+  ASSERT_EQ(LaunchProgram("\"" + helper_ + "\" quoted"), 1);
+  report = WaitForReport(report_);
+  EXPECT_EQ(report.substr(0, helper_.size() + 9), "\"" + helper_ + "\" quoted");
+}
+
+TEST_F(LauncherTest, DocumentsAndAddressesGoToTheShell) {
+  // A document type and an address scheme whose default action is the helper (in the
+  // test prefix's class registry).
+  std::string command = "\"" + helper_ + "\" \"%1\"";
+  SetRegistryText(HKEY_CLASSES_ROOT, ".vstkdoc", nullptr, "VsTkDoc");
+  SetRegistryText(HKEY_CLASSES_ROOT, "VsTkDoc\\shell\\open\\command", nullptr,
+                  command);
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstk", nullptr, "URL:vstk");
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstk", "URL Protocol", "");
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstk\\shell\\open\\command", nullptr,
+                  command);
+
+  std::string document = directory_ + "some document.vstkdoc";
+  std::ofstream(document) << "text";
+  ASSERT_EQ(LaunchProgram(document), 1);
+  std::string report = WaitForReport(report_);
+  EXPECT_NE(report.find("some document.vstkdoc"), std::string::npos) << report;
+  // The document's folder became the working directory.
+  std::string folder = directory_.substr(0, directory_.size() - 1);
+  EXPECT_NE(report.find("\n" + folder), std::string::npos) << report;
+
+  DeleteFileA(report_.c_str());
+  ASSERT_EQ(LaunchProgram("vstk://author.zq.test/"), 1);
+  report = WaitForReport(report_);
+  EXPECT_NE(report.find("vstk://author.zq.test/"), std::string::npos) << report;
+
+  DeleteFileA(document.c_str());
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, ".vstkdoc");
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "VsTkDoc");
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "vstk");
+}
+
+TEST_F(LauncherTest, TargetsThatCannotStartReturnZeroWithoutADialog) {
+  DWORD start = GetTickCount();
+  EXPECT_EQ(LaunchProgram(directory_ + "no such program.exe"), 0);
+  EXPECT_EQ(LaunchProgram(directory_ + "nothing.unknownextension"), 0);
+  EXPECT_EQ(LaunchProgram(""), 0);
+  EXPECT_EQ(LaunchProgram(static_cast<const char*>(nullptr)), 0);
+  EXPECT_LT(GetTickCount() - start, 10000u);  // nothing waited for an answer
+  EXPECT_TRUE(WaitForReport(report_, 200).empty());
+}
+
+// Answers the question box from a timer of the calling thread, noting what it saw.
+struct Answer {
+  HWND open = nullptr;
+  HWND disabledBefore = nullptr;
+  bool openWasDisabled = false;
+  bool found = false;
+  int button = IDYES;
+};
+Answer answer;
+
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+  char name[16] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) == "#32770" && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+  if (!box) return;  // not up yet: try on the next tick
+  KillTimer(nullptr, id);
+  answer.found = true;
+  answer.openWasDisabled = !IsWindowEnabled(answer.open);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, answer.button)));
+}
+
+TEST(AskUserTest, DisablesOtherWindowsWhileAskingAndRestoresThem) {
+  answer = Answer();
+  answer.open = reinterpret_cast<HWND>(WindowOpen(1, 10, 10, 200, 100, "open", 0));
+  answer.disabledBefore = reinterpret_cast<HWND>(WindowOpen(2, 300, 10, 200, 100, "off", 0));
+  HWND front = reinterpret_cast<HWND>(WindowOpen(3, 600, 10, 200, 100, "front", 0));
+  EnableWindow(answer.disabledBefore, FALSE);
+  MakeForeground(front);
+  DrainEvents(30);
+  SetTimer(nullptr, 0, 100, AnswerBox);
+  int result = AskUser("Вопрос", "Просмотр будет остановлен !", 0x44);
+  EXPECT_EQ(result, IDYES);
+  EXPECT_TRUE(answer.found);
+  EXPECT_TRUE(answer.openWasDisabled);
+  EXPECT_TRUE(IsWindowEnabled(answer.open));
+  EXPECT_FALSE(IsWindowEnabled(answer.disabledBefore));  // it was disabled before
+  EXPECT_TRUE(IsWindowEnabled(front));
+
+  answer.button = IDNO;
+  answer.found = false;
+  SetTimer(nullptr, 0, 100, AnswerBox);
+  EXPECT_EQ(AskUser(static_cast<const char*>(nullptr), static_cast<const char*>(nullptr), 0x44),
+            IDNO);
+  EXPECT_TRUE(answer.found);
+  WindowsEnd();
+  DrainEvents(20);
+}
+
+TEST(PauseTest, SleepsForTheGivenTime) {
+  DWORD start = GetTickCount();
+  Pause(120);
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_GE(elapsed, 100u);
+  EXPECT_LT(elapsed, 2000u);
+  start = GetTickCount();
+  Pause(-5);  // no endless sleep
+  Pause(0);
+  EXPECT_LT(GetTickCount() - start, 500u);
+}
+
+TEST(StartupTest, InitialisesComForTheThread) {
+  SystemStartup();
+  // COM is initialised already: a second initialisation reports S_FALSE.
+  EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+  CoUninitialize();
+  SystemEnd();
+}
+
+}  // namespace
