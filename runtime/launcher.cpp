@@ -2,6 +2,7 @@
 #include "launcher.h"
 
 #include <windows.h>
+// after windows.h
 #include <shellapi.h>
 
 #include <string>
@@ -74,9 +75,8 @@ int LaunchProgram(TextArg target, TextArg parameters, TextArg directory) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                     NORMAL_PRIORITY_CLASS, nullptr, workDir.empty() ? nullptr : workDir.c_str(),
-                     &startup, &process)) {
+  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                     nullptr, workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 1;

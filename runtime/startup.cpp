@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <windows.h>
+// after windows.h
 #include <commctrl.h>
 #include <objbase.h>
 

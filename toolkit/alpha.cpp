@@ -7,8 +7,7 @@
 
 namespace {
 
-using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
-                                   BLENDFUNCTION);
+using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
 HMODULE msimg32 = nullptr;
 AlphaBlendFn alphaBlend = nullptr;
 bool loaded = false;
@@ -76,8 +75,7 @@ HBITMAP AlphaPremultipliedCopy(HBITMAP bitmap) {
   return copy;
 }
 
-int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap,
-              int constantAlpha) {
+int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap, int constantAlpha) {
   AlphaBlendFn blend = AlphaBlendEntry();
   BITMAP info;
   if (!blend || !bitmap || GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info))
@@ -88,8 +86,7 @@ int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap,
   if (!memory) return 0;
   HGDIOBJ old = SelectObject(memory, bitmap);
   BLENDFUNCTION function = {AC_SRC_OVER, 0, static_cast<BYTE>(constantAlpha), AC_SRC_ALPHA};
-  BOOL ok = blend(target, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight,
-                  function);
+  BOOL ok = blend(target, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, function);
   SelectObject(memory, old);
   DeleteDC(memory);
   return ok ? 1 : 0;

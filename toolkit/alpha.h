@@ -14,7 +14,6 @@ int AlphaNeeded(HBITMAP bitmap);
 HBITMAP AlphaPremultipliedCopy(HBITMAP bitmap);
 // Draws a premultiplied bitmap with per-pixel alpha; width or height 0 takes the bitmap's
 // own size. 0 when AlphaBlend is not available or the bitmap cannot be read.
-int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap,
-              int constantAlpha);
+int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap, int constantAlpha);
 // Releases msimg32.dll.
 void AlphaEnd();

@@ -23,10 +23,10 @@ const GadgetKind BUTTON_GADGET_KIND = [] {
   return kind;
 }();
 
-intptr_t ButtonGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
-                            TextArg text, int flags) {
-  HWND control = GadgetCreateControl(0, "Button", text, static_cast<DWORD>(flags) | 0x50030000,
-                                     x, y, width, height);
+intptr_t ButtonGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
+                            int flags) {
+  HWND control = GadgetCreateControl(0, "Button", text, static_cast<DWORD>(flags) | 0x50030000, x,
+                                     y, width, height);
   if (!control) return 0;
   return GadgetRegister(number, control, &BUTTON_GADGET_KIND);
 }

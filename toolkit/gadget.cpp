@@ -46,8 +46,8 @@ HWND GadgetListWindow() {
 }
 
 // Drops a window's saved gadget list when the window goes away.
-LRESULT CALLBACK ListOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                               UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK ListOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR) {
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(hwnd, ListOwnerProc, LIST_SUBCLASS_ID);
     savedLists.erase(hwnd);
@@ -127,8 +127,8 @@ HFONT GadgetDefaultFont() {
   return defaultFont;
 }
 
-HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text,
-                         DWORD style, int x, int y, int width, int height) {
+HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text, DWORD style,
+                         int x, int y, int width, int height) {
   GadgetsInit();
   std::string textCopy(text.view());
   return CreateWindowExA(extendedStyle, className, textCopy.c_str(), style, x, y, width, height,
@@ -359,8 +359,8 @@ void GadgetPostEvent(HWND control, int type) {
     target = h;
     if (GetPropA(h, WINDOW_NUMBER_PROPERTY)) break;
   }
-  PostMessageA(target, GADGET_EVENT_MESSAGE,
-               static_cast<WPARAM>(GadgetNumberOfControl(control)), type);
+  PostMessageA(target, GADGET_EVENT_MESSAGE, static_cast<WPARAM>(GadgetNumberOfControl(control)),
+               type);
 }
 
 HBRUSH BrushCacheGet(int32_t color) {

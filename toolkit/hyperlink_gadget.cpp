@@ -30,9 +30,8 @@ LRESULT HyperlinkMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM wParam
 void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
   HyperlinkBlock* block = BlockOf(gadget);
   HWND parent = GetParent(control);
-  HBRUSH brush = reinterpret_cast<HBRUSH>(
-      SendMessageA(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                   reinterpret_cast<LPARAM>(control)));
+  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(
+      parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
   if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
   FillRect(dc, &area, brush);
 
@@ -44,8 +43,8 @@ void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
   GetClientRect(control, &client);
   IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
   if (IsWindowEnabled(control)) {
-    COLORREF color = GetCapture() == control ? block->hoverColor
-                                             : static_cast<COLORREF>(gadget.data[1]);
+    COLORREF color =
+        GetCapture() == control ? block->hoverColor : static_cast<COLORREF>(gadget.data[1]);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, color);
     TextOutA(dc, 0, 0, text, length);
@@ -60,8 +59,8 @@ void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
       DeleteObject(pen);
     }
   } else {
-    DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(text), static_cast<WPARAM>(length),
-               0, 0, 0, 0, DST_TEXT | DSS_DISABLED);
+    DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(text), static_cast<WPARAM>(length), 0,
+               0, 0, 0, DST_TEXT | DSS_DISABLED);
   }
   if (oldFont) SelectObject(dc, oldFont);
 }

@@ -9,8 +9,7 @@ namespace {
 // data[0] picture, data[1] alpha copy, data[2] drag tracking, data[3] drag start point.
 HBITMAP PictureBitmap(GadgetRecord& gadget) {
   HGDIOBJ picture = reinterpret_cast<HGDIOBJ>(gadget.data[0]);
-  return picture && GetObjectType(picture) == OBJ_BITMAP ? static_cast<HBITMAP>(picture)
-                                                         : nullptr;
+  return picture && GetObjectType(picture) == OBJ_BITMAP ? static_cast<HBITMAP>(picture) : nullptr;
 }
 
 // One mark for all image gadgets: the next right button release ends a double click.
@@ -67,8 +66,7 @@ void ImageSetState(GadgetRecord& gadget, intptr_t value) {
       width += 4;
       height += 4;
     }
-    SetWindowPos(control, nullptr, 0, 0, width, height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(control, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   if (!gadget.data[1]) RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
@@ -179,8 +177,8 @@ const GadgetKind IMAGE_GADGET_KIND = [] {
 
 intptr_t ImageGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                            intptr_t picture, int extendedStyle) {
-  HWND control = GadgetCreateControl(static_cast<DWORD>(extendedStyle), "STATIC", "",
-                                     0x50000100, x, y, width, height);
+  HWND control = GadgetCreateControl(static_cast<DWORD>(extendedStyle), "STATIC", "", 0x50000100, x,
+                                     y, width, height);
   if (!control) return 0;
   intptr_t result = GadgetRegister(number, control, &IMAGE_GADGET_KIND);
   if (!result) return 0;

@@ -43,11 +43,11 @@ const GadgetKind STRING_GADGET_KIND = [] {
   return kind;
 }();
 
-intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
-                            TextArg text, int flags) {
+intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
+                            int flags) {
   DWORD extended = (flags & STRING_BORDERLESS) ? 0 : WS_EX_CLIENTEDGE;
-  HWND control = GadgetCreateControl(extended, "Edit", text,
-                                     static_cast<DWORD>(flags) | 0x50030080, x, y, width, height);
+  HWND control = GadgetCreateControl(extended, "Edit", text, static_cast<DWORD>(flags) | 0x50030080,
+                                     x, y, width, height);
   if (!control) return 0;
   return GadgetRegister(number, control, &STRING_GADGET_KIND, {-1, -1, 0, 0});
 }

@@ -34,8 +34,8 @@ const GadgetKind TEXT_GADGET_KIND = [] {
   return kind;
 }();
 
-intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
-                          TextArg text, int flags) {
+intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
+                          int flags) {
   DWORD extended = (flags & TEXT_BORDER) ? WS_EX_CLIENTEDGE : 0;
   HWND control = GadgetCreateControl(extended, "Static", text,
                                      static_cast<DWORD>(flags) | 0x50020000, x, y, width, height);

@@ -187,12 +187,12 @@ constexpr int CONTAINER_DIALOG_FRAME = 0x2;
 constexpr int CONTAINER_STATIC_EDGE = 0x4;
 constexpr int CONTAINER_SUNKEN_EDGE = 0x8;
 
-intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
-                          TextArg text, int flags = 0);
-intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
-                            TextArg text, int flags = 0);
-intptr_t ButtonGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
-                            TextArg text, int flags = 0);
+intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
+                          int flags = 0);
+intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
+                            int flags = 0);
+intptr_t ButtonGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
+                            int flags = 0);
 intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                                TextArg text, int32_t hoverColor, int flags = 0);
 // `picture` is a bitmap or icon handle (an image's handle) or 0; it stays owned by the

@@ -56,15 +56,14 @@ struct GadgetRecord {
 struct GadgetKind {
   int kind;
   int size;  // number of operation places (35)
-  /* 1*/ LRESULT (*messageHandler)(GadgetRecord& gadget, HWND parent, UINT message,
-                                   WPARAM wParam, LPARAM lParam);
+  /* 1*/ LRESULT (*messageHandler)(GadgetRecord& gadget, HWND parent, UINT message, WPARAM wParam,
+                                   LPARAM lParam);
   /* 2*/ void (*release)(GadgetRecord& gadget);
   /* 3*/ intptr_t (*getState)(GadgetRecord& gadget);
   /* 4*/ void (*setState)(GadgetRecord& gadget, intptr_t value);
   /* 5*/ String (*getText)(GadgetRecord& gadget);
   /* 6*/ void (*setText)(GadgetRecord& gadget, TextArg text);
-  /* 7*/ intptr_t (*addItem)(GadgetRecord& gadget, int position, TextArg text,
-                             intptr_t picture);
+  /* 7*/ intptr_t (*addItem)(GadgetRecord& gadget, int position, TextArg text, intptr_t picture);
   /* 8*/ intptr_t (*addItemWithFlags)(GadgetRecord& gadget, int position, TextArg text,
                                       intptr_t picture, int flags);
   /* 9*/ void (*removeItem)(GadgetRecord& gadget, int index);
@@ -85,14 +84,12 @@ struct GadgetKind {
   /*24*/ void (*removeColumn)(GadgetRecord& gadget, int index);
   /*25*/ intptr_t (*getAttribute)(GadgetRecord& gadget, int attribute);
   /*26*/ void (*setAttribute)(GadgetRecord& gadget, int attribute, intptr_t value);
-  /*27*/ intptr_t (*getItemAttribute)(GadgetRecord& gadget, int index, int attribute,
-                                      int column);
-  /*28*/ void (*setItemAttribute)(GadgetRecord& gadget, int index, int attribute,
-                                  intptr_t value, int column);
+  /*27*/ intptr_t (*getItemAttribute)(GadgetRecord& gadget, int index, int attribute, int column);
+  /*28*/ void (*setItemAttribute)(GadgetRecord& gadget, int index, int attribute, intptr_t value,
+                                  int column);
   /*29*/ void (*setColor)(GadgetRecord& gadget, int slot, int32_t color);
   /*30*/ int32_t (*getColor)(GadgetRecord& gadget, int slot);
-  /*31*/ void (*setItemColor)(GadgetRecord& gadget, int index, int slot, int32_t color,
-                              int column);
+  /*31*/ void (*setItemColor)(GadgetRecord& gadget, int index, int slot, int32_t color, int column);
   /*32*/ int32_t (*getItemColor)(GadgetRecord& gadget, int index, int slot, int column);
   /*33*/ void (*setItemData)(GadgetRecord& gadget, int index, intptr_t value);
   /*34*/ intptr_t (*getItemData)(GadgetRecord& gadget, int index);
@@ -100,8 +97,8 @@ struct GadgetKind {
   // Control-side procedure of the kind (its own painting, mouse and focus handling). It
   // sees the control's messages after the common gadget procedure and before the
   // control's class procedure; NOT_HANDLED passes a message on to the class procedure.
-  LRESULT (*controlProc)(GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam,
-                         LPARAM lParam);
+  LRESULT (*controlProc)
+  (GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 constexpr int GADGET_KIND_SIZE = 35;
@@ -113,16 +110,15 @@ constexpr int GADGET_KIND_SIZE = 35;
 intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kind,
                         const std::array<intptr_t, 4>& data = {0, 0, 0, 0});
 // Creates a child control in the current gadget parent with identifier -1.
-HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text,
-                         DWORD style, int x, int y, int width, int height);
+HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text, DWORD style,
+                         int x, int y, int width, int height);
 GadgetRecord* GadgetLookup(ObjectNumber number);
 // The gadget that owns `control` if the control carries the gadget property and its
 // identifier matches; else null.
 GadgetRecord* GadgetOfControl(HWND control);
 ObjectNumber GadgetNumberOfControl(HWND control);
 // Hands a parent-side message about `control` to its kind's message handler.
-LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wParam,
-                             LPARAM lParam);
+LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
 // Makes `container` the current parent, pushing the previous one.
 void GadgetListPush(HWND container);
 HWND GadgetListCurrentParent();

@@ -174,8 +174,7 @@ ObjectNumber WindowNumberOfHandle(HWND hwnd) {
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   ObjectNumber number = WindowNumberOfHandle(hwnd);
   WindowRecord* window = number != -1 && windows ? windows->Lookup(number) : nullptr;
-  WindowCallback callback = window && window->callback ? window->callback
-                                                       : events.globalCallback;
+  WindowCallback callback = window && window->callback ? window->callback : events.globalCallback;
   if (callback) {
     LRESULT result = callback(hwnd, message, wParam, lParam);
     if (result != NOT_HANDLED) return result;
@@ -225,9 +224,9 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       break;
     case WM_NOTIFY: {
       NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
-      LRESULT result = header ? GadgetForwardMessage(header->hwndFrom, hwnd, message, wParam,
-                                                     lParam)
-                              : NOT_HANDLED;
+      LRESULT result = header
+                           ? GadgetForwardMessage(header->hwndFrom, hwnd, message, wParam, lParam)
+                           : NOT_HANDLED;
       if (result != NOT_HANDLED) return result;
       break;
     }
@@ -302,8 +301,8 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   if (tool) {
     extendedStyle |= WS_EX_TOOLWINDOW;
     bits |= WINDOW_TITLE_BAR;
-    bits &= ~static_cast<DWORD>(WINDOW_MINIMIZE_GADGET | WINDOW_MAXIMIZE_GADGET |
-                                WINDOW_MAXIMIZED | WINDOW_MINIMIZED);
+    bits &= ~static_cast<DWORD>(WINDOW_MINIMIZE_GADGET | WINDOW_MAXIMIZE_GADGET | WINDOW_MAXIMIZED |
+                                WINDOW_MINIMIZED);
   }
   DWORD style = bits & ~7u;
   bool centered = bits & WINDOW_CENTERED;
@@ -337,9 +336,8 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
     }
   }
 
-  HWND handle = CreateWindowExA(extendedStyle, className.c_str(), title.view().data(), style,
-                                x, y, outerWidth, outerHeight, parent, nullptr, instance,
-                                nullptr);
+  HWND handle = CreateWindowExA(extendedStyle, className.c_str(), title.view().data(), style, x, y,
+                                outerWidth, outerHeight, parent, nullptr, instance, nullptr);
   if (!handle) {
     UnregisterClassA(className.c_str(), instance);
     table.Free(actual);
@@ -516,8 +514,8 @@ int EventWaitFor(int milliseconds) {
     ObjectNumber activeNumber = active ? WindowNumberOfHandle(active) : -1;
     WindowRecord* activeWindow = activeNumber != -1 ? windows->Lookup(activeNumber) : nullptr;
     if (activeWindow && activeWindow->accelerators && ShortcutsOffered())
-      translated = TranslateAcceleratorA(activeWindow->handle, activeWindow->accelerators,
-                                         &message) != 0;
+      translated =
+          TranslateAcceleratorA(activeWindow->handle, activeWindow->accelerators, &message) != 0;
     if (!translated) {
       TranslateMessage(&message);
       DispatchMessageA(&message);

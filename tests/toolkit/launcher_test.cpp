@@ -1,12 +1,13 @@
 // Launcher, question box and pause: programs started directly and through the shell,
 // targets that cannot start, the question box answered by a timer.
+#include "launcher.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "launcher.h"
 #include "startup.h"
 #include "tk_test_util.h"
 
@@ -43,8 +44,7 @@ std::string WaitForReport(const std::string& path, int timeoutMilliseconds = 150
 void SetRegistryText(HKEY root, const std::string& key, const char* name,
                      const std::string& value) {
   HKEY handle;
-  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
-                            nullptr),
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
             ERROR_SUCCESS);
   RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>(value.size() + 1));
@@ -57,8 +57,8 @@ class LauncherTest : public ::testing::Test {
     directory_ = TempDir() + "tk launch dir\\";
     CreateDirectoryA(directory_.c_str(), nullptr);
     helper_ = directory_ + "helper app.exe";
-    ASSERT_TRUE(CopyFileA((OwnDirectory() + "tk_launch_helper.exe").c_str(), helper_.c_str(),
-                          FALSE))
+    ASSERT_TRUE(
+        CopyFileA((OwnDirectory() + "tk_launch_helper.exe").c_str(), helper_.c_str(), FALSE))
         << "tk_launch_helper.exe must lie beside the test";
     report_ = directory_ + "report.txt";
     DeleteFileA(report_.c_str());
@@ -95,12 +95,10 @@ TEST_F(LauncherTest, DocumentsAndAddressesGoToTheShell) {
   // test prefix's class registry).
   std::string command = "\"" + helper_ + "\" \"%1\"";
   SetRegistryText(HKEY_CLASSES_ROOT, ".vstkdoc", nullptr, "VsTkDoc");
-  SetRegistryText(HKEY_CLASSES_ROOT, "VsTkDoc\\shell\\open\\command", nullptr,
-                  command);
+  SetRegistryText(HKEY_CLASSES_ROOT, "VsTkDoc\\shell\\open\\command", nullptr, command);
   SetRegistryText(HKEY_CLASSES_ROOT, "vstk", nullptr, "URL:vstk");
   SetRegistryText(HKEY_CLASSES_ROOT, "vstk", "URL Protocol", "");
-  SetRegistryText(HKEY_CLASSES_ROOT, "vstk\\shell\\open\\command", nullptr,
-                  command);
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstk\\shell\\open\\command", nullptr, command);
 
   std::string document = directory_ + "some document.vstkdoc";
   std::ofstream(document) << "text";

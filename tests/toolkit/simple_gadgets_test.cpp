@@ -37,8 +37,9 @@ AskedColors AskColors(HWND control, UINT message) {
   HDC dc = GetDC(control);
   SetTextColor(dc, RGB(1, 2, 3));
   SetBkColor(dc, RGB(4, 5, 6));
-  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(
-      GetParent(control), message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(GetParent(control), message,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(control)));
   AskedColors asked = {brush, GetTextColor(dc), GetBkColor(dc)};
   ReleaseDC(control, dc);
   return asked;
@@ -263,7 +264,9 @@ TEST_F(SimpleGadgetTest, ImageWithAlphaShowsTheParentThrough) {
 TEST_F(SimpleGadgetTest, PremultipliedCopyDividesBy256AndKeepsOpaquePixels) {
   HBITMAP picture = MakeBitmap(3, 2, 32, [](int x, int y) {
     if (y == 1) return Bgra(10, 20, 30, 255);
-    return x == 0 ? Bgra(255, 128, 1, 128) : x == 1 ? Bgra(255, 255, 255, 0) : Bgra(100, 50, 25, 254);
+    return x == 0   ? Bgra(255, 128, 1, 128)
+           : x == 1 ? Bgra(255, 255, 255, 0)
+                    : Bgra(100, 50, 25, 254);
   });
   HBITMAP copy = AlphaPremultipliedCopy(picture);
   ASSERT_NE(copy, nullptr);

@@ -101,9 +101,10 @@ TEST_F(WindowTest, MainWindowFlagsGiveHiddenWindowThatShowsLater) {
 }
 
 TEST_F(WindowTest, ToolWindowDropsMinimiseAndMaximise) {
-  HWND window = reinterpret_cast<HWND>(WindowOpen(
-      2, 0, 0, 100, 100, "tool", WINDOW_TOOL | WINDOW_SYSTEM_MENU | WINDOW_MINIMIZE_GADGET |
-                                     WINDOW_MAXIMIZE_GADGET | WINDOW_INVISIBLE));
+  HWND window =
+      reinterpret_cast<HWND>(WindowOpen(2, 0, 0, 100, 100, "tool",
+                                        WINDOW_TOOL | WINDOW_SYSTEM_MENU | WINDOW_MINIMIZE_GADGET |
+                                            WINDOW_MAXIMIZE_GADGET | WINDOW_INVISIBLE));
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(ExStyle(window) & WS_EX_TOOLWINDOW);
   EXPECT_EQ(Style(window) & WS_CAPTION, WS_CAPTION);
@@ -302,8 +303,8 @@ TEST_F(WindowTest, SizeLimitsAndToolWindowMinimum) {
   EXPECT_EQ(info.ptMaxTrackSize.x, 640);
   EXPECT_EQ(info.ptMaxTrackSize.y, 480);
 
-  HWND tool = reinterpret_cast<HWND>(
-      WindowOpen(17, 0, 0, 100, 100, "t", WINDOW_TOOL | WINDOW_INVISIBLE));
+  HWND tool =
+      reinterpret_cast<HWND>(WindowOpen(17, 0, 0, 100, 100, "t", WINDOW_TOOL | WINDOW_INVISIBLE));
   info.ptMinTrackSize = {50, 50};
   SendMessageA(tool, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.ptMinTrackSize.x, 1);
@@ -334,9 +335,9 @@ TEST_F(WindowTest, BackgroundColourPaintsTheClientArea) {
 }
 
 TEST_F(WindowTest, MinimiseMaximiseAndRestoreEvents) {
-  HWND window = reinterpret_cast<HWND>(
-      WindowOpen(20, 0, 0, 200, 100, "z", WINDOW_SYSTEM_MENU | WINDOW_MINIMIZE_GADGET |
-                                             WINDOW_MAXIMIZE_GADGET | WINDOW_SIZE_GADGET));
+  HWND window = reinterpret_cast<HWND>(WindowOpen(
+      20, 0, 0, 200, 100, "z",
+      WINDOW_SYSTEM_MENU | WINDOW_MINIMIZE_GADGET | WINDOW_MAXIMIZE_GADGET | WINDOW_SIZE_GADGET));
   DrainEvents(30);
   ShowWindow(window, SW_MAXIMIZE);
   std::vector<SeenEvent> seen = DrainEvents(60);
@@ -379,7 +380,8 @@ bool FindCloseBox(HWND window, POINT* at) {
       if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
         at->x = x + 0;
         at->y = y + 3;
-        if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at->x, at->y)) != HTCLOSE) *at = {x, y};
+        if (SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at->x, at->y)) != HTCLOSE)
+          *at = {x, y};
         return true;
       }
   return false;
