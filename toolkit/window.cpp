@@ -246,6 +246,16 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       if (result != NOT_HANDLED) return result;
       break;
     }
+    case WM_NCDESTROY:
+      // Destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
+      // free the number so that it does not name a dead window.
+      if (window && window->handle == hwnd) {
+        RemovePropA(hwnd, WINDOW_NUMBER_PROPERTY);
+        if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
+        if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+        windows->Free(number);
+      }
+      break;
     case GADGET_EVENT_MESSAGE:
       SetPending(EVENT_GADGET, static_cast<ObjectNumber>(wParam), static_cast<int>(lParam));
       return 0;
@@ -283,6 +293,8 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   windowClass.hCursor = arrowCursor;
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = className.c_str();
+  // A window of this number that was destroyed without WindowClose left its class behind.
+  UnregisterClassA(className.c_str(), instance);
   if (!RegisterClassA(&windowClass)) {
     table.Free(actual);
     return 0;

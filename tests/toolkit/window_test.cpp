@@ -145,6 +145,22 @@ TEST_F(WindowTest, ReusingANumberClosesTheOldWindowFirst) {
   EXPECT_EQ(WindowHandle(5), fresh);
 }
 
+TEST_F(WindowTest, OwnedWindowGoesWithItsOwnerAndFreesItsNumber) {
+  HWND owner = reinterpret_cast<HWND>(WindowOpen(30, 0, 0, 100, 100, "owner", WINDOW_INVISIBLE));
+  HWND owned =
+      reinterpret_cast<HWND>(WindowOpen(31, 0, 0, 50, 50, "owned", WINDOW_INVISIBLE, owner));
+  ASSERT_NE(owned, nullptr);
+  EXPECT_EQ(GetWindow(owned, GW_OWNER), owner);
+  WindowClose(30);
+  EXPECT_FALSE(IsWindow(owned));
+  EXPECT_EQ(WindowHandle(31), nullptr);
+  // The number (and its window class) can be used again.
+  HWND again = reinterpret_cast<HWND>(WindowOpen(31, 0, 0, 50, 50, "again", WINDOW_INVISIBLE));
+  ASSERT_NE(again, nullptr);
+  DestroyWindow(again);
+  EXPECT_EQ(WindowHandle(31), nullptr);
+}
+
 TEST_F(WindowTest, OperationsOnUnusedNumbersDoNothing) {
   EXPECT_EQ(WindowHandle(55), nullptr);
   EXPECT_EQ(WindowSetTitle(55, "x"), 0);
