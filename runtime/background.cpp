@@ -1,0 +1,87 @@
+// Window background pictures (see background.h).
+#include "background.h"
+
+#include <vector>
+
+namespace {
+
+struct BackgroundEntry {
+  HWND window;
+  WNDPROC previous;  // the window's own procedure; 0 until the window is subclassed
+  HBITMAP bitmap;    // not owned
+  int width;
+  int height;
+};
+
+// One entry per window that ever got a picture. Entries stay while the program runs; the
+// entry of a destroyed window is emptied and may serve a later window.
+std::vector<BackgroundEntry> entries;
+// Created on the first erase and shared by all entries.
+HDC memoryDc = nullptr;
+
+BackgroundEntry* EntryOf(HWND window) {
+  for (BackgroundEntry& entry : entries)
+    if (entry.window == window) return &entry;
+  return nullptr;
+}
+
+void Tile(const BackgroundEntry& entry, HWND window, HDC target) {
+  RECT client;
+  if (!GetClientRect(window, &client) || entry.width <= 0 || entry.height <= 0) return;
+  if (!memoryDc) memoryDc = CreateCompatibleDC(target);
+  if (!memoryDc) return;
+  HGDIOBJ old = SelectObject(memoryDc, entry.bitmap);
+  // Column by column, each from top to bottom; the last ones are clipped by the edges.
+  for (int x = 0; x < client.right; x += entry.width)
+    for (int y = 0; y < client.bottom; y += entry.height)
+      BitBlt(target, x, y, entry.width, entry.height, memoryDc, 0, 0, SRCCOPY);
+  SelectObject(memoryDc, old);
+}
+
+LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  BackgroundEntry* entry = EntryOf(window);
+  if (!entry || !entry->previous) return DefWindowProcA(window, message, wParam, lParam);
+  if (message == WM_ERASEBKGND) {
+    Tile(*entry, window, reinterpret_cast<HDC>(wParam));
+    return 1;
+  }
+  WNDPROC previous = entry->previous;
+  if (message == WM_NCDESTROY) {
+    // The handle may be reused by another window: nothing of this one may stay attached.
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    *entry = BackgroundEntry{};
+  }
+  return CallWindowProcA(previous, window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WindowSetBackgroundPicture(HWND window, HBITMAP bitmap) {
+  if (!window || !bitmap) return 0;
+  BITMAP info;
+  if (GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info)) return 0;
+  BackgroundEntry* entry = EntryOf(window);
+  if (!entry) entry = EntryOf(nullptr);  // an emptied entry
+  if (!entry) {
+    entries.push_back(BackgroundEntry{});
+    entry = &entries.back();
+  }
+  entry->window = window;
+  entry->bitmap = bitmap;
+  entry->width = info.bmWidth;
+  entry->height = info.bmHeight;
+  if (!entry->previous)
+    entry->previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BackgroundProc)));
+  // The class brush would paint over the picture before the erase message comes.
+  HGDIOBJ brush = reinterpret_cast<HGDIOBJ>(SetClassLongPtrA(window, GCLP_HBRBACKGROUND, 0));
+  if (brush && GetObjectType(brush) == OBJ_BRUSH) DeleteObject(brush);
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+  return static_cast<int>(entry - entries.data()) + 1;
+}
+
+void BackgroundsEnd() {
+  if (memoryDc) DeleteDC(memoryDc);
+  memoryDc = nullptr;
+}
