@@ -345,6 +345,10 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
       y = around.top + (around.bottom - around.top - outerHeight) / 2;
       if (x < 0) x = 0;
       if (y < 0) y = 0;
+    } else if (x == IGNORE || y == IGNORE) {
+      // Nothing to centre on: the system places the window rather than off-screen.
+      x = CW_USEDEFAULT;
+      y = CW_USEDEFAULT;
     }
   }
 

@@ -67,6 +67,25 @@ TEST_F(WindowTest, CenteredCaptionWithoutSystemMenu) {
   EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2);
 }
 
+TEST_F(WindowTest, CenteredOnParent) {
+  HWND parent = reinterpret_cast<HWND>(WindowOpen(1, 100, 100, 600, 400, "p", 0));
+  HWND child = reinterpret_cast<HWND>(
+      WindowOpen(2, IGNORE, IGNORE, 200, 100, "c", WINDOW_CENTERED_ON_PARENT, parent));
+  RECT outer, inner;
+  GetWindowRect(parent, &outer);
+  GetWindowRect(child, &inner);
+  EXPECT_EQ(inner.left, outer.left + (outer.right - outer.left - (inner.right - inner.left)) / 2);
+  EXPECT_EQ(inner.top, outer.top + (outer.bottom - outer.top - (inner.bottom - inner.top)) / 2);
+  // A child larger than a parent in the screen's corner would start left of and above
+  // the screen: clamped to 0.
+  WindowResize(1, 0, 0, 100, 50);
+  HWND clamped =
+      reinterpret_cast<HWND>(WindowOpen(3, 0, 0, 400, 300, "c", WINDOW_CENTERED_ON_PARENT, parent));
+  GetWindowRect(clamped, &inner);
+  EXPECT_EQ(inner.left, 0);
+  EXPECT_EQ(inner.top, 0);
+}
+
 TEST_F(WindowTest, CenteringClampsToTheScreen) {
   int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   HWND window = reinterpret_cast<HWND>(
