@@ -186,6 +186,8 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
     if (lname == "transfer-encoding" || (lname == "content-length" && value != "0")) {
       return Reject(h, 400, "request bodies are not accepted");
     }
+    // With an absolute-form target the host it names counts, not the Host header.
+    if (lname == "host" && h.absolute_form) continue;
     out += hl;
     out += "\r\n";
   }
@@ -193,6 +195,7 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
   if (hosts == 0 && !h.absolute_form && version == "HTTP/1.1") {
     return Reject(h, 400, "Host header missing");
   }
+  if (h.absolute_form) out += "Host: " + h.target_host + "\r\n";
   out += "\r\n";
   h.normalized = std::move(out);
   return h;

@@ -97,10 +97,19 @@ SiteProcess::SiteProcess(std::vector<std::string> args, std::string users) {
 
 SiteProcess::~SiteProcess() {
   if (pid_ > 0 && !exited_) {
+    // Stopping must be clean: exit code 0 (under the sanitizers, also no leak report).
     Signal(SIGTERM);
-    if (WaitExit(5000) == -1) {
+    int status = WaitExit(5000);
+    if (status == -1) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
+      ADD_FAILURE() << "vs_site did not stop within 5 s of SIGTERM";
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      std::ifstream err(dir_ + "/stderr.txt");
+      std::stringstream text;
+      text << err.rdbuf();
+      ADD_FAILURE() << "vs_site ended badly (status " << status << "):\n"
+                    << text.str().substr(0, 4000);
     }
   }
   if (stdin_fd_ >= 0) close(stdin_fd_);

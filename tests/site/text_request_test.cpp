@@ -89,7 +89,7 @@ TEST(SiteRequestHead, RewritesWhatTheProgramSends) {
                               " 720&name=1");
   EXPECT_EQ(h.origin_target, "/gsearch.php?section=video&q=" + kFantastika + " 720&name=1");
   EXPECT_EQ(h.normalized, "GET /gsearch.php?section=video&q=" + kFantastika +
-                              "%20720&name=1 HTTP/1.1\r\nHost: zq.test\r\nAccept: */*\r\n\r\n");
+                              "%20720&name=1 HTTP/1.1\r\nAccept: */*\r\nHost: zq.test\r\n\r\n");
   EXPECT_EQ(h.host_header, "zq.test");
 }
 
@@ -101,10 +101,14 @@ TEST(SiteRequestHead, OddButValidForms) {
   ASSERT_EQ(h.status, 0) << h.reason;
   EXPECT_EQ(h.normalized, "HEAD /a?b=c%3Fd%23e HTTP/1.0\r\n\r\n");
   EXPECT_EQ(h.range_header, "bytes=0-1");
-  h = NormalizeHead("GET HTTP://CS7.ZQ.TEST?x=1 HTTP/1.1\r\n\r\n", limits);
+  h = NormalizeHead("GET HTTP://CS7.ZQ.TEST?x=1 HTTP/1.1\r\nHost: other\r\n\r\n", limits);
   ASSERT_EQ(h.status, 0) << h.reason;
   EXPECT_EQ(h.target_host, "cs7.zq.test");
   EXPECT_EQ(h.origin_target, "/?x=1");
+  EXPECT_EQ(h.normalized, "GET /?x=1 HTTP/1.1\r\nHost: cs7.zq.test\r\n\r\n");
+  EXPECT_EQ(h.host_header, "other");
+  // A rewritten head is accepted again as it is.
+  EXPECT_EQ(NormalizeHead(h.normalized, limits).normalized, h.normalized);
   h = NormalizeHead("GET / HTTP/1.1\r\nHost: zq.test\r\nCookie: a=1\r\nCookie: b=2\r\n\r\n", limits);
   EXPECT_EQ(h.cookie_header, "a=1");
 }
