@@ -144,6 +144,11 @@ intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kin
     DestroyWindow(control);
     return 0;
   }
+  if (!IsWindow(control)) {
+    // The gadget released under the number was the new control's own parent (a
+    // container reused as the number of a gadget created inside it).
+    return 0;
+  }
   ObjectNumber actual = number == ANY_NUMBER ? table.NumberOf(gadget) : number;
   gadget->handle = control;
   gadget->kind = kind;

@@ -104,6 +104,16 @@ TEST_F(GadgetTest, FailedCreationLeavesTheNumberAlone) {
   EXPECT_EQ(GadgetGetText(9), "keep");
 }
 
+TEST_F(GadgetTest, ReusingTheNumberOfTheOpenContainerFailsCleanly) {
+  ContainerGadgetCreate(25, 0, 0, 100, 100);
+  // The new button would be created inside container 25, which its number replaces.
+  EXPECT_EQ(ButtonGadgetCreate(25, 0, 0, 10, 10, "inside"), 0);
+  EXPECT_EQ(GadgetHandle(25), nullptr);
+  GadgetListClose();
+  EXPECT_EQ(GadgetListCurrentParent(), window_);
+  EXPECT_NE(ButtonGadgetCreate(25, 0, 0, 10, 10, "outside"), 0);
+}
+
 TEST_F(GadgetTest, OperationsOnUnusedNumbersDoNothing) {
   EXPECT_EQ(GadgetHandle(999), nullptr);
   EXPECT_EQ(GadgetGetText(999), "");
