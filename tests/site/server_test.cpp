@@ -542,3 +542,30 @@ TEST(SiteServerStop, EndsWhenStdinClosesOrWhenIdle) {
   ASSERT_NE(status, -1);
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+TEST(SiteServerStop, EndsWhenItsParentEnds) {
+  // A shell starts the server in the background (stdin from /dev/null, so only the
+  // parent's end can stop it), prints its process id and exits.
+  std::string command = std::string("'") + VS_SITE_EXE +
+                        "' --port 0 --media /nonexistent </dev/null >/dev/null 2>&1 & "
+                        "echo $!; sleep 0.3";
+  FILE* shell = popen(command.c_str(), "r");
+  ASSERT_NE(shell, nullptr);
+  int pid = 0;
+  ASSERT_EQ(std::fscanf(shell, "%d", &pid), 1);
+  pclose(shell);  // the shell has ended
+  ASSERT_GT(pid, 0);
+  // The server is gone (or a zombie waiting for its new parent to reap it).
+  auto running = [pid] {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+  };
+  long long deadline = NowMs() + 3000;
+  while (running() && NowMs() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  bool still = running();
+  if (still) kill(pid, SIGKILL);
+  EXPECT_FALSE(still) << "vs_site " << pid << " outlived its parent";
+}
