@@ -32,16 +32,58 @@ const char* Reference(char32_t cp) {
   }
 }
 
-void AppendHtmlChar(std::string& out, char32_t cp) {
+std::string Duration(int seconds) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%d:%02d", seconds / 60, seconds % 60);
+  return buf;
+}
+
+// Appends one character as HTML, in UTF-8 or (with `cp1251`) in Windows-1251.
+void AppendHtmlChar(std::string& out, char32_t cp, bool cp1251) {
   if (const char* ref = Reference(cp)) {
     out += ref;
-  } else if (cp < 0x20) {
+    return;
+  }
+  if (cp < 0x20) {
     out += ' ';
-  } else if (CodePointToCp1251(cp) < 0) {
+    return;
+  }
+  int byte = CodePointToCp1251(cp);
+  if (byte < 0) {
     out += "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";";
+  } else if (cp1251) {
+    out += static_cast<char>(byte);
   } else {
     AppendUtf8(out, cp);
   }
+}
+
+void AppendHtmlText(std::string& out, const std::vector<char32_t>& cps,
+                    const std::vector<std::pair<size_t, size_t>>& highlight, bool cp1251) {
+  size_t r = 0;
+  for (size_t i = 0; i < cps.size(); ++i) {
+    if (r < highlight.size() && highlight[r].first == i) out += "<span class=\"match\">";
+    AppendHtmlChar(out, cps[i], cp1251);
+    if (r < highlight.size() && highlight[r].second == i + 1) {
+      out += "</span>";
+      ++r;
+    }
+  }
+}
+
+// The result lines of one video, in UTF-8 or in Windows-1251.
+void AppendResultBlock(std::string& out, const Video& v, const std::vector<std::string>& words,
+                       bool cp1251) {
+  const std::string link = VideoLink(v);
+  out += "<div class=\"video_row\" id=\"" + link + "\">\n";
+  out += "<a href=\"" + link + "\" class=\"aname\">";
+  AppendHtmlText(out, v.title_cps, MatchRanges(v.title_folded, words), cp1251);
+  out += "</a>\n";
+  out += "<img src=\"" + PreviewAddress(v) + "\" width=\"160\" height=\"120\" alt=\"\">\n";
+  out += "<div class=\"adesc\">";
+  AppendHtmlText(out, v.description_cps, MatchRanges(v.description_folded, words), cp1251);
+  out += "</div>\n";
+  out += "<div class=\"vinfo\">" + Duration(v.seconds) + "</div>\n</div>\n";
 }
 
 // A JSON string value as the player call writes it: slashes escaped as "\/" (which is
@@ -72,12 +114,6 @@ std::string JsonAddress(std::string_view address) {
     out += c;
   }
   return out;
-}
-
-std::string Duration(int seconds) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%d:%02d", seconds / 60, seconds % 60);
-  return buf;
 }
 
 std::string Head(std::string_view title_html, std::string_view extra = "") {
@@ -164,15 +200,7 @@ std::string HtmlText(const std::vector<char32_t>& cps,
                      const std::vector<std::pair<size_t, size_t>>& highlight) {
   std::string out;
   out.reserve(cps.size() * 2);
-  size_t r = 0;
-  for (size_t i = 0; i < cps.size(); ++i) {
-    if (r < highlight.size() && highlight[r].first == i) out += "<span class=\"match\">";
-    AppendHtmlChar(out, cps[i]);
-    if (r < highlight.size() && highlight[r].second == i + 1) {
-      out += "</span>";
-      ++r;
-    }
-  }
+  AppendHtmlText(out, cps, highlight, false);
   return out;
 }
 
@@ -201,15 +229,8 @@ std::string PlayerAddress(const Video& v) {
 }
 
 std::string ResultBlock(const Video& v, const std::vector<std::string>& words) {
-  std::string out = "<div class=\"video_row\" id=\"" + VideoLink(v) + "\">\n";
-  out += "<a href=\"" + VideoLink(v) + "\" class=\"aname\">";
-  out += HtmlText(v.title_cps, MatchRanges(v.title_folded, words));
-  out += "</a>\n";
-  out += "<img src=\"" + PreviewAddress(v) + "\" width=\"160\" height=\"120\" alt=\"\">\n";
-  out += "<div class=\"adesc\">";
-  out += HtmlText(v.description_cps, MatchRanges(v.description_folded, words));
-  out += "</div>\n";
-  out += "<div class=\"vinfo\">" + Duration(v.seconds) + "</div>\n</div>\n";
+  std::string out;
+  AppendResultBlock(out, v, words, false);
   return out;
 }
 
@@ -239,11 +260,12 @@ std::string SearchPage(const std::vector<const Video*>& results,
     out += kTail;
     return Utf8ToCp1251(out);
   }
-  out.reserve(2048 + results.size() * 600);
-  out += SearchPageHead(visitor, results.size());
-  for (const Video* v : results) out += ResultBlock(*v, words);
-  out += SearchPageTail();
-  return Utf8ToCp1251(out);
+  // The hot path: the blocks are written in Windows-1251 straight away.
+  out = Utf8ToCp1251(SearchPageHead(visitor, results.size()));
+  out.reserve(out.size() + results.size() * 600 + 64);
+  for (const Video* v : results) AppendResultBlock(out, *v, words, true);
+  out += SearchPageTail();  // ASCII
+  return out;
 }
 
 std::string PlayerCallLine(const Video& v) {
