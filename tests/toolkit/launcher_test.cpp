@@ -10,6 +10,8 @@
 
 #include "startup.h"
 #include "tk_test_util.h"
+// after windows.h
+#include <commctrl.h>
 
 namespace {
 
@@ -198,6 +200,25 @@ TEST(PauseTest, SleepsForTheGivenTime) {
   Pause(-5);  // no endless sleep
   Pause(0);
   EXPECT_LT(GetTickCount() - start, 500u);
+}
+
+TEST(StartupTest, ManifestSelectsTheSideBySideCommonControls) {
+  SystemStartup();
+  // The embedded manifest asks for version 6, which the loader takes from the side-by-side
+  // store instead of the system folder. (Wine's copy reports 5.81 from DllGetVersion, so
+  // the version number itself cannot tell.)
+  HMODULE controls = nullptr;
+  ASSERT_TRUE(GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(reinterpret_cast<void*>(&InitCommonControlsEx)), &controls));
+  char loaded[MAX_PATH] = "";
+  GetModuleFileNameA(controls, loaded, sizeof loaded);
+  char system[MAX_PATH] = "";
+  GetSystemDirectoryA(system, sizeof system);
+  std::string systemCopy = std::string(system) + "\\comctl32.dll";
+  EXPECT_NE(_stricmp(loaded, systemCopy.c_str()), 0) << loaded;
+  EXPECT_NE(FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), nullptr);
+  SystemEnd();
 }
 
 TEST(StartupTest, InitialisesComForTheThread) {
