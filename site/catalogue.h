@@ -11,16 +11,16 @@ namespace site {
 constexpr int kClipCount = 8;
 
 struct Video {
-  int index = 0;       // position in the catalogue; names the preview file
-  int oid = 0;         // owner; the video page is "video<oid>_<vid>"
+  int index = 0;  // position in the catalogue; names the preview file
+  int oid = 0;    // owner; the video page is "video<oid>_<vid>"
   int vid = 0;
-  int uid = 0;         // uploader; the file server path begins "/u<uid>/"
-  int server = 0;      // N of the file server cs<N>.zq.test holding the file
-  int clip = 0;        // which generated clip plays (0 .. kClipCount-1)
-  int seconds = 0;     // running time
-  std::string vtag;    // file name stem on the file server
-  std::string hash2;   // key the embeddable player checks
-  std::string title;   // UTF-8
+  int uid = 0;        // uploader; the file server path begins "/u<uid>/"
+  int server = 0;     // N of the file server cs<N>.zq.test holding the file
+  int clip = 0;       // which generated clip plays (0 .. kClipCount-1)
+  int seconds = 0;    // running time
+  std::string vtag;   // file name stem on the file server
+  std::string hash2;  // key the embeddable player checks
+  std::string title;  // UTF-8
   std::string description;
   // The same texts as code points, and folded to Windows-1251 one byte per code point
   // (characters the code page lacks become 0x01, which no query holds), so that match

@@ -94,7 +94,8 @@ class Connection : public httplib::Stream {
       int got = Fill(RemainingMs(deadline));
       if (got == 0) return HeadStatus::kClosed;
       if (got < 0) {
-        if (pos_ < in_.size()) *head = std::string(in_, pos_, std::min<size_t>(256, in_.size() - pos_));
+        if (pos_ < in_.size())
+          *head = std::string(in_, pos_, std::min<size_t>(256, in_.size() - pos_));
         return pos_ < in_.size() ? HeadStatus::kTimeout : HeadStatus::kClosed;
       }
     }
@@ -213,14 +214,22 @@ class Connection : public httplib::Stream {
 
 const char* Phrase(int status) {
   switch (status) {
-    case 400: return "Bad Request";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 414: return "URI Too Long";
-    case 431: return "Request Header Fields Too Large";
-    case 501: return "Not Implemented";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Error";
+    case 400:
+      return "Bad Request";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 414:
+      return "URI Too Long";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 501:
+      return "Not Implemented";
+    case 505:
+      return "HTTP Version Not Supported";
+    default:
+      return "Error";
   }
 }
 

@@ -9,9 +9,10 @@
 // request stays available to the handlers of the same thread (CurrentExchange).
 #pragma once
 
+#include <httplib.h>
+
 #include <atomic>
 #include <functional>
-#include <httplib.h>
 #include <string>
 
 #include "request.h"

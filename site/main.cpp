@@ -101,7 +101,7 @@ bool ParseFlags(int argc, char** argv, Flags* f) {
 }
 
 bool IsPipeOrSocket(int fd) {
-  struct stat st{};
+  struct stat st {};
   return fstat(fd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
 }
 
@@ -178,7 +178,9 @@ int main(int argc, char** argv) {
   }
   std::printf("port %d\n", port);
   std::fflush(stdout);
-  std::fprintf(stderr, "vs_site: http://127.0.0.1:%d/ (proxy for *.zq.test), %zu accounts, %d media files from %s%s\n",
+  std::fprintf(stderr,
+               "vs_site: http://127.0.0.1:%d/ (proxy for *.zq.test), %zu accounts, %d media files "
+               "from %s%s\n",
                port, accounts.size(), media, flags.media.c_str(),
                flags.open_search ? ", search open to guests" : "");
 

@@ -15,20 +15,34 @@ std::string Server(const Video& v) { return "cs" + std::to_string(v.server) + ".
 // Character references the site writes; the program's clean-up turns them back.
 const char* Reference(char32_t cp) {
   switch (cp) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    case '\'': return "&#39;";
-    case '!': return "&#33;";
-    case '$': return "&#036;";
-    case 0x00AB: return "&laquo;";
-    case 0x00BB: return "&raquo;";
-    case 0x2013: return "&#8211;";
-    case 0x2026: return "&#8230;";
-    case 0x201C: return "&#8220;";
-    case 0x201D: return "&#8221;";
-    default: return nullptr;
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    case '\'':
+      return "&#39;";
+    case '!':
+      return "&#33;";
+    case '$':
+      return "&#036;";
+    case 0x00AB:
+      return "&laquo;";
+    case 0x00BB:
+      return "&raquo;";
+    case 0x2013:
+      return "&#8211;";
+    case 0x2026:
+      return "&#8230;";
+    case 0x201C:
+      return "&#8220;";
+    case 0x201D:
+      return "&#8221;";
+    default:
+      return nullptr;
   }
 }
 
@@ -95,8 +109,7 @@ std::string JsonText(const std::vector<char32_t>& cps) {
     if (cp == '"' || cp == '\\' || cp == '/') {
       out += '\\';
       out += static_cast<char>(cp);
-    } else if (cp < 0x20 || cp == '<' || cp == '>' || cp == '&' ||
-               CodePointToCp1251(cp) < 0) {
+    } else if (cp < 0x20 || cp == '<' || cp == '>' || cp == '&' || CodePointToCp1251(cp) < 0) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp & 0xFFFF));
       out += buf;
@@ -135,7 +148,8 @@ std::string Head(std::string_view title_html, std::string_view extra = "") {
 std::string Header(const Visitor& visitor) {
   std::string out = "<div id=\"page_header\"><a href=\"http://zq.test/\" class=\"logo\">ZQ</a> ";
   if (visitor.logged_in) {
-    out += "<span class=\"who\">Вы вошли на сайт</span> <a href=\"http://zq.test/logout\">Выйти</a>";
+    out +=
+        "<span class=\"who\">Вы вошли на сайт</span> <a href=\"http://zq.test/logout\">Выйти</a>";
   } else {
     out += "<span class=\"who\">Гость</span>";
   }
@@ -319,11 +333,15 @@ std::string PlayerPage(const Video& v) {
       "<style>html,body{margin:0;padding:0;background:#000;overflow:hidden;color:#ccc;"
       "font:12px sans-serif}a{color:#8cf}</style>\n"
       "</head>\n<body>\n";
-  out += "<video id=\"player\" width=\"480\" height=\"360\" controls autoplay preload=\"auto\" "
-         "poster=\"" + PreviewAddress(v) + "\">\n";
+  out +=
+      "<video id=\"player\" width=\"480\" height=\"360\" controls autoplay preload=\"auto\" "
+      "poster=\"" +
+      PreviewAddress(v) + "\">\n";
   out += "<source src=\"" + file + "\" type=\"video/mp4\">\n";
-  out += "<object type=\"video/mp4\" data=\"" + file + "\" width=\"480\" height=\"360\">"
-         "<param name=\"src\" value=\"" + file + "\"><param name=\"autoplay\" value=\"true\">\n";
+  out += "<object type=\"video/mp4\" data=\"" + file +
+         "\" width=\"480\" height=\"360\">"
+         "<param name=\"src\" value=\"" +
+         file + "\"><param name=\"autoplay\" value=\"true\">\n";
   out += "<a href=\"" + file + "\">Скачать видео (MP4)</a>\n";
   out += "</object>\n</video>\n";
   out += kTail;
@@ -334,8 +352,8 @@ std::string HomePage(const Visitor& visitor) {
   std::string out = Head("ZQ &#8211; видеозаписи");
   out += Header(visitor);
   if (visitor.logged_in) {
-    out += "<p style=\"margin:12px 16px\">Вы вошли как " + HtmlFromCp1251(visitor.email) +
-           ".</p>\n";
+    out +=
+        "<p style=\"margin:12px 16px\">Вы вошли как " + HtmlFromCp1251(visitor.email) + ".</p>\n";
   } else {
     out += kLoginForm;
   }
@@ -343,15 +361,16 @@ std::string HomePage(const Visitor& visitor) {
   out += "<ul id=\"popular\">\n";
   const auto& all = Catalogue();
   for (size_t i = 0; i < all.size() && i < 12; ++i) {
-    out += "<li><a href=\"/" + VideoLink(all[i]) + "\">" + HtmlText(all[i].title_cps) +
-           "</a></li>\n";
+    out +=
+        "<li><a href=\"/" + VideoLink(all[i]) + "\">" + HtmlText(all[i].title_cps) + "</a></li>\n";
   }
   out += "</ul>\n";
-  out += "<h2 style=\"margin:12px 16px;font-size:14px\">Сценарии для проверки программы</h2>\n<ul id=\"scenarios\">\n";
+  out +=
+      "<h2 style=\"margin:12px 16px;font-size:14px\">Сценарии для проверки программы</h2>\n<ul "
+      "id=\"scenarios\">\n";
   for (const ScenarioInfo& s : Scenarios()) {
     out += "<li><a href=\"/gsearch.php?section=video&amp;q=" + std::string(s.name) +
-           "&amp;name=1\">" + s.name + "</a> &#8211; " + HtmlText(DecodeUtf8(s.what)) +
-           "</li>\n";
+           "&amp;name=1\">" + s.name + "</a> &#8211; " + HtmlText(DecodeUtf8(s.what)) + "</li>\n";
   }
   out += "</ul>\n";
   out += kTail;

@@ -27,8 +27,7 @@ std::string FormatLogLine(const LogEntry& e, std::chrono::system_clock::time_poi
   gmtime_r(&tt, &tm);
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                static_cast<int>(ms));
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
   std::string line = stamp;
   line += '\t';
   AppendField(line, e.method);

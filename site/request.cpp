@@ -11,8 +11,21 @@ namespace {
 bool IsTokenChar(unsigned char c) {
   if (std::isalnum(c)) return true;
   switch (c) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+':
-    case '-': case '.': case '^': case '_': case '`': case '|': case '~':
+    case '!':
+    case '#':
+    case '$':
+    case '%':
+    case '&':
+    case '\'':
+    case '*':
+    case '+':
+    case '-':
+    case '.':
+    case '^':
+    case '_':
+    case '`':
+    case '|':
+    case '~':
       return true;
     default:
       return false;
@@ -110,7 +123,7 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
     return Reject(h, 400, "malformed protocol version");
   }
   if (method != "GET" && method != "HEAD") {
-    static const char* const kKnown[] = {"POST", "PUT", "DELETE", "PATCH",
+    static const char* const kKnown[] = {"POST",    "PUT",   "DELETE", "PATCH",
                                          "OPTIONS", "TRACE", "CONNECT"};
     for (const char* known : kKnown) {
       if (method == known) return Reject(h, 405, "only GET and HEAD are served");
@@ -236,8 +249,8 @@ std::string HostName(std::string_view authority) {
 
 HostInfo ClassifyHost(std::string_view host) {
   HostInfo info;
-  if (host == "zq.test" || host == "www.zq.test" || host == "localhost" ||
-      host == "127.0.0.1" || host == "[::1]") {
+  if (host == "zq.test" || host == "www.zq.test" || host == "localhost" || host == "127.0.0.1" ||
+      host == "[::1]") {
     info.kind = HostKind::kSite;
   } else if (host == "login.zq.test") {
     info.kind = HostKind::kLogin;
@@ -325,8 +338,7 @@ std::string SearchText(std::string_view raw_query) {
   if (start == std::string_view::npos) return "";
   size_t end = raw_query.rfind("&name=");
   if (end == std::string_view::npos || end < start) end = raw_query.find('&', start);
-  std::string_view raw =
-      raw_query.substr(start, end == std::string_view::npos ? end : end - start);
+  std::string_view raw = raw_query.substr(start, end == std::string_view::npos ? end : end - start);
   std::string text = PercentDecode(raw, true);
   if (IsMultibyteUtf8(text)) text = Utf8ToCp1251(text);
   return std::string(Trim(text));

@@ -21,11 +21,11 @@ struct HeadLimits {
 };
 
 struct RequestHead {
-  int status = 0;             // 0 when accepted, else the status to answer with
-  std::string reason;         // short explanation for an error answer
-  std::string raw_line;       // the request line as received, without its line end
+  int status = 0;        // 0 when accepted, else the status to answer with
+  std::string reason;    // short explanation for an error answer
+  std::string raw_line;  // the request line as received, without its line end
   std::string method;
-  std::string raw_target;     // the target as received
+  std::string raw_target;  // the target as received
   bool absolute_form = false;
   std::string target_host;    // host named by an absolute-form target (lower case, no port)
   std::string origin_target;  // path and query as received, absolute form stripped

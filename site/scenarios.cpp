@@ -60,12 +60,13 @@ const Video& Entry(size_t i) { return Catalogue()[i % Catalogue().size()]; }
 
 std::string Picture(const std::string& name) { return "http://cs1.zq.test/u9/preview/" + name; }
 
-std::string ScenarioLink(int vid) { return "video" + std::to_string(kScenarioOwner) + "_" +
-                                           std::to_string(vid); }
+std::string ScenarioLink(int vid) {
+  return "video" + std::to_string(kScenarioOwner) + "_" + std::to_string(vid);
+}
 
 // Ordinary results, for the default search unless another text is given.
-std::string OrdinaryResults(size_t count,
-                            std::string_view text = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720") {
+std::string OrdinaryResults(
+    size_t count, std::string_view text = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720") {
   std::vector<std::string> words = QueryWords(text);
   std::vector<const Video*> found = Search(words);
   std::string out;
@@ -156,7 +157,8 @@ std::string HugePngPage(const Visitor& visitor) {
 }
 
 // Result rows pointing at scenario video pages.
-std::string VideoRowsPage(const Visitor& visitor, const std::vector<std::pair<int, const char*>>& rows) {
+std::string VideoRowsPage(const Visitor& visitor,
+                          const std::vector<std::pair<int, const char*>>& rows) {
   std::string out = SearchPageHead(visitor, rows.size());
   for (size_t i = 0; i < rows.size(); ++i) {
     out += Block(ScenarioLink(rows[i].first), HtmlText(DecodeUtf8(rows[i].second)),
@@ -178,35 +180,34 @@ void Stall(httplib::Response& res, std::string page, const ScenarioOptions& opti
   int stall_ms = options.stall_ms;
   const std::atomic<bool>* stopping = options.stopping;
   auto stalled = std::make_shared<bool>(false);
-  res.set_content_provider(
-      data->size(), kHtml,
-      [data, half, stall_ms, stopping, stalled](size_t offset, size_t length,
-                                                httplib::DataSink& sink) {
-        if (offset >= half && !*stalled) {
-          *stalled = true;
-          auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms);
-          while (std::chrono::steady_clock::now() < until) {
-            if (stopping && *stopping) return false;
-            Exchange* ex = CurrentExchange();
-            if (ex && ex->PeerClosed()) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-          }
-        }
-        size_t end = offset < half ? half : data->size();
-        size_t n = std::min(length, end - offset);
-        return sink.write(data->data() + offset, n);
-      });
+  res.set_content_provider(data->size(), kHtml,
+                           [data, half, stall_ms, stopping, stalled](size_t offset, size_t length,
+                                                                     httplib::DataSink& sink) {
+                             if (offset >= half && !*stalled) {
+                               *stalled = true;
+                               auto until = std::chrono::steady_clock::now() +
+                                            std::chrono::milliseconds(stall_ms);
+                               while (std::chrono::steady_clock::now() < until) {
+                                 if (stopping && *stopping) return false;
+                                 Exchange* ex = CurrentExchange();
+                                 if (ex && ex->PeerClosed()) return false;
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                               }
+                             }
+                             size_t end = offset < half ? half : data->size();
+                             size_t n = std::min(length, end - offset);
+                             return sink.write(data->data() + offset, n);
+                           });
 }
 
 void Cut(httplib::Response& res, std::string page) {
   auto data = std::make_shared<std::string>(std::move(page));
   size_t half = MiddleLineEnd(*data);
-  res.set_content_provider(data->size(), kHtml,
-                           [data, half](size_t offset, size_t length, httplib::DataSink& sink) {
-                             if (offset >= half) return false;  // closes the connection
-                             return sink.write(data->data() + offset,
-                                               std::min(length, half - offset));
-                           });
+  res.set_content_provider(
+      data->size(), kHtml, [data, half](size_t offset, size_t length, httplib::DataSink& sink) {
+        if (offset >= half) return false;  // closes the connection
+        return sink.write(data->data() + offset, std::min(length, half - offset));
+      });
 }
 
 uint32_t Crc(const std::string& bytes) {
@@ -268,9 +269,9 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   } else if (name == "zqtest-hugepng") {
     res.set_content(HugePngPage(visitor), kHtml);
   } else if (name == "zqtest-video-quotes") {
-    res.set_content(VideoRowsPage(visitor, {{1, "Double quotes in the values"},
-                                            {2, "A single quote in oid"}}),
-                    kHtml);
+    res.set_content(
+        VideoRowsPage(visitor, {{1, "Double quotes in the values"}, {2, "A single quote in oid"}}),
+        kHtml);
   } else if (name == "zqtest-video-script") {
     res.set_content(VideoRowsPage(visitor, {{3, "<script> in the values"}}), kHtml);
   } else if (name == "zqtest-video-otherhost") {
@@ -304,7 +305,8 @@ bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res
   if (vid < 1 || vid > 9) return false;
   Video v = MakeVideo(-1, kScenarioOwner, vid, 1, 0, "Test scenario " + std::to_string(vid),
                       "A video page that misbehaves on purpose.");
-  const std::string tail = "\"jpg\":\"\",\"duration\":4}, {\"width\":480,\"height\":360});</script>";
+  const std::string tail =
+      "\"jpg\":\"\",\"duration\":4}, {\"width\":480,\"height\":360});</script>";
   const std::string call = "<script type=\"text/javascript\">loadFlashPlayer({";
   const std::string host = "\"host\":\"http:\\/\\/cs1.zq.test\\/\",";
   std::vector<std::string> lines;

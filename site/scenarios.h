@@ -3,8 +3,9 @@
 // guests too. The names are listed in site/README.md.
 #pragma once
 
-#include <atomic>
 #include <httplib.h>
+
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -61,7 +61,8 @@ bool ParseVideoPath(const std::string& path, int* oid, int* vid) {
 }
 
 bool EndsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return s.size() >= suffix.size() &&
+         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 // Sends a file, or the byte range the request asks for, straight from memory.
@@ -73,8 +74,7 @@ void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>
   if (range.kind == RangeKind::kUnsatisfiable) {
     res.status = 416;
     res.set_header("Content-Range", "bytes */" + std::to_string(size));
-    res.set_content("416 Range Not Satisfiable: the file has " + std::to_string(size) +
-                        " bytes\n",
+    res.set_content("416 Range Not Satisfiable: the file has " + std::to_string(size) + " bytes\n",
                     "text/plain; charset=us-ascii");
     return;
   }
@@ -84,8 +84,7 @@ void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>
     length = range.end - range.begin;
     res.status = 206;
     res.set_header("Content-Range", "bytes " + std::to_string(range.begin) + "-" +
-                                        std::to_string(range.end - 1) + "/" +
-                                        std::to_string(size));
+                                        std::to_string(range.end - 1) + "/" + std::to_string(size));
   }
   res.set_content_provider(length, type,
                            [data, begin](size_t offset, size_t n, httplib::DataSink& sink) {
@@ -97,8 +96,7 @@ void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>
 
 Site::Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stopping,
            RequestLog* log)
-    : options_(std::move(options)), accounts_(std::move(accounts)), stopping_(stopping),
-      log_(log) {
+    : options_(std::move(options)), accounts_(std::move(accounts)), stopping_(stopping), log_(log) {
   scenario_options_.stall_ms = options_.stall_ms;
   scenario_options_.stopping = &stopping_;
   last_activity_ms_ = SteadyMs();
@@ -131,18 +129,18 @@ void Site::Install(FrontServer& server) {
     return httplib::Server::HandlerResponse::Handled;
   });
   // Answers the library makes up itself (a malformed Range header, say) get a text body.
-  server.set_error_handler(httplib::Server::HandlerWithResponse(
-      [](const httplib::Request&, httplib::Response& res) {
-    if (!res.body.empty() || res.content_provider_) return httplib::Server::HandlerResponse::Unhandled;
+  server.set_error_handler(
+      httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty() || res.content_provider_)
+          return httplib::Server::HandlerResponse::Unhandled;
         res.set_content(std::to_string(res.status) + " error\n", "text/plain; charset=us-ascii");
         return httplib::Server::HandlerResponse::Handled;
       }));
   server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
     if (Exchange* ex = CurrentExchange()) Log(&req, *ex, res.status, ex->body_bytes());
   });
-  server.OnReject([this](const Exchange& ex, int status, size_t bytes) {
-    Log(nullptr, ex, status, bytes);
-  });
+  server.OnReject(
+      [this](const Exchange& ex, int status, size_t bytes) { Log(nullptr, ex, status, bytes); });
 }
 
 void Site::Log(const httplib::Request* req, const Exchange& ex, int status, size_t bytes) {
@@ -215,9 +213,11 @@ void Site::Handle(const httplib::Request& req, httplib::Response& res) {
       break;
     case HostKind::kUnknown:
       res.status = 421;
-      res.set_content("421 Misdirected Request: this server answers for zq.test and its "
-                      "subdomains only, not for " + host + "\n",
-                      "text/plain; charset=us-ascii");
+      res.set_content(
+          "421 Misdirected Request: this server answers for zq.test and its "
+          "subdomains only, not for " +
+              host + "\n",
+          "text/plain; charset=us-ascii");
       break;
   }
 }

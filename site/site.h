@@ -26,8 +26,7 @@ struct SiteOptions {
 
 class Site {
  public:
-  Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stopping,
-       RequestLog* log);
+  Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stopping, RequestLog* log);
 
   // Reads the generated clips and previews into memory; returns how many files were
   // found. Missing files are answered with 404.

@@ -25,12 +25,18 @@ struct Rgb {
 Rgb Hsv(double h, double s, double v) {
   double c = v * s, x = c * (1 - std::fabs(std::fmod(h / 60.0, 2) - 1)), m = v - c;
   double r = 0, g = 0, b = 0;
-  if (h < 60) r = c, g = x;
-  else if (h < 120) r = x, g = c;
-  else if (h < 180) g = c, b = x;
-  else if (h < 240) g = x, b = c;
-  else if (h < 300) r = x, b = c;
-  else r = c, b = x;
+  if (h < 60)
+    r = c, g = x;
+  else if (h < 120)
+    r = x, g = c;
+  else if (h < 180)
+    g = c, b = x;
+  else if (h < 240)
+    g = x, b = c;
+  else if (h < 300)
+    r = x, b = c;
+  else
+    r = c, b = x;
   auto byte = [](double t) { return static_cast<unsigned char>(std::lround(t * 255)); };
   return {byte(r + m), byte(g + m), byte(b + m)};
 }
@@ -62,8 +68,8 @@ class Canvas {
       for (int row = 0; row < 7; ++row)
         for (int col = 0; col < 5; ++col)
           if (glyph[row] & (0x10 >> col))
-            Fill(x0 + static_cast<int>(i) * 6 * scale + col * scale, y0 + row * scale, scale,
-                 scale, c);
+            Fill(x0 + static_cast<int>(i) * 6 * scale + col * scale, y0 + row * scale, scale, scale,
+                 c);
     }
   }
   const Rgb* Row(int y) const { return &pixels_[y * kWidth]; }

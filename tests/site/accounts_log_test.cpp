@@ -1,9 +1,8 @@
 // Accounts, sessions and cookies, the request log line, and the oversized PNG header.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <zlib.h>
-
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -38,8 +37,8 @@ TEST(SiteAccounts, UsersFileLines) {
   EXPECT_TRUE(check("act=login&email=tester%40zq.test&pass=pa%26ss+w0rd+&expire="));
   EXPECT_FALSE(check("act=login&email=tester@zq.test&pass=pa&ss w0rd&expire=&zq ="));
   // A UTF-8 users file matches the Windows-1251 bytes the program sends.
-  EXPECT_TRUE(check("act=login&email=" + Utf8ToCp1251("рус@zq.test") + "&pass=" +
-                    Utf8ToCp1251("пароль") + "&expire=&zq ="));
+  EXPECT_TRUE(check("act=login&email=" + Utf8ToCp1251("рус@zq.test") +
+                    "&pass=" + Utf8ToCp1251("пароль") + "&expire=&zq ="));
   EXPECT_FALSE(a.Check(LoginFields()));
 }
 
@@ -63,7 +62,8 @@ TEST(SiteAccounts, SessionsAndCookies) {
   auto epoch = std::chrono::system_clock::from_time_t(0);
   EXPECT_EQ(HttpDate(epoch), "Thu, 01 Jan 1970 00:00:00 GMT");
   std::string cookie = Sessions::CookieHeader("tok", epoch);
-  EXPECT_EQ(cookie, "zqsid=tok; expires=Sat, 31 Jan 1970 00:00:00 GMT; path=/; domain=.zq.test; HttpOnly");
+  EXPECT_EQ(cookie,
+            "zqsid=tok; expires=Sat, 31 Jan 1970 00:00:00 GMT; path=/; domain=.zq.test; HttpOnly");
   EXPECT_NE(Sessions::ClearingCookieHeader().find("1970"), std::string::npos);
 }
 
@@ -75,8 +75,8 @@ TEST(SiteRequestLog, OneLineOfSevenFields) {
   e.cookie = true;
   e.status = 200;
   e.bytes = 12345;
-  std::string line = FormatLogLine(e, std::chrono::system_clock::from_time_t(86400) +
-                                          std::chrono::milliseconds(7));
+  std::string line = FormatLogLine(
+      e, std::chrono::system_clock::from_time_t(86400) + std::chrono::milliseconds(7));
   EXPECT_EQ(line,
             "1970-01-02T00:00:00.007Z\tGET\thttp://zq.test:80/gsearch.php?q=\xD4\xE0\\x09\\x5Cx"
             "\tzq.test\t1\t200\t12345\n");

@@ -91,13 +91,14 @@ TEST(SiteCatalogue, MatchRangesMerge) {
   std::string folded = FoldCp1251(Utf8ToCp1251("фантастика фантастика"));
   auto r = MatchRanges(folded, {FoldCp1251(Utf8ToCp1251("фант")), FoldCp1251(Utf8ToCp1251("аст"))});
   ASSERT_EQ(r.size(), 2u);
-  EXPECT_EQ(r[0], std::make_pair(size_t{0}, size_t{7}));    // "фант" and "аст" overlap
+  EXPECT_EQ(r[0], std::make_pair(size_t{0}, size_t{7}));  // "фант" and "аст" overlap
   EXPECT_EQ(r[1], std::make_pair(size_t{11}, size_t{18}));
   EXPECT_TRUE(MatchRanges(folded, {}).empty());
 }
 
 TEST(SitePages, ResultPageGivesTheProgramOneRowPerResult) {
-  for (std::string text : {kDefaultQuery, std::string("720"), std::string(""), std::string("cats")}) {
+  for (std::string text :
+       {kDefaultQuery, std::string("720"), std::string(""), std::string("cats")}) {
     std::vector<std::string> words = QueryWords(text);
     std::vector<const Video*> found = Search(words);
     std::string page = SearchPage(found, words, Member(), false);
@@ -113,8 +114,8 @@ TEST(SitePages, ResultPageGivesTheProgramOneRowPerResult) {
       std::u32string title = sitetest::DecodeHtml(scan.titles[i]);
       EXPECT_EQ(title, std::u32string(found[i]->title_cps.begin(), found[i]->title_cps.end()));
       std::u32string desc = sitetest::DecodeHtml(scan.descriptions[i]);
-      EXPECT_EQ(desc, std::u32string(found[i]->description_cps.begin(),
-                                     found[i]->description_cps.end()));
+      EXPECT_EQ(desc,
+                std::u32string(found[i]->description_cps.begin(), found[i]->description_cps.end()));
     }
   }
 }

@@ -69,7 +69,8 @@ std::string DownloadAddress(const PlayerScan& s) {
 std::u32string DecodeHtml(std::string_view html) {
   std::string text(html);
   for (const char* mark : {"<span class=\"match\">", "</span>"}) {
-    for (size_t p; (p = text.find(mark)) != std::string::npos;) text.erase(p, std::string(mark).size());
+    for (size_t p; (p = text.find(mark)) != std::string::npos;)
+      text.erase(p, std::string(mark).size());
   }
   std::u32string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -77,13 +78,20 @@ std::u32string DecodeHtml(std::string_view html) {
       size_t semi = text.find(';', i);
       std::string name = semi == std::string::npos ? "" : text.substr(i + 1, semi - i - 1);
       char32_t cp = 0;
-      if (name == "amp") cp = '&';
-      else if (name == "lt") cp = '<';
-      else if (name == "gt") cp = '>';
-      else if (name == "quot") cp = '"';
-      else if (name == "laquo") cp = 0xAB;
-      else if (name == "raquo") cp = 0xBB;
-      else if (name.size() > 1 && name[0] == '#') cp = static_cast<char32_t>(std::atol(name.c_str() + 1));
+      if (name == "amp")
+        cp = '&';
+      else if (name == "lt")
+        cp = '<';
+      else if (name == "gt")
+        cp = '>';
+      else if (name == "quot")
+        cp = '"';
+      else if (name == "laquo")
+        cp = 0xAB;
+      else if (name == "raquo")
+        cp = 0xBB;
+      else if (name.size() > 1 && name[0] == '#')
+        cp = static_cast<char32_t>(std::atol(name.c_str() + 1));
       if (cp) {
         out += cp;
         i = semi;

@@ -107,9 +107,9 @@ TEST_F(SiteServer, LoginWithAmpersandAndBlankInThePassword) {
   }
   // A wrong password, or half of the right one, sets nothing.
   for (const char* pass : {"pa", "pa&ss", "pa&ss%20w0rd%20", "demo"}) {
-    Response r = Fetch(port(), "login.zq.test",
-                       std::string("/?act=login&email=tester@zq.test&pass=") + pass +
-                           "&expire=&zq%20=");
+    Response r =
+        Fetch(port(), "login.zq.test",
+              std::string("/?act=login&email=tester@zq.test&pass=") + pass + "&expire=&zq%20=");
     EXPECT_EQ(r.status, 200) << pass;
     EXPECT_EQ(r.Header("set-cookie"), "") << pass;
   }
@@ -147,16 +147,15 @@ TEST(SiteServerOpen, OpenSearchServesGuests) {
 }
 
 TEST_F(SiteServer, RawAndEscapedCyrillicQueriesAgree) {
-  std::vector<std::string> want =
-      Links(site::Search(site::QueryWords(kFantastika + " 720")));
+  std::vector<std::string> want = Links(site::Search(site::QueryWords(kFantastika + " 720")));
   ASSERT_GE(want.size(), 5u);
   const std::string forms[] = {
-      kFantastika + "%20720",                                    // the download service
-      kFantastika + " 720",                                      // raw blank
-      "%D4%E0%ED%F2%E0%F1%F2%E8%EA%E0%20720",                    // fully escaped
-      "%d4%e0%ed%f2%e0%f1%f2%e8%ea%e0+720",                      // a form, lower-case hex
+      kFantastika + "%20720",                  // the download service
+      kFantastika + " 720",                    // raw blank
+      "%D4%E0%ED%F2%E0%F1%F2%E8%EA%E0%20720",  // fully escaped
+      "%d4%e0%ed%f2%e0%f1%f2%e8%ea%e0+720",    // a form, lower-case hex
       "%D0%A4%D0%B0%D0%BD%D1%82%D0%B0%D1%81%D1%82%D0%B8%D0%BA%D0%B0%20720",  // UTF-8
-      site::Utf8ToCp1251("ФАНТАСТИКА") + "%20%20720%20",          // case, extra blanks
+      site::Utf8ToCp1251("ФАНТАСТИКА") + "%20%20720%20",                     // case, extra blanks
   };
   for (const std::string& q : forms) {
     Response r = Search(q);
@@ -180,8 +179,8 @@ TEST_F(SiteServer, EveryResultLeadsToAVideoPageAndAPlayer) {
   for (size_t i = 0; i < scan.links.size(); ++i) {
     // The program appends the link to the site base address.
     Response page = Parse(RoundTrip(port(), "GET http://zq.test:80/" + scan.links[i] +
-                                                " HTTP/1.1\r\nHost: zq.test\r\n" +
-                                                Cookie(token_) + "Connection: close\r\n\r\n"));
+                                                " HTTP/1.1\r\nHost: zq.test\r\n" + Cookie(token_) +
+                                                "Connection: close\r\n\r\n"));
     ASSERT_EQ(page.status, 200) << scan.links[i];
     sitetest::PlayerScan s = sitetest::ScanVideoPage(page.body);
     EXPECT_EQ(s.marker_lines, 1);
@@ -257,15 +256,17 @@ TEST_F(SiteServer, VideoFilesWithRanges) {
   EXPECT_EQ(Fetch(port(), other, target).status, 404);
   EXPECT_EQ(Fetch(port(), host, "/u" + std::to_string(v.uid) + "/video/0000000000.480.mp4").status,
             404);
-  EXPECT_EQ(Fetch(port(), host, "/u" + std::to_string(v.uid) + "/video/" + v.vtag + ".720.mp4").status,
-            404);
+  EXPECT_EQ(
+      Fetch(port(), host, "/u" + std::to_string(v.uid) + "/video/" + v.vtag + ".720.mp4").status,
+      404);
 }
 
 TEST_F(SiteServer, ScenarioPagesThatStrainTheReader) {
   Response longline = Search("zqtest-longline");
   ASSERT_EQ(longline.status, 200);
   size_t longest = 0;
-  for (const std::string& line : sitetest::Lines(longline.body)) longest = std::max(longest, line.size());
+  for (const std::string& line : sitetest::Lines(longline.body))
+    longest = std::max(longest, line.size());
   EXPECT_GE(longest, 1u << 20);
   sitetest::ResultScan scan = sitetest::ScanResults(longline.body);
   ASSERT_GE(scan.titles.size(), 2u);
@@ -308,13 +309,14 @@ TEST_F(SiteServer, ScenarioPicturesThatAreNotWhatTheySeem) {
     EXPECT_EQ(r.Header("content-type"), "image/jpeg");
     bodies.push_back(r.body);
   }
-  EXPECT_NE(bodies[0].compare(0, 2, "\xFF\xD8"), 0);                        // text
-  EXPECT_EQ(bodies[1].size(), 300u);                                       // truncated
+  EXPECT_NE(bodies[0].compare(0, 2, "\xFF\xD8"), 0);  // text
+  EXPECT_EQ(bodies[1].size(), 300u);                  // truncated
   EXPECT_EQ(bodies[1].compare(0, 3, "\xFF\xD8\xFF"), 0);
-  EXPECT_TRUE(bodies[2].empty());                                          // empty
-  EXPECT_EQ(bodies[3].size(), 4096u);                                      // random
+  EXPECT_TRUE(bodies[2].empty());      // empty
+  EXPECT_EQ(bodies[3].size(), 4096u);  // random
   EXPECT_EQ(bodies[3], Fetch(port(), SplitAddress(scan.pictures[3]).first,
-                             SplitAddress(scan.pictures[3]).second).body);  // same each time
+                             SplitAddress(scan.pictures[3]).second)
+                           .body);  // same each time
 
   scan = sitetest::ScanResults(Search("zqtest-hugepng").body);
   ASSERT_FALSE(scan.pictures.empty());
@@ -405,11 +407,14 @@ TEST_F(SiteServer, BadInputGetsClearErrors) {
       {"GET /" + std::string(9000, 'a') + " HTTP/1.1\r\nHost: zq.test\r\n\r\n", 414},
       {"GET /" + std::string(1 << 20, 'a'), 414},  // no line end at all
       {"GET / HTTP/1.1\r\nHost: zq.test\r\nX-Big: " + std::string(100000, 'b') + "\r\n\r\n", 431},
-      {"GET / HTTP/1.1\r\nHost: zq.test\r\n" + [] {
-         std::string many;
-         for (int i = 0; i < 20000; ++i) many += "X-" + std::to_string(i) + ": v\r\n";
-         return many;
-       }() + "\r\n", 431},
+      {"GET / HTTP/1.1\r\nHost: zq.test\r\n" +
+           [] {
+             std::string many;
+             for (int i = 0; i < 20000; ++i) many += "X-" + std::to_string(i) + ": v\r\n";
+             return many;
+           }() +
+           "\r\n",
+       431},
       {"GET / HTTP/1.1\r\nHost: unknown.example\r\n\r\n", 421},
       {"GET http://evil.example/ HTTP/1.1\r\nHost: zq.test\r\n\r\n", 421},
       {"GET / HTTP/1.1\r\nHost: bad host\r\n\r\n", 400},
@@ -438,8 +443,9 @@ TEST_F(SiteServer, BadInputGetsClearErrors) {
 }
 
 TEST_F(SiteServer, KeepAliveAndPipelining) {
-  std::string two = "GET /css/site.css HTTP/1.1\r\nHost: zq.test\r\n\r\n"
-                    "GET /js/player.js HTTP/1.1\r\nHost: zq.test\r\nConnection: close\r\n\r\n";
+  std::string two =
+      "GET /css/site.css HTTP/1.1\r\nHost: zq.test\r\n\r\n"
+      "GET /js/player.js HTTP/1.1\r\nHost: zq.test\r\nConnection: close\r\n\r\n";
   std::string raw = RoundTrip(port(), two, 5000, false);
   Response first = Parse(raw);
   ASSERT_EQ(first.status, 200);
@@ -510,9 +516,8 @@ TEST(SiteServerStop, EndsOnSignalsEvenWithBusyConnections) {
     ASSERT_NE(server.port(), 0);
     // A stalled response and an idle kept-alive connection are in progress.
     std::thread stalled([&] { RoundTrip(server.port(), SearchRequest("zqtest-stall"), 8000); });
-    std::thread idle([&] {
-      RoundTrip(server.port(), "GET / HTTP/1.1\r\nHost: zq.test\r\n\r\n", 8000);
-    });
+    std::thread idle(
+        [&] { RoundTrip(server.port(), "GET / HTTP/1.1\r\nHost: zq.test\r\n\r\n", 8000); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     long long start = NowMs();
     server.Signal(sig);
@@ -564,7 +569,8 @@ TEST(SiteServerStop, EndsWhenItsParentEnds) {
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
   };
   long long deadline = NowMs() + 3000;
-  while (running() && NowMs() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (running() && NowMs() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   bool still = running();
   if (still) kill(pid, SIGKILL);
   EXPECT_FALSE(still) << "vs_site " << pid << " outlived its parent";

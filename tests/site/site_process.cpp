@@ -47,13 +47,16 @@ SiteProcess::SiteProcess(std::vector<std::string> args, std::string users) {
     return;
   }
   dir_ = made;
-  {
-    std::ofstream(dir_ + "/users.txt", std::ios::binary) << users;
-  }
-  std::vector<std::string> argv_s = {VS_SITE_EXE,  "--port",  "0",
-                                     "--log",      dir_ + "/requests.log",
-                                     "--users",    dir_ + "/users.txt",
-                                     "--media",    VS_SITE_MEDIA_DIR};
+  { std::ofstream(dir_ + "/users.txt", std::ios::binary) << users; }
+  std::vector<std::string> argv_s = {VS_SITE_EXE,
+                                     "--port",
+                                     "0",
+                                     "--log",
+                                     dir_ + "/requests.log",
+                                     "--users",
+                                     dir_ + "/users.txt",
+                                     "--media",
+                                     VS_SITE_MEDIA_DIR};
   argv_s.insert(argv_s.end(), args.begin(), args.end());
 
   int in_pipe[2], out_pipe[2];

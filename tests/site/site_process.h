@@ -47,7 +47,7 @@ class SiteProcess {
 };
 
 struct Response {
-  bool ok = false;     // a status line was received
+  bool ok = false;  // a status line was received
   int status = 0;
   std::multimap<std::string, std::string> headers;  // names in lower case
   std::string body;

@@ -85,8 +85,8 @@ TEST(SiteRequestHead, RewritesWhatTheProgramSends) {
   EXPECT_TRUE(h.absolute_form);
   EXPECT_EQ(h.target_host, "zq.test");
   EXPECT_EQ(h.method, "GET");
-  EXPECT_EQ(h.raw_target, "http://zq.test:80/gsearch.php?section=video&q=" + kFantastika +
-                              " 720&name=1");
+  EXPECT_EQ(h.raw_target,
+            "http://zq.test:80/gsearch.php?section=video&q=" + kFantastika + " 720&name=1");
   EXPECT_EQ(h.origin_target, "/gsearch.php?section=video&q=" + kFantastika + " 720&name=1");
   EXPECT_EQ(h.normalized, "GET /gsearch.php?section=video&q=" + kFantastika +
                               "%20720&name=1 HTTP/1.1\r\nAccept: */*\r\nHost: zq.test\r\n\r\n");
@@ -109,7 +109,8 @@ TEST(SiteRequestHead, OddButValidForms) {
   EXPECT_EQ(h.host_header, "other");
   // A rewritten head is accepted again as it is.
   EXPECT_EQ(NormalizeHead(h.normalized, limits).normalized, h.normalized);
-  h = NormalizeHead("GET / HTTP/1.1\r\nHost: zq.test\r\nCookie: a=1\r\nCookie: b=2\r\n\r\n", limits);
+  h = NormalizeHead("GET / HTTP/1.1\r\nHost: zq.test\r\nCookie: a=1\r\nCookie: b=2\r\n\r\n",
+                    limits);
   EXPECT_EQ(h.cookie_header, "a=1");
 }
 
@@ -124,7 +125,7 @@ TEST(SiteRequestHead, RefusesWithClearStatuses) {
   } cases[] = {
       {"GARBAGE\r\n\r\n", 400},
       {"GET /\r\n\r\n", 400},
-      {"GET / HTTP/1.1\r\n\r\n", 400},                      // no Host
+      {"GET / HTTP/1.1\r\n\r\n", 400},                        // no Host
       {"GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n", 400},  // two Hosts
       {"GET / HTTP/1.1\r\nHost: a\r\n folded\r\n\r\n", 400},
       {"GET / HTTP/1.1\r\nHost: a\r\nno colon\r\n\r\n", 400},
