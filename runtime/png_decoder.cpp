@@ -75,6 +75,10 @@ int PngCheck(DecoderSource* source) {
   png_set_sig_bytes(png, 8);
   // libpng refuses larger headers itself; the pixel count is checked below.
   png_set_user_limits(png, IMAGE_MAX_SIDE, IMAGE_MAX_SIDE);
+  // Only IHDR, PLTE, tRNS, IDAT and IEND matter here; every other chunk is skipped
+  // unread. libpng would otherwise allocate a text or profile chunk at whatever length
+  // its header claims (an oversized length is only a warning).
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(png, info);
 
   png_uint_32 width = png_get_image_width(png, info);

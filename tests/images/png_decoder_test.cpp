@@ -5,11 +5,16 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "decode_util.h"
 #include "picture_maker.h"
 #include "temp_dir.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -309,6 +314,25 @@ TEST(PngDecoder, HugeHeadersAreRefusedBeforeDecoding) {
   EXPECT_TRUE(ImageSizeAllowed(IMAGE_MAX_SIDE, IMAGE_MAX_PIXELS / IMAGE_MAX_SIDE));
   EXPECT_FALSE(ImageSizeAllowed(IMAGE_MAX_SIDE, IMAGE_MAX_PIXELS / IMAGE_MAX_SIDE + 1));
 }
+
+#ifndef _WIN32
+// A text chunk whose length field claims almost 2 GB: libpng takes an oversized length as
+// a warning and would allocate it. The decoder skips such chunks unread; the child
+// process checks that its memory stayed small.
+TEST(PngDecoderDeathTest, OversizedTextChunkIsSkippedNotAllocated) {
+  std::vector<uint8_t> file = SamplePng();
+  const uint8_t chunk[] = {0x71, 0x2E, 0x66, 0x25, 't', 'E', 'X', 't', 'k', 'e', 'y', 0};
+  file.insert(file.begin() + 33, chunk, chunk + sizeof chunk);  // after the header chunk
+  EXPECT_EXIT(
+      {
+        Decoded d = DecodeWith(PNG_DECODER, file);
+        rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        std::exit(!d.ok && usage.ru_maxrss < 512 * 1024 ? 0 : 1);  // kilobytes
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(PngDecoder, ManyFailuresInARowLeaveLaterDecodesSound) {
   PngPicture p = Picture(6, 16, true);
