@@ -201,6 +201,8 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
     }
     // With an absolute-form target the host it names counts, not the Host header.
     if (lname == "host" && h.absolute_form) continue;
+    // Answers go out uncompressed, so that what a client stores is the bytes as sent.
+    if (lname == "accept-encoding") continue;
     out += hl;
     out += "\r\n";
   }

@@ -38,8 +38,8 @@ struct RequestHead {
 
 // Checks one request head (everything up to and including the empty line) and rewrites
 // it: blanks in the target become %20, a second '?' becomes %3F, an absolute-form target
-// becomes a path (and its host the Host header), line ends become CR LF, a Range header
-// is taken out. Only GET and HEAD without a body are accepted.
+// becomes a path (and its host the Host header), line ends become CR LF, Range and
+// Accept-Encoding headers are taken out. Only GET and HEAD without a body are accepted.
 RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits);
 
 // The host name of a Host header value or an authority: lower case, without port, user

@@ -121,6 +121,11 @@ TEST_F(SiteServer, SearchNeedsTheSessionCookie) {
   Response guest = Parse(RoundTrip(port(), SearchRequest(query)));
   Response bogus = Parse(RoundTrip(port(), SearchRequest(query, Cookie("0123456789abcdef"))));
   Response member = Search(query);
+  // Pages go out as they are, even to clients that would take them compressed.
+  Response asked = Parse(RoundTrip(
+      port(), SearchRequest(query, Cookie(token_) + "Accept-Encoding: gzip, deflate, br\r\n")));
+  EXPECT_EQ(asked.Header("content-encoding"), "");
+  EXPECT_EQ(asked.body, member.body);
   for (const Response* r : {&guest, &bogus, &member}) {
     ASSERT_EQ(r->status, 200);
     EXPECT_EQ(r->Header("content-type"), "text/html; charset=windows-1251");
