@@ -333,7 +333,7 @@ bool FrontServer::process_and_close_socket(socket_t sock) {
     bool last = n + 1 == options_.keep_alive_max;
     bool closed = false;
     bool ok = process_request(conn, last, closed, nullptr);
-    if (!ok || closed || ex.close_after || last) break;
+    if (!ok || closed || last) break;
   }
   tl_exchange = nullptr;
   if (rejected) {

@@ -26,7 +26,6 @@ struct Exchange {
   size_t bytes_written = 0;  // everything written for the current response
   size_t head_bytes = 0;     // its first write, which is the status line and headers
   bool head_written = false;
-  bool close_after = false;  // a handler asks to close the connection after answering
   // Body bytes of the response so far.
   size_t body_bytes() const { return bytes_written - head_bytes; }
   // True when the client has closed its side of the connection.
