@@ -1,7 +1,8 @@
 // Per-pixel alpha for pictures shown by gadgets: whether a bitmap needs alpha blending,
-// its premultiplied copy, and drawing that copy. AlphaBlend comes from msimg32.dll, loaded
-// on first use; without it no bitmap counts as needing alpha and pictures are drawn
-// opaque.
+// its premultiplied copy, and drawing that copy. These are the image service's alpha
+// services (image.h): AlphaBlend comes from msimg32.dll, which the image service loads
+// and ImagesEnd releases; without it no bitmap counts as needing alpha and pictures are
+// drawn opaque.
 #pragma once
 
 #include <windows.h>
@@ -15,5 +16,3 @@ HBITMAP AlphaPremultipliedCopy(HBITMAP bitmap);
 // Draws a premultiplied bitmap with per-pixel alpha; width or height 0 takes the bitmap's
 // own size. 0 when AlphaBlend is not available or the bitmap cannot be read.
 int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap, int constantAlpha);
-// Releases msimg32.dll.
-void AlphaEnd();
