@@ -264,8 +264,11 @@ HostInfo ClassifyHost(std::string_view host) {
     bool ok = !digits.empty() && digits.size() <= 4 && digits.front() != '0';
     int n = 0;
     for (char c : digits) {
-      if (!std::isdigit(static_cast<unsigned char>(c))) ok = false;
-      n = n * 10 + (c - '0');
+      if (!ok || !std::isdigit(static_cast<unsigned char>(c))) {
+        ok = false;
+        break;
+      }
+      n = n * 10 + (c - '0');  // at most four digits: no overflow
     }
     if (ok) {
       info.kind = HostKind::kFileServer;
