@@ -21,7 +21,9 @@ uint8_t PhotoSample(int x, int y, int c, int width, int height) {
   double fx = static_cast<double>(x) / width, fy = static_cast<double>(y) / height;
   double v = 128 + 90 * std::sin(fx * 6.0 + c) * std::cos(fy * 4.0 - c * 0.5);
   if ((x / 80 + y / 60) % 5 == 0) v = 220 - c * 40;
-  v += static_cast<int>((static_cast<uint32_t>(x * 7919 + y * 104729 + c * 31) * 2654435761u) >> 28) - 8;
+  v += static_cast<int>((static_cast<uint32_t>(x * 7919 + y * 104729 + c * 31) * 2654435761u) >>
+                        28) -
+       8;
   return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 

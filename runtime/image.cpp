@@ -13,8 +13,7 @@
 
 namespace {
 
-using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
-                                   BLENDFUNCTION);
+using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
 
 std::unique_ptr<ObjectTable<ImageRecord>> images;
 // The one decoder source, zeroed before each use.
@@ -181,8 +180,7 @@ bool ParseBmp(const uint8_t* data, size_t size, BmpLayout* layout) {
   return true;
 }
 
-intptr_t BmpFromMemory(ObjectNumber number, ImageRecord* record, const uint8_t* data,
-                       size_t size) {
+intptr_t BmpFromMemory(ObjectNumber number, ImageRecord* record, const uint8_t* data, size_t size) {
   BmpLayout layout;
   if (!ParseBmp(data, size, &layout)) return Fail(number, record);
   int rows = layout.height < 0 ? -layout.height : layout.height;
@@ -245,8 +243,7 @@ bool ParseIcon(const uint8_t* data, size_t size, size_t* chosen) {
         !IconImageSize(data + offset, bytes, &width, &height) || !ImageSizeAllowed(width, height))
       return false;
     const uint8_t* best = data + 6 + 16 * *chosen;
-    if (entry[0] == data[6] && entry[1] == data[7] && Le16(entry + 6) > Le16(best + 6))
-      *chosen = i;
+    if (entry[0] == data[6] && entry[1] == data[7] && Le16(entry + 6) > Le16(best + 6)) *chosen = i;
   }
   return true;
 }
@@ -380,8 +377,8 @@ intptr_t ImageFromFile(ObjectNumber number, TextArg nameText) {
         !ImageSizeAllowed(static_cast<int32_t>(Le32(&start[18])),
                           std::abs(static_cast<long long>(static_cast<int32_t>(Le32(&start[22]))))))
       return Fail(number, record);
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageA(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0,
+                                                     LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     BITMAP info;
     if (!bitmap || GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info)) {
       if (bitmap) DeleteObject(bitmap);
@@ -396,7 +393,8 @@ intptr_t ImageFromFile(ObjectNumber number, TextArg nameText) {
     if (whole.size() > static_cast<size_t>(kMaxIconFileBytes) ||
         !ParseIcon(whole.data(), whole.size(), &chosen))
       return Fail(number, record);
-    HICON icon = static_cast<HICON>(LoadImageA(nullptr, name.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+    HICON icon =
+        static_cast<HICON>(LoadImageA(nullptr, name.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
     if (icon) return KeepIcon(number, record, icon);
   }
   if (!DecoderSourceFile(&source, name.c_str()) || !DecoderFind(&source)) {
@@ -468,8 +466,8 @@ HBITMAP ImagePremultipliedCopy(HBITMAP bitmap) {
   header.bmiHeader.biBitCount = 32;
   header.bmiHeader.biCompression = BI_RGB;
   HDC screen = GetDC(nullptr);
-  int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), bits, &header,
-                       DIB_RGB_COLORS);
+  int rows =
+      GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), bits, &header, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
   if (rows != info.bmHeight) {
     DeleteObject(copy);
@@ -501,8 +499,8 @@ int ImageAlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitm
   if (!memory) return 0;
   HGDIOBJ old = SelectObject(memory, bitmap);
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(constantAlpha), AC_SRC_ALPHA};
-  BOOL ok = alphaBlend(target, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight,
-                       blend);
+  BOOL ok =
+      alphaBlend(target, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, blend);
   SelectObject(memory, old);
   DeleteDC(memory);
   return ok ? 1 : 0;

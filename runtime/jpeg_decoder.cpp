@@ -5,10 +5,12 @@
 // truncated picture still decodes with its missing part grey. Library errors end in a
 // longjmp back to the function that called the library; frames that set the jump hold
 // only C data, since longjmp skips destructors.
-#include <cstdio>  // jpeglib.h needs FILE and size_t first
 
-#include <jerror.h>
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
 
 #include <csetjmp>
 #include <cstdlib>

@@ -37,7 +37,8 @@ void PngReadMemory(png_structp png, png_bytep out, size_t length) {
 void PngRelease(DecoderSource* source) {
   PngState* state = static_cast<PngState*>(source->state);
   if (!state) return;
-  if (state->png) png_destroy_read_struct(&state->png, state->info ? &state->info : nullptr, nullptr);
+  if (state->png)
+    png_destroy_read_struct(&state->png, state->info ? &state->info : nullptr, nullptr);
   std::free(state);
   source->state = nullptr;
 }

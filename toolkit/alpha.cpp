@@ -8,7 +8,6 @@ int AlphaNeeded(HBITMAP bitmap) { return ImageNeedsAlpha(bitmap); }
 
 HBITMAP AlphaPremultipliedCopy(HBITMAP bitmap) { return ImagePremultipliedCopy(bitmap); }
 
-int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap,
-              int constantAlpha) {
+int AlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap, int constantAlpha) {
   return ImageAlphaDraw(target, x, y, width, height, bitmap, constantAlpha);
 }

@@ -1,13 +1,13 @@
 // Window background pictures under Wine: the picture is tiled in columns and clipped at
 // the edges (read back from the window), a second picture reuses the window's entry
 // without subclassing again, and the other messages still reach the window's procedure.
+#include "background.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
 #include <vector>
-
-#include "background.h"
 
 namespace {
 
@@ -47,8 +47,8 @@ class BackgroundTest : public ::testing::Test {
     AdjustWindowRect(&outer, WS_POPUP, FALSE);
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "vs-background-test", "", WS_POPUP | WS_VISIBLE,
                                   20 + 220 * static_cast<int>(windows_.size() % 4), 20,
-                                  outer.right - outer.left, outer.bottom - outer.top,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                                  outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
     windows_.push_back(window);
     Pump();
     return window;
@@ -151,7 +151,8 @@ TEST_F(BackgroundTest, LargePictureIsClippedNotScaled) {
   HBITMAP picture = Picture(300, 200, [](int x, int y) { return RGB(x % 256, y, (x + y) % 256); });
   ASSERT_NE(WindowSetBackgroundPicture(window, picture), 0);
   std::vector<COLORREF> shown = ClientPixels(window, 120, 90);
-  EXPECT_EQ(Differences(shown, 120, 90, [](int x, int y) { return RGB(x % 256, y, (x + y) % 256); }), 0);
+  EXPECT_EQ(
+      Differences(shown, 120, 90, [](int x, int y) { return RGB(x % 256, y, (x + y) % 256); }), 0);
 }
 
 TEST_F(BackgroundTest, SecondPictureReusesTheEntryAndTheSubclass) {

@@ -27,7 +27,8 @@ std::vector<uint8_t> SmallPng() {
   p.width = 3;
   p.height = 2;
   p.colorType = 6;
-  p.samples = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+  p.samples = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+               13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
   return MakePng(p);
 }
 
@@ -94,7 +95,8 @@ TEST_F(RegistryTest, FileSourcesAreOfferedToEachDecoderFromTheStart) {
   EXPECT_EQ(pixels[2], 1);
   EXPECT_EQ(pixels[3], 4);
 
-  ASSERT_TRUE(WriteFileBytes(path, {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}));
+  ASSERT_TRUE(
+      WriteFileBytes(path, {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}));
   ASSERT_TRUE(DecoderSourceFile(&source, path.c_str()));
   EXPECT_EQ(DecoderFind(&source), nullptr);
   DecoderSourceEnd(&source);

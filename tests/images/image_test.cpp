@@ -2,6 +2,8 @@
 // size and depth with the first picture row on top; BMP and icon data go through the
 // system; files are recognised by content; failed loads leave their number free; and the
 // alpha services compute what they promise.
+#include "image.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,7 +12,6 @@
 #include <string>
 
 #include "decoder.h"
-#include "image.h"
 #include "picture_maker.h"
 
 namespace {
@@ -42,7 +43,8 @@ class ImageTest : public ::testing::Test {
 
 // Picture (x, y) of the test pattern, as red, green, blue, alpha.
 uint32_t Pattern(int x, int y) {
-  return static_cast<uint32_t>((x * 40 + 10) & 0xFF) | static_cast<uint32_t>((y * 60 + 20) & 0xFF) << 8 |
+  return static_cast<uint32_t>((x * 40 + 10) & 0xFF) |
+         static_cast<uint32_t>((y * 60 + 20) & 0xFF) << 8 |
          static_cast<uint32_t>((x * y * 7 + 30) & 0xFF) << 16 |
          static_cast<uint32_t>((x + y) % 3 == 0 ? 0 : 90 + x * 10) << 24;
 }
@@ -54,7 +56,8 @@ std::vector<uint8_t> PatternPng(int w, int h, bool alpha) {
   p.colorType = alpha ? 6 : 2;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      for (int c = 0; c < (alpha ? 4 : 3); ++c) p.samples.push_back((Pattern(x, y) >> (8 * c)) & 0xFF);
+      for (int c = 0; c < (alpha ? 4 : 3); ++c)
+        p.samples.push_back((Pattern(x, y) >> (8 * c)) & 0xFF);
   return MakePng(p);
 }
 
@@ -95,12 +98,14 @@ std::vector<uint8_t> MakeBmp(int w, int h, int bits, bool topDown,
   put32(22, static_cast<uint32_t>(topDown ? -h : h));
   put16(26, 1);
   put16(28, static_cast<uint32_t>(bits));
-  for (int i = 0; i < table / 4; ++i) put32(54 + 4 * i, static_cast<uint32_t>(i << 16 | (255 - i) << 8 | i / 2));
+  for (int i = 0; i < table / 4; ++i)
+    put32(54 + 4 * i, static_cast<uint32_t>(i << 16 | (255 - i) << 8 | i / 2));
   for (int y = 0; y < h; ++y) {
     size_t row = offset + static_cast<size_t>(topDown ? y : h - 1 - y) * stride;
     for (int x = 0; x < w; ++x) {
       uint32_t v = pixel(x, y);
-      for (int c = 0; c < bits / 8; ++c) d[row + static_cast<size_t>(x) * (bits / 8) + c] = (v >> (8 * c)) & 0xFF;
+      for (int c = 0; c < bits / 8; ++c)
+        d[row + static_cast<size_t>(x) * (bits / 8) + c] = (v >> (8 * c)) & 0xFF;
     }
   }
   return d;
@@ -200,8 +205,8 @@ TEST_F(ImageTest, BmpDataGoesThroughTheSystem) {
   EXPECT_EQ(ImageDepth(7), 32);
   const uint8_t* bits = static_cast<const uint8_t*>(Section(opaque).dsBm.bmBits);
   for (int i = 0; i < 9; ++i) EXPECT_EQ(bits[i * 4 + 3], 255);
-  std::vector<uint8_t> someAlpha =
-      MakeBmp(3, 3, 32, false, [](int x, int y) { return x == 1 && y == 1 ? 0x40102030u : 0x00102030u; });
+  std::vector<uint8_t> someAlpha = MakeBmp(
+      3, 3, 32, false, [](int x, int y) { return x == 1 && y == 1 ? 0x40102030u : 0x00102030u; });
   intptr_t kept = ImageFromMemory(8, someAlpha.data(), someAlpha.size());
   ASSERT_NE(kept, 0);
   bits = static_cast<const uint8_t*>(Section(kept).dsBm.bmBits);
@@ -233,7 +238,8 @@ std::vector<uint8_t> MakeIcon(const std::vector<std::pair<int, int>>& entries) {
     image[8] = static_cast<uint8_t>(size * 2);
     image[12] = 1;
     image[14] = static_cast<uint8_t>(bits);
-    for (size_t p = 40; p < 40 + stride * size; ++p) image[p] = static_cast<uint8_t>(bits == 32 ? 0xC0 : 0x50);
+    for (size_t p = 40; p < 40 + stride * size; ++p)
+      image[p] = static_cast<uint8_t>(bits == 32 ? 0xC0 : 0x50);
     uint8_t* entry = d.data() + 6 + 16 * i;
     entry[0] = entry[1] = static_cast<uint8_t>(size);
     entry[4] = 1;
@@ -370,17 +376,22 @@ uint32_t PixelOf(HBITMAP bitmap, int x, int y) {
   GetObjectA(bitmap, sizeof info, &info);
   std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
   BITMAPINFO header = {};
-  header.bmiHeader = {sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  header.bmiHeader = {
+      sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   HDC dc = GetDC(nullptr);
-  GetDIBits(dc, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &header, DIB_RGB_COLORS);
+  GetDIBits(dc, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &header,
+            DIB_RGB_COLORS);
   ReleaseDC(nullptr, dc);
   return pixels[static_cast<size_t>(y) * info.bmWidth + x];
 }
 
 TEST_F(ImageTest, NeedsAlphaForSectionsOf32BitsAndBitmapsWithAlpha) {
-  HBITMAP section = Bitmap32(2, 2, [](int, int) { return 0u; }, true);
-  HBITMAP ddbClear = Bitmap32(2, 2, [](int, int) { return 0x00FFFFFFu; }, false);
-  HBITMAP ddbAlpha = Bitmap32(2, 2, [](int x, int) { return x ? 0x01000000u : 0u; }, false);
+  HBITMAP section = Bitmap32(
+      2, 2, [](int, int) { return 0u; }, true);
+  HBITMAP ddbClear = Bitmap32(
+      2, 2, [](int, int) { return 0x00FFFFFFu; }, false);
+  HBITMAP ddbAlpha = Bitmap32(
+      2, 2, [](int x, int) { return x ? 0x01000000u : 0u; }, false);
   std::vector<uint8_t> rgb = PatternPng(2, 2, false);
   ASSERT_NE(ImageFromMemory(1, rgb.data(), rgb.size()), 0);
   EXPECT_EQ(ImageNeedsAlpha(section), 1);
@@ -396,7 +407,8 @@ TEST_F(ImageTest, NeedsAlphaForSectionsOf32BitsAndBitmapsWithAlpha) {
 TEST_F(ImageTest, PremultipliedCopyShiftsByEight) {
   // Pixels: alpha 128, 254, 1, 0 and 255.
   const uint32_t in[] = {0x80C86432u, 0xFEFFFFFFu, 0x01FFFFFFu, 0x00FFFFFFu, 0xFF123456u};
-  HBITMAP source = Bitmap32(5, 1, [&](int x, int) { return in[x]; }, true);
+  HBITMAP source = Bitmap32(
+      5, 1, [&](int x, int) { return in[x]; }, true);
   HBITMAP copy = ImagePremultipliedCopy(source);
   ASSERT_NE(copy, nullptr);
   EXPECT_NE(copy, source);
@@ -414,9 +426,11 @@ TEST_F(ImageTest, PremultipliedCopyShiftsByEight) {
 }
 
 TEST_F(ImageTest, AlphaDrawBlendsPerPixelAndTakesTheBitmapSize) {
-  HBITMAP target = Bitmap32(6, 4, [](int, int) { return 0x00FFFFFFu; }, true);
+  HBITMAP target = Bitmap32(
+      6, 4, [](int, int) { return 0x00FFFFFFu; }, true);
   // Half-transparent red, premultiplied: red 255 * 128 >> 8 = 128.
-  HBITMAP picture = Bitmap32(3, 2, [](int x, int) { return x == 2 ? 0u : 0x80800000u; }, true);
+  HBITMAP picture = Bitmap32(
+      3, 2, [](int x, int) { return x == 2 ? 0u : 0x80800000u; }, true);
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, target);
   ASSERT_EQ(ImageAlphaDraw(dc, 1, 1, 0, 0, picture, 255), 1);
@@ -445,7 +459,8 @@ TEST_F(ImageTest, MaskIsBlackWhereThereIsAlpha) {
     DeleteDC(dc);
     return c;
   };
-  HBITMAP half = Bitmap32(40, 3, [](int x, int) { return x < 33 ? 0x20000000u : 0x00FFFFFFu; }, true);
+  HBITMAP half = Bitmap32(
+      40, 3, [](int x, int) { return x < 33 ? 0x20000000u : 0x00FFFFFFu; }, true);
   HBITMAP mask = ImageMask(half);
   ASSERT_NE(mask, nullptr);
   BITMAP info;
@@ -460,7 +475,8 @@ TEST_F(ImageTest, MaskIsBlackWhereThereIsAlpha) {
   DeleteObject(mask);
 
   // No alpha at all, or not 32 bits: all black.
-  HBITMAP clear = Bitmap32(4, 4, [](int, int) { return 0x00FFFFFFu; }, true);
+  HBITMAP clear = Bitmap32(
+      4, 4, [](int, int) { return 0x00FFFFFFu; }, true);
   std::vector<uint8_t> rgb = PatternPng(4, 4, false);
   ASSERT_NE(ImageFromMemory(1, rgb.data(), rgb.size()), 0);
   for (HBITMAP bitmap : {clear, reinterpret_cast<HBITMAP>(ImageHandle(1))}) {

@@ -20,9 +20,9 @@ struct Rgb {
 constexpr int kBlock = 16;
 
 Rgb BlockColor(int bx, int by) {
-  static const Rgb colors[] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},    {255, 255, 255},
-                               {0, 0, 0},     {200, 120, 40}, {30, 90, 210}, {128, 128, 128},
-                               {250, 240, 10}, {90, 10, 120}, {16, 200, 180}, {70, 70, 60}};
+  static const Rgb colors[] = {{255, 0, 0},    {0, 255, 0},    {0, 0, 255},    {255, 255, 255},
+                               {0, 0, 0},      {200, 120, 40}, {30, 90, 210},  {128, 128, 128},
+                               {250, 240, 10}, {90, 10, 120},  {16, 200, 180}, {70, 70, 60}};
   return colors[(bx * 5 + by * 3) % 12];
 }
 
@@ -236,7 +236,7 @@ TEST(JpegDecoder, HugeHeadersAreRefusedBeforeDecoding) {
     uint16_t w, h;
     bool allowed;
   };
-  const Size sizes[] = {{60000, 60000, false}, {16385, 8, false}, {8, 16385, false},
+  const Size sizes[] = {{60000, 60000, false}, {16385, 8, false},   {8, 16385, false},
                         {65535, 65535, false}, {8192, 8192, false}, {16384, 2048, true},
                         {4000, 3000, true}};
   for (const Size& s : sizes) {

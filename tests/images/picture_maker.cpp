@@ -2,9 +2,11 @@
 // pixels a test expects do not come from the library under test.
 #include "picture_maker.h"
 
-#include <cstdio>  // before jpeglib.h
-
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <jpeglib.h>
+// clang-format on
+
 #include <png.h>
 #include <zlib.h>
 
@@ -59,10 +61,14 @@ void JpegQuiet(j_common_ptr) {}
 
 int PngChannels(int colorType) {
   switch (colorType) {
-    case 2: return 3;
-    case 4: return 2;
-    case 6: return 4;
-    default: return 1;
+    case 2:
+      return 3;
+    case 4:
+      return 2;
+    case 6:
+      return 4;
+    default:
+      return 1;
   }
 }
 
@@ -97,8 +103,7 @@ std::vector<uint8_t> MakePng(const PngPicture& p) {
   png_set_write_fn(png, &out, PngAppend, PngFlush);
   png_set_compression_level(png, p.compression);
   png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height),
-               p.bitDepth, p.colorType,
-               p.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               p.bitDepth, p.colorType, p.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (p.colorType == 3) {
     png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
@@ -134,15 +139,15 @@ std::vector<uint8_t> MakeJpeg(const JpegPicture& p) {
   cinfo.image_width = static_cast<JDIMENSION>(p.width);
   cinfo.image_height = static_cast<JDIMENSION>(p.height);
   cinfo.input_components = p.components;
-  cinfo.in_color_space =
-      p.components == 1 ? JCS_GRAYSCALE : p.components == 4 ? JCS_CMYK : JCS_RGB;
+  cinfo.in_color_space = p.components == 1 ? JCS_GRAYSCALE : p.components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, p.quality, TRUE);
   if (p.components == 3) {
     int factor = p.subsample ? 2 : 1;
     cinfo.comp_info[0].h_samp_factor = factor;
     cinfo.comp_info[0].v_samp_factor = factor;
-    for (int c = 1; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+    for (int c = 1; c < 3; ++c)
+      cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
   }
   if (p.progressive) jpeg_simple_progression(&cinfo);
   if (p.manyScans && p.components == 3) {

@@ -31,7 +31,7 @@ std::vector<uint8_t> MakePng(const PngPicture& picture);
 struct JpegPicture {
   int width = 0;
   int height = 0;
-  int components = 3;           // 3: RGB samples, 1: grey, 4: CMYK
+  int components = 3;            // 3: RGB samples, 1: grey, 4: CMYK
   std::vector<uint8_t> samples;  // width * components per row
   int quality = 95;
   bool progressive = false;

@@ -109,11 +109,12 @@ void ExpectPixels(const PngPicture& p, const Decoded& d) {
     for (int x = 0; x < p.width; ++x) {
       Bgra e = Expected(p, x, y);
       const uint8_t* got = d.At(x, y);
-      bool same = got[0] == e.b && got[1] == e.g && got[2] == e.r && (d.bits == 24 || got[3] == e.a);
+      bool same =
+          got[0] == e.b && got[1] == e.g && got[2] == e.r && (d.bits == 24 || got[3] == e.a);
       if (!same && ++wrong <= 5)
         ADD_FAILURE() << "pixel " << x << "," << y << " is " << +got[0] << " " << +got[1] << " "
-                      << +got[2] << " " << (d.bits == 32 ? +got[3] : 255) << ", expected "
-                      << +e.b << " " << +e.g << " " << +e.r << " " << +e.a;
+                      << +got[2] << " " << (d.bits == 32 ? +got[3] : 255) << ", expected " << +e.b
+                      << " " << +e.g << " " << +e.r << " " << +e.a;
     }
   EXPECT_EQ(wrong, 0);
   EXPECT_TRUE(GuardsIntact(d)) << "a row was written past its pixels";
@@ -221,7 +222,8 @@ TEST(PngDecoder, TooShortOrForeignDataIsNotRecognised) {
     EXPECT_FALSE(DecodeWith(PNG_DECODER, head).checked) << n << " bytes";
   }
   // The signature alone, and the signature with a damaged header.
-  EXPECT_FALSE(DecodeWith(PNG_DECODER, std::vector<uint8_t>(file.begin(), file.begin() + 8)).checked);
+  EXPECT_FALSE(
+      DecodeWith(PNG_DECODER, std::vector<uint8_t>(file.begin(), file.begin() + 8)).checked);
   for (size_t i = 0; i < 8; ++i) {
     std::vector<uint8_t> bad = file;
     bad[i] ^= 0x20;
@@ -267,7 +269,8 @@ TEST(PngDecoder, DamagedCompressedDataWithRepairedChecksumFailsOrKeepsItsSize) {
   // Find the first IDAT chunk; damage its data and give it a matching checksum, so that
   // the damage reaches the inflater and the row filters.
   size_t at = 8;
-  while (at + 8 < file.size() && std::string(file.begin() + at + 4, file.begin() + at + 8) != "IDAT")
+  while (at + 8 < file.size() &&
+         std::string(file.begin() + at + 4, file.begin() + at + 8) != "IDAT")
     at += 12 + ReadBig32(file, at);
   ASSERT_LT(at + 8, file.size());
   uint32_t length = ReadBig32(file, at);
@@ -293,9 +296,9 @@ TEST(PngDecoder, HugeHeadersAreRefusedBeforeDecoding) {
     uint32_t w, h;
     bool allowed;
   };
-  const Size sizes[] = {{60000, 60000, false},      {16385, 1, false},     {1, 16385, false},
-                        {8192, 8192, false},        {0x7FFFFFFF, 1, false}, {5793, 5793, false},
-                        {16384, 2048, true},        {5792, 5792, true},    {16384, 1, true}};
+  const Size sizes[] = {{60000, 60000, false}, {16385, 1, false},      {1, 16385, false},
+                        {8192, 8192, false},   {0x7FFFFFFF, 1, false}, {5793, 5793, false},
+                        {16384, 2048, true},   {5792, 5792, true},     {16384, 1, true}};
   for (const Size& s : sizes) {
     std::vector<uint8_t> big = file;
     SetPngSize(&big, s.w, s.h);
