@@ -1,0 +1,38 @@
+// Numbers of the client's windows, gadgets and images. Gadget numbers are global to the
+// program; the event loop dispatches on them.
+#pragma once
+
+constexpr int WIN_LOGIN = 0;
+constexpr int WIN_MAIN = 100;
+
+constexpr int GADGET_LOGIN_LABEL = 1;
+constexpr int GADGET_LOGIN_MAIL = 2;
+constexpr int GADGET_PASS_LABEL = 3;
+constexpr int GADGET_LOGIN_PASS = 4;
+constexpr int GADGET_LOGIN_OK = 5;
+
+constexpr int GADGET_HIDDEN_BUTTON = 99;
+constexpr int GADGET_SESSION_WEB = 101;
+constexpr int GADGET_LIST_PANEL = 102;
+constexpr int GADGET_SEARCH_TEXT = 103;
+constexpr int GADGET_SEARCH_LINK = 104;
+constexpr int GADGET_RESULT_LIST = 107;
+constexpr int GADGET_PREVIEW = 108;
+constexpr int GADGET_PLAYER_PANEL = 109;
+constexpr int GADGET_PLAYER_WEB = 110;
+constexpr int GADGET_PANEL_TOGGLE = 111;
+constexpr int GADGET_DESCRIPTION = 112;
+constexpr int GADGET_TITLE = 113;
+constexpr int GADGET_DOWNLOAD_LINK = 114;
+constexpr int GADGET_AUX_WEB = 115;
+constexpr int GADGET_AUTHOR_LINK = 116;
+
+constexpr int IMAGE_BACKGROUND = 105;
+constexpr int IMAGE_TOGGLE_ICON = 106;
+constexpr int IMAGE_PREVIEW = 108;
+
+// Inner sizes of the main window: wide form as opened, narrow form after a slide.
+constexpr int MAIN_WIDTH = 780;
+constexpr int MAIN_HEIGHT = 610;
+constexpr int NARROW_WIDTH = 504;
+constexpr int NARROW_HEIGHT = 420;

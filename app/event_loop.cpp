@@ -1,0 +1,118 @@
+#include "event_loop.h"
+
+#include <windows.h>
+
+#include "addresses.h"
+#include "appstate.h"
+#include "background.h"
+#include "client_ids.h"
+#include "config.h"
+#include "image.h"
+#include "launcher.h"
+#include "prefs.h"
+#include "search.h"
+#include "seqfile.h"
+#include "slide.h"
+#include "startup.h"
+#include "texts.h"
+#include "toolkit.h"
+
+namespace {
+
+HANDLE g_heap = nullptr;
+
+constexpr int MB_YES_NO_INFORMATION = 0x44;  // MB_YESNO | MB_ICONINFORMATION
+constexpr int ANSWER_YES = 6;                // IDYES
+
+void SearchAction() {
+  g_app.searchText = GadgetGetText(GADGET_SEARCH_TEXT);
+  g_app.searchUrl = SearchAddress(SITE_BASE_ADDRESS, g_app.searchText);
+  SearchVideos(g_app.searchUrl);
+}
+
+bool ValidRow(intptr_t row) {
+  return row >= 0 && row < static_cast<intptr_t>(g_app.videoLinks.size());
+}
+
+void ListActions() {
+  // Both tests run on the same event; a double click always follows a single click,
+  // which has stored the row.
+  if (EventTypeOf() == TYPE_LEFT_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1) {
+    intptr_t row = GadgetGetState(GADGET_RESULT_LIST);
+    if (ValidRow(row)) {
+      g_app.selectedIndex = static_cast<int>(row);
+      g_app.pictureUrl = g_app.pictureUrls[row];
+      ShowPreview(g_app.pictureUrl);
+      GadgetSetText(GADGET_DESCRIPTION, g_app.descriptions[row]);
+      GadgetSetText(GADGET_TITLE, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
+      FetchDownloadUrl(g_app.videoLinks[row]);
+    }
+  }
+  if (EventTypeOf() == TYPE_LEFT_DOUBLE_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1 &&
+      ValidRow(g_app.selectedIndex)) {
+    g_app.videoLink = g_app.videoLinks[g_app.selectedIndex];
+    WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
+    OpenPlayer(g_app.videoLink);
+    g_app.viewingStarted = 1;
+  }
+}
+
+void DispatchGadget(ObjectNumber gadget) {
+  if (gadget == GADGET_AUTHOR_LINK) {
+    LaunchProgram(AUTHOR_ADDRESS);
+  } else if (gadget == GADGET_DOWNLOAD_LINK) {
+    // The hidden view opens the file's address; the browser's own download takes over.
+    // An empty address (no video chosen yet) is ignored by the web view.
+    GadgetSetText(GADGET_SESSION_WEB, g_app.downloadUrl);
+  } else if (gadget == GADGET_PANEL_TOGGLE) {
+    if (EventTypeOf() == TYPE_LEFT_CLICK) {
+      g_app.panelCollapsed ^= 1;
+      SlidePanel(g_app.panelCollapsed ? 1 : 0);
+    }
+  } else if (gadget == GADGET_SEARCH_LINK) {
+    SearchAction();
+  } else if (gadget == GADGET_RESULT_LIST) {
+    ListActions();
+  }
+}
+
+[[noreturn]] void CloseProgram() {
+  if (g_app.viewingStarted == 1) {
+    // Any answer ends the program; only Yes cleans up.
+    if (AskUser(TEXT_CLOSE_CAPTION, TEXT_CLOSE_QUESTION, MB_YES_NO_INFORMATION) == ANSWER_YES)
+      DeleteTempFiles();
+  } else {
+    DeleteTempFiles();
+  }
+  EndProgram();
+}
+
+}  // namespace
+
+void SetProgramHeap(void* heap) { g_heap = heap; }
+
+void DeleteTempFiles() {
+  String dir = TempDirectory();
+  for (const char* name : {"Text.txt", "defolt.jpg", "111.htm", "film.htm"}) FileDelete(dir + name);
+}
+
+void EndProgram() {
+  BackgroundsEnd();
+  PrefsClose();
+  GadgetsEnd();
+  WindowsEnd();
+  ImagesEnd();  // also unloads the alpha-blending library
+  FilesEnd();
+  SystemEnd();
+  if (g_heap) HeapDestroy(g_heap);
+  ExitProcess(0);
+}
+
+void RunMainLoop() {
+  for (;;) {
+    g_app.lastEvent = EventWait();
+    if (g_app.lastEvent == EVENT_GADGET) DispatchGadget(EventGadgetNumber());
+    UpdateHoverCursor(g_app.lastEvent);
+    if (g_app.lastEvent == EVENT_CLOSE) CloseProgram();
+  }
+}

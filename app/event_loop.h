@@ -1,0 +1,11 @@
+// The main event loop, its actions and the program's end.
+#pragma once
+
+// Takes and dispatches events until a window is closed; never returns.
+[[noreturn]] void RunMainLoop();
+// Deletes the four temporary files the program downloads and writes.
+void DeleteTempFiles();
+// Releases everything the runtime holds, destroys the private heap and exits with code 0.
+[[noreturn]] void EndProgram();
+// The private heap created at start (EndProgram destroys it).
+void SetProgramHeap(void* heap);

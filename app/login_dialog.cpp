@@ -1,0 +1,33 @@
+#include "login_dialog.h"
+
+#include "addresses.h"
+#include "appstate.h"
+#include "client_ids.h"
+#include "config.h"
+#include "credentials.h"
+#include "texts.h"
+#include "toolkit.h"
+
+void RunLoginDialog() {
+  String title = TEXT_LOGIN_TITLE;
+  title += SiteDomain(SITE_BASE_ADDRESS);
+  // No style bit: the toolkit gives the frame a title bar only (no close box).
+  WindowOpen(WIN_LOGIN, 0, 0, 300, 110, title, WINDOW_CENTERED);
+  TextGadgetCreate(GADGET_LOGIN_LABEL, 10, 15, 45, 15, TEXT_LOGIN_LABEL);
+  StringGadgetCreate(GADGET_LOGIN_MAIL, 60, 13, 220, 20, g_app.loginMail);
+  TextGadgetCreate(GADGET_PASS_LABEL, 10, 45, 45, 15, TEXT_PASS_LABEL);
+  StringGadgetCreate(GADGET_LOGIN_PASS, 60, 43, 220, 20, g_app.loginPass);
+  ButtonGadgetCreate(GADGET_LOGIN_OK, 110, 75, 70, 20, TEXT_LOGIN_OK);
+
+  // Only the button ends the wait; typing and focus changes in the fields do not.
+  for (;;) {
+    g_app.lastEvent = EventWait();
+    if (g_app.lastEvent == EVENT_GADGET && EventGadgetNumber() == GADGET_LOGIN_OK) break;
+  }
+  g_app.loginMail = GadgetGetText(GADGET_LOGIN_MAIL);
+  g_app.loginPass = GadgetGetText(GADGET_LOGIN_PASS);
+  StoreCredentials();
+  // Nothing reads the dialog again; closing it keeps it from lingering under the main
+  // window for the whole run.
+  WindowClose(WIN_LOGIN);
+}

@@ -1,0 +1,37 @@
+// The program's entry: the fixed start-up order, then the main event loop, which never
+// returns (the program ends from its close handling).
+#include <windows.h>
+
+#include "appstate.h"
+#include "client_ids.h"
+#include "credentials.h"
+#include "decoder.h"
+#include "event_loop.h"
+#include "image.h"
+#include "login_dialog.h"
+#include "main_window.h"
+#include "startup.h"
+#include "toolkit.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  SetProgramHeap(HeapCreate(0, 4096, 0));  // growable
+
+  // Services and toolkit before anything of the program's own.
+  ImagesInit();
+  WindowsInit();
+  GadgetsInit();
+  SystemStartup();  // common controls and COM
+
+  ReadCredentials(g_app);
+  if (NeedsLoginDialog(g_app)) RunLoginDialog();
+
+  JpegDecoderRegister();
+  PngDecoderRegister();
+  AllocateResultArrays(g_app);
+  LoadEmbeddedPictures();
+  if (!OpenMainWindow()) EndProgram();
+  // The login view comes right after the background picture, before any other gadget.
+  StartLoginNavigation();
+  BuildMainGadgets();
+  RunMainLoop();
+}

@@ -1,0 +1,106 @@
+#include "main_window.h"
+
+#include "addresses.h"
+#include "appstate.h"
+#include "background.h"
+#include "client_ids.h"
+#include "config.h"
+#include "image.h"
+#include "pending_gadgets.h"
+#include "resources.h"
+#include "texts.h"
+#include "toolkit.h"
+
+namespace {
+
+constexpr int32_t BACK = 0x151515;               // gadgets blend into the background picture
+const int32_t FRONT = ColorValue(137, 127, 98);  // 0x897F62
+constexpr int32_t LINE = 0x232323;
+constexpr int32_t HOVER = 0xFFFFFF;
+constexpr int MAIN_FLAGS = WINDOW_INVISIBLE | WINDOW_TITLE_BAR | WINDOW_SYSTEM_MENU |
+                           WINDOW_MINIMIZE_GADGET | WINDOW_CENTERED;  // 0x10CA0001
+
+void Colour(int gadget) {
+  GadgetSetColor(gadget, COLOR_BACK, BACK);
+  GadgetSetColor(gadget, COLOR_FRONT, FRONT);
+}
+
+// The bytes of an RCDATA resource of the program; size 0 when it is missing.
+const void* Resource(int id, size_t& size) {
+  size = 0;
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (!found) return nullptr;
+  HGLOBAL loaded = LoadResource(nullptr, found);
+  if (!loaded) return nullptr;
+  size = SizeofResource(nullptr, found);
+  return LockResource(loaded);
+}
+
+}  // namespace
+
+String AboutText() {
+  String base = SITE_BASE_ADDRESS;
+  if (!base.empty() && base.back() == '/') base.pop_back();
+  String about = TEXT_ABOUT_SITE;
+  about += base;
+  about += "\r\n\r\n";
+  about += TEXT_ABOUT_FIRST_START;
+  about += "\r\n\r\n";
+  about += TEXT_ABOUT_ENJOY;
+  return about;
+}
+
+int LoadEmbeddedPictures() {
+  size_t size = 0;
+  const void* data = Resource(RESOURCE_BACKGROUND, size);
+  int ok = data && ImageFromMemory(IMAGE_BACKGROUND, data, size) != 0;
+  data = Resource(RESOURCE_TOGGLE_ICON, size);
+  ok &= data && ImageFromMemory(IMAGE_TOGGLE_ICON, data, size) != 0;
+  return ok;
+}
+
+int OpenMainWindow() {
+  if (!WindowOpen(WIN_MAIN, 0, 0, MAIN_WIDTH, MAIN_HEIGHT, TEXT_MAIN_TITLE, MAIN_FLAGS)) return 0;
+  WindowSetBackgroundPicture(WindowHandle(WIN_MAIN),
+                             reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)));
+  return 1;
+}
+
+void StartLoginNavigation() {
+  // Wholly left of the client area, so never seen; the browser keeps the login cookie.
+  WebGadgetCreate(GADGET_SESSION_WEB, -1000, 0, 400, 300,
+                  LoginAddress(SITE_LOGIN_ENDPOINT, g_app.loginMail, g_app.loginPass));
+}
+
+void BuildMainGadgets() {
+  WebGadgetCreate(GADGET_AUX_WEB, 0, 0, 0, 0, "");
+  StringGadgetCreate(GADGET_SEARCH_TEXT, 520, 13, 170, 15, TEXT_SEARCH_DEFAULT, STRING_BORDERLESS);
+  Colour(GADGET_SEARCH_TEXT);
+  HyperlinkGadgetCreate(GADGET_SEARCH_LINK, 710, 13, 40, 15, TEXT_SEARCH_LINK, HOVER);
+  Colour(GADGET_SEARCH_LINK);
+  ImageGadgetCreate(GADGET_PREVIEW, 310, 450, 0, 0, 0);
+  ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, ImageHandle(IMAGE_TOGGLE_ICON));
+  TextGadgetCreate(GADGET_TITLE, 15, 440, 263, 15, TEXT_TITLE_DEFAULT, TEXT_CENTER);
+  Colour(GADGET_TITLE);
+  TextGadgetCreate(GADGET_DESCRIPTION, 15, 465, 263, 100, AboutText());
+  Colour(GADGET_DESCRIPTION);
+  HyperlinkGadgetCreate(GADGET_DOWNLOAD_LINK, 230, 573, 50, 15, TEXT_DOWNLOAD_LINK, HOVER);
+  Colour(GADGET_DOWNLOAD_LINK);
+  HyperlinkGadgetCreate(GADGET_AUTHOR_LINK, 630, 585, 130, 15, AUTHOR_ADDRESS, HOVER);
+  Colour(GADGET_AUTHOR_LINK);
+
+  // The list is larger than its container, which clips the strips of both scroll bars.
+  ContainerGadgetCreate(GADGET_LIST_PANEL, 507, 52, 260, 510, 0);
+  ListIconGadgetCreate(GADGET_RESULT_LIST, 0, 0, 0, 0, "--------", 350,
+                       LIST_GRID_LINES | LIST_NO_HEADER);
+  Colour(GADGET_RESULT_LIST);
+  GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
+  // Without the sunken client edge; the resize after it recomputes the frame.
+  SetWindowLongA(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
+  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, 280, 549);
+  GadgetListClose();
+
+  ButtonGadgetCreate(GADGET_HIDDEN_BUTTON, 0, 0, 0, 0, "");
+  WindowSetTopmost(WIN_MAIN, 1);
+  WindowSetHidden(WIN_MAIN, 0);
+}
