@@ -1,0 +1,941 @@
+// List-icon gadget on the list-view common control ("SysListView32"), report view.
+//
+// Record fields: the longest cell text stored since the last clear (the buffer size for
+// reading cells back), the ItemImageList (0 until a row gets a picture), the grid-line
+// colour (-1 = button face) and flags (LIST_HAS_*).
+//
+// Each row may own an ItemColors block as its item parameter: the row's user value and a
+// {text colour + 1, background colour + 1} pair per column, 0 meaning the list's own
+// colour. Custom draw paints cells from it, and after painting the toolkit draws the grid
+// lines itself, so that they can have a colour of their own and also appear in an empty
+// list, at the height rows would have.
+#include "listicon.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "gadget_items.h"
+#include "image.h"
+#include "toolkit_internal.h"
+// after windows.h
+#include <commctrl.h>
+#include <shlwapi.h>
+#include <uxtheme.h>
+
+namespace {
+
+constexpr intptr_t LIST_HAS_TEXT_COLOR = 1;
+constexpr intptr_t LIST_HAS_BACK_COLOR = 2;
+constexpr intptr_t LIST_HAS_GRID = 4;
+
+// Window properties of the control. The row bounds are stored + 1 so that 0 means "not
+// measured"; the last selected row is stored + 1 so that 0 (no property) means none.
+const char* const ROW_TOP_PROPERTY = "VsListRowTop";
+const char* const ROW_BOTTOM_PROPERTY = "VsListRowBottom";
+const char* const LAST_SELECTED_PROPERTY = "VsListLastSelected";
+
+// Colours of the first list created; -1 restores them.
+bool defaultsKnown = false;
+COLORREF defaultText = 0;
+COLORREF defaultBack = 0;
+
+// ---------------------------------------------------------------------------------------
+// Row colour blocks
+
+struct ItemColors {
+  intptr_t value;  // the row's user value
+  int columns;     // pairs that follow
+  struct Pair {
+    int32_t text;  // colour + 1, 0 = the list's
+    int32_t back;
+  } pairs[1];
+};
+
+size_t BlockSize(int columns) {
+  return offsetof(ItemColors, pairs) + sizeof(ItemColors::Pair) * static_cast<size_t>(columns);
+}
+
+int ColumnCount(HWND list) {
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  if (header) return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  LVCOLUMNA column = {};
+  column.mask = LVCF_WIDTH;
+  int count = 0;
+  while (SendMessageA(list, LVM_GETCOLUMNA, count, reinterpret_cast<LPARAM>(&column))) ++count;
+  return count;
+}
+
+int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+ItemColors* RowBlock(HWND list, int row) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+  return reinterpret_cast<ItemColors*>(item.lParam);
+}
+
+bool SetRowBlock(HWND list, int row, ItemColors* block) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  item.lParam = reinterpret_cast<LPARAM>(block);
+  return SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
+// The row's block, created (all colours the list's, value 0) when it has none; null when
+// the row does not exist or memory runs out.
+ItemColors* EnsureRowBlock(HWND list, int row) {
+  if (row < 0 || row >= RowCount(list)) return nullptr;
+  ItemColors* block = RowBlock(list, row);
+  if (block) return block;
+  int columns = ColumnCount(list);
+  block = static_cast<ItemColors*>(std::calloc(1, BlockSize(columns < 1 ? 1 : columns)));
+  if (!block) return nullptr;
+  block->columns = columns;
+  if (!SetRowBlock(list, row, block)) {
+    std::free(block);
+    return nullptr;
+  }
+  return block;
+}
+
+void FreeRowBlock(HWND list, int row) {
+  ItemColors* block = RowBlock(list, row);
+  if (!block) return;
+  SetRowBlock(list, row, nullptr);
+  std::free(block);
+}
+
+void FreeAllRowBlocks(HWND list) {
+  for (int row = RowCount(list) - 1; row >= 0; --row) FreeRowBlock(list, row);
+}
+
+// A column was inserted at `at`: every block gets a fresh pair there.
+void GrowBlocks(HWND list, int at) {
+  for (int row = RowCount(list) - 1; row >= 0; --row) {
+    ItemColors* block = RowBlock(list, row);
+    if (!block) continue;
+    auto* grown = static_cast<ItemColors*>(std::realloc(block, BlockSize(block->columns + 1)));
+    if (!grown) continue;  // the block keeps its old size; missing pairs read as default
+    int place = at < grown->columns ? at : grown->columns;
+    std::memmove(&grown->pairs[place + 1], &grown->pairs[place],
+                 sizeof(ItemColors::Pair) * static_cast<size_t>(grown->columns - place));
+    grown->pairs[place] = {0, 0};
+    ++grown->columns;
+    SetRowBlock(list, row, grown);
+  }
+}
+
+// Column `at` was removed: its pair goes from every block.
+void ShrinkBlocks(HWND list, int at) {
+  for (int row = RowCount(list) - 1; row >= 0; --row) {
+    ItemColors* block = RowBlock(list, row);
+    if (!block || at >= block->columns) continue;
+    std::memmove(&block->pairs[at], &block->pairs[at + 1],
+                 sizeof(ItemColors::Pair) * static_cast<size_t>(block->columns - at - 1));
+    --block->columns;
+    if (block->columns > 0) {
+      auto* shrunk = static_cast<ItemColors*>(std::realloc(block, BlockSize(block->columns)));
+      if (shrunk) SetRowBlock(list, row, shrunk);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Pictures: two image lists with a transparent placeholder as image 0, and a cache so
+// that a picture handle is stored once.
+
+struct ItemImageList {
+  HIMAGELIST small = nullptr;
+  HIMAGELIST large = nullptr;
+  std::vector<std::pair<intptr_t, int>> cache;  // picture handle, index in the lists
+};
+
+void AddPlaceholder(HIMAGELIST list, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HBITMAP black = CreateCompatibleBitmap(screen, width, height);
+  if (black) {
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, black);
+    RECT all = {0, 0, width, height};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ImageList_AddMasked(list, black, RGB(0, 0, 0));
+    DeleteObject(black);
+  }
+  ReleaseDC(nullptr, screen);
+}
+
+ItemImageList* CreateItemImageList() {
+  auto* images = new (std::nothrow) ItemImageList();
+  if (!images) return nullptr;
+  int smallWidth = GetSystemMetrics(SM_CXSMICON), smallHeight = GetSystemMetrics(SM_CYSMICON);
+  int largeWidth = GetSystemMetrics(SM_CXICON), largeHeight = GetSystemMetrics(SM_CYICON);
+  images->small = ImageList_Create(smallWidth, smallHeight, ILC_COLOR32 | ILC_MASK, 1, 1);
+  images->large = ImageList_Create(largeWidth, largeHeight, ILC_COLOR32 | ILC_MASK, 1, 1);
+  if (!images->small || !images->large) {
+    if (images->small) ImageList_Destroy(images->small);
+    if (images->large) ImageList_Destroy(images->large);
+    delete images;
+    return nullptr;
+  }
+  AddPlaceholder(images->small, smallWidth, smallHeight);
+  AddPlaceholder(images->large, largeWidth, largeHeight);
+  images->cache.reserve(25);
+  return images;
+}
+
+void DestroyItemImageList(ItemImageList* images) {
+  if (!images) return;
+  ImageList_Destroy(images->small);
+  ImageList_Destroy(images->large);
+  delete images;
+}
+
+// Back to the placeholder alone, with an empty cache.
+void ResetItemImageList(ItemImageList* images) {
+  if (!images) return;
+  int width, height;
+  ImageList_Remove(images->small, -1);
+  ImageList_GetIconSize(images->small, &width, &height);
+  AddPlaceholder(images->small, width, height);
+  ImageList_Remove(images->large, -1);
+  ImageList_GetIconSize(images->large, &width, &height);
+  AddPlaceholder(images->large, width, height);
+  images->cache.clear();
+}
+
+// The bitmap at the list's image size (stretched onto black; the picture itself when the
+// size already matches) added with its transparency mask. The index, -1 on failure.
+int AddBitmapScaled(HIMAGELIST list, HBITMAP picture) {
+  int width, height;
+  ImageList_GetIconSize(list, &width, &height);
+  BITMAP info;
+  if (!GetObjectA(picture, sizeof info, &info)) return -1;
+  HBITMAP scaled = picture;
+  if (info.bmWidth != width || info.bmHeight != height) {
+    // A 32-bit section keeps the alpha bytes through the stretching copy.
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = height;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    scaled = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!scaled) return -1;  // a fresh section is all zero: black
+    HDC source = CreateCompatibleDC(nullptr);
+    HDC target = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldSource = SelectObject(source, picture);
+    HGDIOBJ oldTarget = SelectObject(target, scaled);
+    SetStretchBltMode(target, COLORONCOLOR);
+    StretchBlt(target, 0, 0, width, height, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(source, oldSource);
+    SelectObject(target, oldTarget);
+    DeleteDC(source);
+    DeleteDC(target);
+  }
+  HBITMAP mask = ImageMask(scaled);
+  int index = ImageList_Add(list, scaled, mask);
+  if (mask) DeleteObject(mask);
+  if (scaled != picture) DeleteObject(scaled);
+  return index;
+}
+
+int AddPicture(ItemImageList* images, intptr_t picture) {
+  for (const auto& entry : images->cache)
+    if (entry.first == picture && entry.second >= 0) return entry.second;
+  int index = -1;
+  HGDIOBJ object = reinterpret_cast<HGDIOBJ>(picture);
+  if (GetObjectType(object) == OBJ_BITMAP) {
+    HBITMAP bitmap = static_cast<HBITMAP>(object);
+    index = AddBitmapScaled(images->small, bitmap);
+    AddBitmapScaled(images->large, bitmap);
+  } else {
+    HICON icon = reinterpret_cast<HICON>(picture);
+    ICONINFO info;
+    if (!GetIconInfo(icon, &info)) return -1;
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    index = ImageList_AddIcon(images->small, icon);
+    ImageList_AddIcon(images->large, icon);
+  }
+  if (index >= 0) {
+    if (images->cache.size() == images->cache.capacity())
+      images->cache.reserve(images->cache.size() + 25);
+    images->cache.emplace_back(picture, index);
+  }
+  return index;
+}
+
+// ---------------------------------------------------------------------------------------
+// Cell texts
+
+// Splits a row text at line feeds: the pieces for columns 0, 1, ...; a trailing line feed
+// adds no empty piece.
+std::vector<std::string_view> SplitRow(std::string_view text) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  while (true) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      if (start < text.size() || pieces.empty()) pieces.push_back(text.substr(start));
+      break;
+    }
+    pieces.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (start == text.size()) break;
+  }
+  return pieces;
+}
+
+void NoteLength(GadgetRecord& gadget, size_t length) {
+  if (static_cast<intptr_t>(length) > gadget.data[0])
+    gadget.data[0] = static_cast<intptr_t>(length);
+}
+
+bool SetCell(GadgetRecord& gadget, int row, int column, std::string_view text) {
+  std::string copy(text);
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = &copy[0];
+  NoteLength(gadget, text.size());
+  return SendMessageA(gadget.handle, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
+// Every cell of the row from the pieces of `text`.
+void SetRowCells(GadgetRecord& gadget, int row, std::string_view text) {
+  std::vector<std::string_view> pieces = SplitRow(text);
+  for (size_t column = 0; column < pieces.size(); ++column)
+    SetCell(gadget, row, static_cast<int>(column), pieces[column]);
+}
+
+String CellText(GadgetRecord& gadget, int row, int column) {
+  if (row < 0 || row >= RowCount(gadget.handle)) return String();
+  // The longest length stored is the buffer size; should a cell have been set around
+  // this gadget, a full buffer means the text may have been cut: read again, larger.
+  size_t size = static_cast<size_t>(gadget.data[0]) + 1;
+  if (size < 2) size = 2;
+  for (int attempt = 0; attempt < 8; ++attempt, size *= 4) {
+    String text(size, '\0');
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = &text[0];
+    item.cchTextMax = static_cast<int>(size);
+    LRESULT copied =
+        SendMessageA(gadget.handle, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    if (copied < 0) return String();
+    if (static_cast<size_t>(copied) + 1 < size) {
+      text.resize(static_cast<size_t>(copied));
+      return text;
+    }
+  }
+  return String();
+}
+
+String HeaderTitle(HWND list, int column) {
+  char title[4096] = "";
+  LVCOLUMNA info = {};
+  info.mask = LVCF_TEXT;
+  info.pszText = title;
+  info.cchTextMax = sizeof title;
+  if (!SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&info))) return String();
+  return String(title);
+}
+
+int FirstSelected(HWND list) {
+  return static_cast<int>(
+      SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void SetRowState(HWND list, int row, UINT state, UINT mask) {
+  LVITEMA item = {};
+  item.stateMask = mask;
+  item.state = state;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+bool HasCheckBoxes(HWND list) {
+  return (SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES) != 0;
+}
+
+// The view as the gadget numbers it: 0 icon, 1 small icons, 2 list, 3 report.
+int ViewOf(HWND list) {
+  switch (GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK) {
+    case LVS_ICON:
+      return LIST_VIEW_ICON;
+    case LVS_SMALLICON:
+      return LIST_VIEW_SMALL_ICON;
+    case LVS_LIST:
+      return LIST_VIEW_LIST;
+    default:
+      return LIST_VIEW_REPORT;
+  }
+}
+
+bool RowView(HWND list) {
+  int view = ViewOf(list);
+  return view == LIST_VIEW_REPORT || view == LIST_VIEW_LIST;
+}
+
+// ---------------------------------------------------------------------------------------
+// Grid lines
+
+void DrawLine(HDC dc, int x1, int y1, int x2, int y2) {
+  MoveToEx(dc, x1, y1, nullptr);
+  LineTo(dc, x2, y2);
+}
+
+// Row 0's top and bottom as an empty list would place it: measured once by inserting an
+// empty row, then kept until the font changes.
+bool EmptyRowBounds(HWND list, int* top, int* bottom) {
+  HANDLE storedTop = GetPropA(list, ROW_TOP_PROPERTY);
+  HANDLE storedBottom = GetPropA(list, ROW_BOTTOM_PROPERTY);
+  if (storedTop && storedBottom) {
+    *top = static_cast<int>(reinterpret_cast<intptr_t>(storedTop) - 1);
+    *bottom = static_cast<int>(reinterpret_cast<intptr_t>(storedBottom) - 1);
+    return true;
+  }
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT;
+  item.pszText = const_cast<char*>("");
+  if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) return false;
+  RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
+  bool ok = SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&bounds)) != 0;
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  if (!ok) return false;
+  *top = bounds.top;
+  *bottom = bounds.bottom;
+  SetPropA(list, ROW_TOP_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(*top) + 1));
+  SetPropA(list, ROW_BOTTOM_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(*bottom) + 1));
+  return true;
+}
+
+void DrawGridLines(GadgetRecord& gadget, HDC dc) {
+  HWND list = gadget.handle;
+  RECT client;
+  GetClientRect(list, &client);
+  int headerBottom = client.top;
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  if (header && IsWindowVisible(header)) {
+    RECT rect;
+    GetWindowRect(header, &rect);
+    MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&rect), 2);
+    headerBottom = rect.bottom;
+  }
+
+  int columns = ColumnCount(list);
+  bool rows = RowCount(list) > 0;
+  RECT row = {LVIR_BOUNDS, 0, 0, 0};
+  if (rows) {
+    if (!SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) return;
+  } else {
+    int top, bottom;
+    if (!EmptyRowBounds(list, &top, &bottom)) return;
+    row = {0, top, static_cast<LONG>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0)), bottom};
+  }
+
+  int32_t color = static_cast<int32_t>(gadget.data[2]);
+  HPEN pen = CreatePen(PS_SOLID, 1,
+                       color == -1 ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(color));
+  if (!pen) return;
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+
+  int height = row.bottom - row.top;
+  if (height > 0) {
+    int y = row.bottom - 1;
+    while (y < 0) y += height;
+    for (; y < client.bottom; y += height)
+      if (y > headerBottom) DrawLine(dc, 0, y, client.right, y);
+  }
+
+  int verticalTop = headerBottom;
+  if (!ListIconThemedLook()) {
+    // Without themes the header's lower edge is redrawn as a grid line just below it.
+    HPEN back =
+        CreatePen(PS_SOLID, 1, static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)));
+    if (back) {
+      SelectObject(dc, back);
+      DrawLine(dc, 0, headerBottom, client.right, headerBottom);
+      SelectObject(dc, pen);
+      DeleteObject(back);
+    }
+    DrawLine(dc, 0, headerBottom + 1, client.right, headerBottom + 1);
+    verticalTop = headerBottom + 1;
+  }
+
+  // The right edge of each column, drawn on its last pixel.
+  std::vector<int> edges;
+  if (rows) {
+    for (int column = 1; column < columns; ++column) {
+      RECT cell = {LVIR_BOUNDS, column, 0, 0};
+      cell.top = column;
+      if (SendMessageA(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)))
+        edges.push_back(cell.left);
+    }
+    edges.push_back(row.right);
+  } else {
+    int x = 0;
+    for (int column = 0; column < columns; ++column) {
+      x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+      edges.push_back(x);
+    }
+  }
+  for (int x : edges) DrawLine(dc, x - 1, verticalTop, x - 1, client.bottom);
+
+  SelectObject(dc, oldPen);
+  DeleteObject(pen);
+}
+
+// ---------------------------------------------------------------------------------------
+// Notifications
+
+LRESULT CustomDraw(GadgetRecord& gadget, NMLVCUSTOMDRAW* draw) {
+  HWND list = gadget.handle;
+  switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      if (!IsWindowEnabled(list)) return CDRF_DODEFAULT;
+      return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    case CDDS_ITEMPREPAINT: {
+      auto* block = reinterpret_cast<ItemColors*>(draw->nmcd.lItemlParam);
+      if (!block) return CDRF_DODEFAULT;
+      if (RowView(list)) return CDRF_NOTIFYSUBITEMDRAW;
+      if (block->columns > 0) {
+        if (block->pairs[0].text) draw->clrText = static_cast<COLORREF>(block->pairs[0].text - 1);
+        if (block->pairs[0].back) draw->clrTextBk = static_cast<COLORREF>(block->pairs[0].back - 1);
+      }
+      return CDRF_NEWFONT;
+    }
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+      auto* block = reinterpret_cast<ItemColors*>(draw->nmcd.lItemlParam);
+      ItemColors::Pair pair = {0, 0};
+      if (block && draw->iSubItem >= 0 && draw->iSubItem < block->columns)
+        pair = block->pairs[draw->iSubItem];
+      draw->clrText = pair.text ? static_cast<COLORREF>(pair.text - 1)
+                                : static_cast<COLORREF>(SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0));
+      draw->clrTextBk = pair.back ? static_cast<COLORREF>(pair.back - 1)
+                                  : static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0));
+      return CDRF_NEWFONT;
+    }
+    case CDDS_POSTPAINT:
+      if ((gadget.data[3] & LIST_HAS_GRID) && RowView(list)) DrawGridLines(gadget, draw->nmcd.hdc);
+      return CDRF_DODEFAULT;
+  }
+  return CDRF_DODEFAULT;
+}
+
+intptr_t LastSelected(HWND list) {
+  return reinterpret_cast<intptr_t>(GetPropA(list, LAST_SELECTED_PROPERTY)) - 1;
+}
+
+void SetLastSelected(HWND list, intptr_t row) {
+  SetPropA(list, LAST_SELECTED_PROPERTY, reinterpret_cast<HANDLE>(row + 1));
+}
+
+// A click that leaves no row selected, after one was, is a change too.
+void DeselectionCheck(HWND list) {
+  if (FirstSelected(list) == -1 && LastSelected(list) != -1) {
+    SetLastSelected(list, -1);
+    GadgetPostEvent(list, TYPE_CHANGE);
+  }
+}
+
+LRESULT ListMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM, LPARAM lParam) {
+  if (message != WM_NOTIFY) return NOT_HANDLED;
+  NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+  HWND list = gadget.handle;
+  switch (header->code) {
+    case NM_CLICK:
+      DeselectionCheck(list);
+      GadgetPostEvent(list, TYPE_LEFT_CLICK);
+      return 0;
+    case NM_RCLICK:
+      DeselectionCheck(list);
+      GadgetPostEvent(list, TYPE_RIGHT_CLICK);
+      return 0;
+    case NM_DBLCLK:
+      GadgetPostEvent(list, TYPE_LEFT_DOUBLE_CLICK);
+      return 0;
+    case NM_RDBLCLK:
+      GadgetPostEvent(list, TYPE_RIGHT_DOUBLE_CLICK);
+      return 0;
+    case LVN_ITEMCHANGED: {
+      auto* change = reinterpret_cast<NMLISTVIEW*>(lParam);
+      if (!(change->uChanged & LVIF_STATE)) return 0;
+      UINT oldImage = (change->uOldState & LVIS_STATEIMAGEMASK) >> 12;
+      UINT newImage = (change->uNewState & LVIS_STATEIMAGEMASK) >> 12;
+      if (change->uNewState & LVIS_SELECTED) {
+        SetLastSelected(list, change->iItem);
+        GadgetPostEvent(list, TYPE_CHANGE);
+      } else if (oldImage != 0 && oldImage != newImage) {
+        GadgetPostEvent(list, TYPE_CHANGE);
+      }
+      return 0;
+    }
+    case LVN_BEGINDRAG:
+      GadgetPostEvent(list, TYPE_DRAG_START);
+      return 0;
+    case NM_CUSTOMDRAW:
+      return CustomDraw(gadget, reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+  }
+  return NOT_HANDLED;
+}
+
+LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM, LPARAM) {
+  switch (message) {
+    case WM_SETFONT:
+      // Row heights follow the font: measure the empty list's row again.
+      RemovePropA(control, ROW_TOP_PROPERTY);
+      RemovePropA(control, ROW_BOTTOM_PROPERTY);
+      break;
+    case WM_DESTROY:
+      // The rows still exist here; after the control's own destruction they are gone.
+      FreeAllRowBlocks(gadget.handle);
+      break;
+  }
+  return NOT_HANDLED;
+}
+
+// ---------------------------------------------------------------------------------------
+// Kind operations
+
+void ListRelease(GadgetRecord& gadget) {
+  FreeAllRowBlocks(gadget.handle);
+  RemovePropA(gadget.handle, LAST_SELECTED_PROPERTY);
+  RemovePropA(gadget.handle, ROW_TOP_PROPERTY);
+  RemovePropA(gadget.handle, ROW_BOTTOM_PROPERTY);
+  DestroyItemImageList(reinterpret_cast<ItemImageList*>(gadget.data[1]));
+  gadget.data[1] = 0;
+}
+
+intptr_t ListGetState(GadgetRecord& gadget) { return FirstSelected(gadget.handle); }
+
+void ListSetState(GadgetRecord& gadget, intptr_t value) {
+  HWND list = gadget.handle;
+  SetRowState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);  // -1: every row
+  if (value < 0 || value >= RowCount(list)) return;
+  SetRowState(list, static_cast<int>(value), LVIS_SELECTED | LVIS_FOCUSED,
+              LVIS_SELECTED | LVIS_FOCUSED);
+  SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(value), TRUE);
+}
+
+String ListGetText(GadgetRecord& gadget) {
+  int row = FirstSelected(gadget.handle);
+  return row == -1 ? String() : CellText(gadget, row, 0);
+}
+
+void ListSetText(GadgetRecord& gadget, TextArg text) {
+  int row = FirstSelected(gadget.handle);
+  if (row != -1) SetRowCells(gadget, row, text.view());
+}
+
+intptr_t ListAddItem(GadgetRecord& gadget, int position, TextArg text, intptr_t picture) {
+  HWND list = gadget.handle;
+  if (position < 0) position = RowCount(list);
+  int image = -1;
+  if (picture) {
+    auto* images = reinterpret_cast<ItemImageList*>(gadget.data[1]);
+    if (!images) {
+      images = CreateItemImageList();
+      if (images) {
+        gadget.data[1] = reinterpret_cast<intptr_t>(images);
+        SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images->small));
+        SendMessageA(list, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images->large));
+      }
+    }
+    if (images) image = AddPicture(images, picture);
+  }
+  std::vector<std::string_view> pieces = SplitRow(text.view());
+  std::string first(pieces[0]);
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = position;
+  item.pszText = &first[0];
+  item.lParam = 0;
+  if (image >= 0) {
+    item.mask |= LVIF_IMAGE;
+    item.iImage = image;
+  }
+  NoteLength(gadget, first.size());
+  int row =
+      static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row < 0) return -1;
+  for (size_t column = 1; column < pieces.size(); ++column)
+    SetCell(gadget, row, static_cast<int>(column), pieces[column]);
+  return row;
+}
+
+void ListRemoveItem(GadgetRecord& gadget, int index) {
+  if (index < 0 || index >= RowCount(gadget.handle)) return;
+  FreeRowBlock(gadget.handle, index);
+  SendMessageA(gadget.handle, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+}
+
+void ListClearItems(GadgetRecord& gadget) {
+  FreeAllRowBlocks(gadget.handle);
+  SendMessageA(gadget.handle, LVM_DELETEALLITEMS, 0, 0);
+  gadget.data[0] = 0;
+  ResetItemImageList(reinterpret_cast<ItemImageList*>(gadget.data[1]));
+}
+
+int ListCountItems(GadgetRecord& gadget) { return RowCount(gadget.handle); }
+
+intptr_t ListGetItemState(GadgetRecord& gadget, int index) {
+  HWND list = gadget.handle;
+  if (index < 0 || index >= RowCount(list)) return 0;
+  UINT state = static_cast<UINT>(
+      SendMessageA(list, LVM_GETITEMSTATE, index, LVIS_SELECTED | LVIS_STATEIMAGEMASK));
+  intptr_t result = (state & LVIS_SELECTED) ? 1 : 0;
+  if (HasCheckBoxes(list) && ((state & LVIS_STATEIMAGEMASK) >> 12) == 2) result |= 2;
+  return result;
+}
+
+void ListSetItemState(GadgetRecord& gadget, int index, intptr_t value) {
+  HWND list = gadget.handle;
+  if (index < 0 || index >= RowCount(list)) return;
+  SetRowState(list, index, (value & 1) ? LVIS_SELECTED | LVIS_FOCUSED : 0,
+              LVIS_SELECTED | LVIS_FOCUSED);
+  // Only a list with check boxes has state images to switch.
+  if (HasCheckBoxes(list))
+    SetRowState(list, index, INDEXTOSTATEIMAGEMASK((value & 2) ? 2 : 1), LVIS_STATEIMAGEMASK);
+}
+
+String ListGetItemText(GadgetRecord& gadget, int index, int column) {
+  if (index == -1) return HeaderTitle(gadget.handle, column);
+  return CellText(gadget, index, column);
+}
+
+void ListSetItemText(GadgetRecord& gadget, int index, TextArg text, int column) {
+  if (index == -1) {
+    std::string title(text.view());
+    LVCOLUMNA info = {};
+    info.mask = LVCF_TEXT;
+    info.pszText = &title[0];
+    SendMessageA(gadget.handle, LVM_SETCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
+    return;
+  }
+  if (index < 0 || index >= RowCount(gadget.handle)) return;
+  SetCell(gadget, index, column, text.view());
+}
+
+void ListAddColumn(GadgetRecord& gadget, int position, TextArg title, int width) {
+  HWND list = gadget.handle;
+  int columns = ColumnCount(list);
+  if (position < 0 || position > columns) position = columns;
+  std::string copy(title.view());
+  LVCOLUMNA info = {};
+  info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  info.fmt = LVCFMT_LEFT;
+  info.cx = width;
+  info.pszText = &copy[0];
+  int at = static_cast<int>(
+      SendMessageA(list, LVM_INSERTCOLUMNA, position, reinterpret_cast<LPARAM>(&info)));
+  if (at >= 0) GrowBlocks(list, at);
+}
+
+void ListRemoveColumn(GadgetRecord& gadget, int index) {
+  if (index < 0 || index >= ColumnCount(gadget.handle)) return;
+  if (SendMessageA(gadget.handle, LVM_DELETECOLUMN, index, 0)) ShrinkBlocks(gadget.handle, index);
+}
+
+intptr_t ListGetAttribute(GadgetRecord& gadget, int attribute) {
+  return attribute == LIST_ATTRIBUTE_VIEW ? ViewOf(gadget.handle) : 0;
+}
+
+void ListSetAttribute(GadgetRecord& gadget, int attribute, intptr_t value) {
+  if (attribute != LIST_ATTRIBUTE_VIEW) return;
+  static const LONG STYLES[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
+  if (value < 0 || value > 3) return;
+  LONG style = GetWindowLongA(gadget.handle, GWL_STYLE);
+  SetWindowLongA(gadget.handle, GWL_STYLE, (style & ~LVS_TYPEMASK) | STYLES[value]);
+}
+
+intptr_t ListGetItemAttribute(GadgetRecord& gadget, int, int attribute, int column) {
+  if (attribute != LIST_ITEM_ATTRIBUTE_WIDTH) return 0;
+  return SendMessageA(gadget.handle, LVM_GETCOLUMNWIDTH, column, 0);
+}
+
+void ListSetItemAttribute(GadgetRecord& gadget, int, int attribute, intptr_t value, int column) {
+  if (attribute == LIST_ITEM_ATTRIBUTE_WIDTH)
+    SendMessageA(gadget.handle, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(value, 0));
+}
+
+void Redraw(HWND list) {
+  RedrawWindow(list, nullptr, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE);
+}
+
+void ListSetColor(GadgetRecord& gadget, int slot, int32_t color) {
+  HWND list = gadget.handle;
+  if (slot == COLOR_FRONT) {
+    SendMessageA(list, LVM_SETTEXTCOLOR, 0, color == -1 ? defaultText : color);
+    gadget.data[3] =
+        color == -1 ? gadget.data[3] & ~LIST_HAS_TEXT_COLOR : gadget.data[3] | LIST_HAS_TEXT_COLOR;
+  } else if (slot == COLOR_BACK) {
+    COLORREF back = color == -1 ? defaultBack : static_cast<COLORREF>(color);
+    SendMessageA(list, LVM_SETBKCOLOR, 0, back);
+    SendMessageA(list, LVM_SETTEXTBKCOLOR, 0, back);
+    gadget.data[3] =
+        color == -1 ? gadget.data[3] & ~LIST_HAS_BACK_COLOR : gadget.data[3] | LIST_HAS_BACK_COLOR;
+  } else if (slot == COLOR_LINE) {
+    gadget.data[2] = color;
+  } else {
+    return;
+  }
+  Redraw(list);
+}
+
+int32_t ListGetColor(GadgetRecord& gadget, int slot) {
+  if (slot == COLOR_FRONT)
+    return static_cast<int32_t>(SendMessageA(gadget.handle, LVM_GETTEXTCOLOR, 0, 0));
+  if (slot == COLOR_BACK)
+    return static_cast<int32_t>(SendMessageA(gadget.handle, LVM_GETBKCOLOR, 0, 0));
+  if (slot == COLOR_LINE) return static_cast<int32_t>(gadget.data[2]);
+  return -1;
+}
+
+void SetRowColor(HWND list, int row, int slot, int32_t color, int column) {
+  ItemColors* block = EnsureRowBlock(list, row);
+  if (!block) return;
+  int first = column, last = column;
+  if (column == -1) {
+    first = 0;
+    last = block->columns - 1;
+  }
+  for (int c = first; c <= last; ++c) {
+    if (c < 0 || c >= block->columns) continue;
+    int32_t stored = color == -1 ? 0 : color + 1;
+    if (slot == COLOR_FRONT)
+      block->pairs[c].text = stored;
+    else
+      block->pairs[c].back = stored;
+  }
+}
+
+void ListSetItemColor(GadgetRecord& gadget, int index, int slot, int32_t color, int column) {
+  if (slot != COLOR_FRONT && slot != COLOR_BACK) return;
+  HWND list = gadget.handle;
+  if (index == -1) {
+    for (int row = RowCount(list) - 1; row >= 0; --row) SetRowColor(list, row, slot, color, column);
+  } else {
+    SetRowColor(list, index, slot, color, column);
+  }
+  InvalidateRect(list, nullptr, FALSE);
+}
+
+int32_t ListGetItemColor(GadgetRecord& gadget, int index, int slot, int column) {
+  if (index < 0 || index >= RowCount(gadget.handle)) return -1;
+  ItemColors* block = RowBlock(gadget.handle, index);
+  if (!block || column < 0 || column >= block->columns) return -1;
+  int32_t stored = slot == COLOR_FRONT  ? block->pairs[column].text
+                   : slot == COLOR_BACK ? block->pairs[column].back
+                                        : 0;
+  return stored - 1;
+}
+
+void ListSetItemData(GadgetRecord& gadget, int index, intptr_t value) {
+  ItemColors* block = EnsureRowBlock(gadget.handle, index);
+  if (block) block->value = value;
+}
+
+intptr_t ListGetItemData(GadgetRecord& gadget, int index) {
+  if (index < 0 || index >= RowCount(gadget.handle)) return 0;
+  ItemColors* block = RowBlock(gadget.handle, index);
+  return block ? block->value : 0;
+}
+
+const GadgetKind LIST_ICON_GADGET_KIND = [] {
+  GadgetKind kind{};
+  kind.kind = KIND_LIST_ICON;
+  kind.size = GADGET_KIND_SIZE;
+  kind.messageHandler = ListMessage;
+  kind.release = ListRelease;
+  kind.getState = ListGetState;
+  kind.setState = ListSetState;
+  kind.getText = ListGetText;
+  kind.setText = ListSetText;
+  kind.addItem = ListAddItem;
+  kind.removeItem = ListRemoveItem;
+  kind.clearItems = ListClearItems;
+  kind.countItems = ListCountItems;
+  kind.getItemState = ListGetItemState;
+  kind.setItemState = ListSetItemState;
+  kind.getItemText = ListGetItemText;
+  kind.setItemText = ListSetItemText;
+  kind.addColumn = ListAddColumn;
+  kind.removeColumn = ListRemoveColumn;
+  kind.getAttribute = ListGetAttribute;
+  kind.setAttribute = ListSetAttribute;
+  kind.getItemAttribute = ListGetItemAttribute;
+  kind.setItemAttribute = ListSetItemAttribute;
+  kind.setColor = ListSetColor;
+  kind.getColor = ListGetColor;
+  kind.setItemColor = ListSetItemColor;
+  kind.getItemColor = ListGetItemColor;
+  kind.setItemData = ListSetItemData;
+  kind.getItemData = ListGetItemData;
+  kind.controlProc = ListControlProc;
+  return kind;
+}();
+
+}  // namespace
+
+bool ListIconThemedLook() {
+  static int themed = -1;
+  if (themed != -1) return themed == 1;
+  DWORD version = 1u << 16;  // a library that cannot tell counts as version 1
+  HMODULE controls = GetModuleHandleA("COMCTL32.DLL");
+  if (!controls) controls = LoadLibraryA("COMCTL32.DLL");
+  if (controls) {
+    auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
+        reinterpret_cast<void (*)()>(GetProcAddress(controls, "DllGetVersion")));
+    DLLVERSIONINFO info = {};
+    info.cbSize = sizeof info;
+    if (getVersion && SUCCEEDED(getVersion(&info)))
+      version = (info.dwMajorVersion << 16) | (info.dwMinorVersion & 0xFFFF);
+  }
+  bool appThemed = false;
+  HMODULE uxtheme = LoadLibraryA("uxtheme.dll");
+  if (uxtheme) {
+    using IsAppThemedFn = BOOL(WINAPI*)();
+    auto isAppThemed = reinterpret_cast<IsAppThemedFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(uxtheme, "IsAppThemed")));
+    appThemed = isAppThemed && isAppThemed();
+  }
+  themed = appThemed && version > 0x5FFFF ? 1 : 0;
+  return themed == 1;
+}
+
+intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
+                              TextArg firstTitle, int firstWidth, int flags) {
+  constexpr int OWN_FLAGS = LIST_CHECKBOXES | LIST_MULTI_SELECT | LIST_GRID_LINES |
+                            LIST_HEADER_DRAG | LIST_FULL_ROW_SELECT;
+  DWORD style = (flags & LIST_MULTI_SELECT) ? 0x50010041 : 0x50010045;
+  style |= static_cast<DWORD>(flags & ~OWN_FLAGS);
+  HWND list = GadgetCreateControl(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", style, x, y, width, height);
+  if (!list) return 0;
+  if (!defaultsKnown) {
+    defaultText = static_cast<COLORREF>(SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0));
+    defaultBack = static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0));
+    defaultsKnown = true;
+  }
+  DWORD extended = LVS_EX_DOUBLEBUFFER;
+  if (flags & LIST_CHECKBOXES) extended |= LVS_EX_CHECKBOXES;
+  if (flags & LIST_HEADER_DRAG) extended |= LVS_EX_HEADERDRAGDROP;
+  if (flags & LIST_FULL_ROW_SELECT) extended |= LVS_EX_FULLROWSELECT;
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, extended);
+
+  std::string title(firstTitle.view());
+  LVCOLUMNA column = {};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  column.fmt = LVCFMT_LEFT;
+  column.cx = firstWidth;
+  column.pszText = &title[0];
+  SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+
+  intptr_t gridFlag = (flags & LIST_GRID_LINES) ? LIST_HAS_GRID : 0;
+  return GadgetRegister(number, list, &LIST_ICON_GADGET_KIND, {0, 0, -1, gridFlag});
+}
