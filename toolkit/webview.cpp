@@ -1,0 +1,810 @@
+// Web view gadget: the browser ActiveX control hosted in an "AtlAxWin" window of the
+// control-hosting library. The host window is the gadget's control; the browser's
+// automation interface lives in the host's user-data word. Each gadget has an event sink
+// subscribed to the browser's event interface (which turns browser events into gadget
+// events) and a user-interface handler that is installed into the document only when the
+// browser's own context menu is to be suppressed.
+//
+// Creation loads the blank page and dispatches the thread's messages until it has loaded,
+// so that the browser is ready for navigation when the call returns. A browser without an
+// HTML engine never completes a document but reports a navigation error instead, so the
+// wait also ends there, and at WEB_CREATION_TIMEOUT_MS at the latest.
+#include "webview.h"
+
+#include <ole2.h>
+
+#include <new>
+// after ole2.h
+#include <exdisp.h>
+#include <exdispid.h>
+#include <mshtmhst.h>
+#include <mshtml.h>
+#include <ocidl.h>
+
+#include "gadget_items.h"
+#include "listicon.h"
+#include "toolkit_internal.h"
+
+namespace {
+
+// Interface identifiers, written out so as not to depend on which of them the import
+// libraries of a tool chain happen to carry.
+const IID IID_WEB_BROWSER2 = {
+    0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+const IID IID_WEB_BROWSER_EVENTS2 = {
+    0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+const IID IID_WEB_BROWSER_EVENTS = {
+    0xEAB22AC2, 0x30C1, 0x11CF, {0xA7, 0xEB, 0x00, 0x00, 0xC0, 0x5B, 0xAE, 0x0B}};
+const IID IID_DOC_HOST_UI_HANDLER = {
+    0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+const IID IID_CUSTOM_DOC = {
+    0x3050F3F0, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+const IID IID_HTML_DOCUMENT2 = {
+    0x332C4425, 0x26CB, 0x11D0, {0xB4, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0x01, 0x19}};
+const IID IID_HTML_ELEMENT2 = {
+    0x3050F434, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+const IID IID_HTML_TXT_RANGE = {
+    0x3050F220, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+
+const char* const HOST_CLASS = "AtlAxWin";
+const char* const EXPLORER_CONTROL = "Shell.Explorer.1";
+const char* const MOZILLA_CONTROL = "Mozilla.Browser.1";
+
+// ---------------------------------------------------------------------------------------
+// Text conversions between the system code page and wide strings.
+
+BSTR WideFromText(std::string_view text) {
+  if (text.empty()) return SysAllocStringLen(L"", 0);
+  int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return nullptr;
+  BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+  if (!wide) return nullptr;
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, length);
+  return wide;
+}
+
+String TextFromWide(const wchar_t* wide, int length) {
+  if (!wide || length <= 0) return String();
+  int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return String();
+  String text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, length, &text[0], size, nullptr, nullptr);
+  return text;
+}
+
+String TextFromBstr(BSTR wide) {
+  return wide ? TextFromWide(wide, static_cast<int>(SysStringLen(wide))) : String();
+}
+
+// Calls a getter of a BSTR, converts the result and frees it.
+template <typename Getter>
+String BstrResult(Getter getter) {
+  BSTR wide = nullptr;
+  String text = SUCCEEDED(getter(&wide)) ? TextFromBstr(wide) : String();
+  SysFreeString(wide);
+  return text;
+}
+
+// The argument at `position` in declared order (DISPPARAMS holds them in reverse).
+VARIANT* Argument(DISPPARAMS* params, UINT position) {
+  if (!params || !params->rgvarg || position >= params->cArgs) return nullptr;
+  return &params->rgvarg[params->cArgs - 1 - position];
+}
+
+void SetCancel(VARIANT* cancel) {
+  if (cancel && cancel->vt == (VT_BYREF | VT_BOOL) && cancel->pboolVal)
+    *cancel->pboolVal = VARIANT_TRUE;
+}
+
+LONG IntegerArgument(DISPPARAMS* params, UINT position, bool* ok) {
+  VARIANT value;
+  VariantInit(&value);
+  UINT badArgument = 0;
+  *ok = params && position < params->cArgs &&
+        SUCCEEDED(DispGetParam(params, position, VT_I4, &value, &badArgument));
+  return *ok ? value.lVal : 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// The event sink: the browser's DWebBrowserEvents2 dispatch interface.
+
+class WebEventSink final : public IDispatch {
+ public:
+  WebEventSink(ObjectNumber number, HWND host) : number_(number), host_(host) {}
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+        IsEqualIID(iid, IID_WEB_BROWSER_EVENTS2) || IsEqualIID(iid, IID_WEB_BROWSER_EVENTS)) {
+      *object = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // IDispatch: only Invoke does anything.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO*, UINT*) override;
+
+  // The creation wait is over: events are reported from now on.
+  bool WaitOver() const { return ready_ || navigationFailed_; }
+  void StartReporting() { reporting_ = true; }
+  bool Busy() const { return busy_; }
+  LONG Progress() const { return progress_; }
+  LONG ProgressMax() const { return progressMax_; }
+  intptr_t blockPopups = 0;
+  WebNavigationCallback navigationCallback = nullptr;
+  String StatusText() const { return TextFromBstr(status_); }
+
+ private:
+  ~WebEventSink() { SysFreeString(status_); }
+  void Post(int type) { GadgetPostEvent(host_, type); }
+  void OnProgress(DISPPARAMS* params);
+  void OnBeforeNavigate(DISPPARAMS* params);
+
+  ULONG references_ = 1;
+  ObjectNumber number_;
+  HWND host_;
+  bool busy_ = false;
+  LONG progress_ = 0;
+  LONG progressMax_ = 0;
+  bool ready_ = false;             // the first document completed
+  bool navigationFailed_ = false;  // a navigation error arrived before that
+  bool reporting_ = false;
+  BSTR status_ = nullptr;
+};
+
+HRESULT WebEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                             EXCEPINFO*, UINT*) {
+  if (id == DISPID_DOCUMENTCOMPLETE) {
+    ready_ = true;
+    return S_OK;
+  }
+  if (id == DISPID_NAVIGATEERROR) {
+    navigationFailed_ = true;
+    return S_OK;
+  }
+  // The blank page's own events during creation are nobody's business.
+  if (!reporting_) return S_OK;
+  switch (id) {
+    case DISPID_TITLECHANGE:
+      Post(WEB_TYPE_TITLE);
+      break;
+    case DISPID_STATUSTEXTCHANGE: {
+      VARIANT text;
+      VariantInit(&text);
+      UINT badArgument = 0;
+      if (SUCCEEDED(DispGetParam(params, 0, VT_BSTR, &text, &badArgument))) {
+        SysFreeString(status_);
+        status_ = text.bstrVal;  // the sink owns it now
+        Post(WEB_TYPE_STATUS);
+      }
+      break;
+    }
+    case DISPID_NEWWINDOW2:
+    case DISPID_NEWWINDOW3:
+      // Both forms carry the by-reference cancel flag second.
+      if (blockPopups) {
+        SetCancel(Argument(params, 1));
+        Post(WEB_TYPE_POPUP);
+      }
+      break;
+    case DISPID_DOWNLOADBEGIN:
+      busy_ = true;
+      progress_ = 0;
+      progressMax_ = 0;
+      Post(WEB_TYPE_DOWNLOAD_START);
+      break;
+    case DISPID_PROGRESSCHANGE:
+      OnProgress(params);
+      break;
+    case DISPID_DOWNLOADCOMPLETE:
+      busy_ = false;
+      progress_ = progressMax_;
+      Post(WEB_TYPE_DOWNLOAD_END);
+      break;
+    case DISPID_BEFORENAVIGATE2:
+      OnBeforeNavigate(params);
+      break;
+  }
+  return S_OK;
+}
+
+void WebEventSink::OnProgress(DISPPARAMS* params) {
+  if (!busy_) return;
+  bool haveProgress = false, haveMax = false;
+  LONG progress = IntegerArgument(params, 0, &haveProgress);
+  LONG maximum = IntegerArgument(params, 1, &haveMax);
+  // The browser reports -1 when it is done; that is no progress.
+  if (!haveProgress || !haveMax || progress < 0) return;
+  if (progress == 0 && maximum < 1) {
+    progress_ = 0;
+    progressMax_ = 0;
+  } else {
+    progress_ = progress;
+    progressMax_ = maximum < progress ? progress : maximum;
+  }
+  Post(WEB_TYPE_DOWNLOAD_PROGRESS);
+}
+
+void WebEventSink::OnBeforeNavigate(DISPPARAMS* params) {
+  if (!navigationCallback) return;
+  VARIANT* url = Argument(params, 1);
+  if (url && url->vt == (VT_BYREF | VT_VARIANT) && url->pvarVal) url = url->pvarVal;
+  String address;
+  if (url && url->vt == VT_BSTR) address = TextFromBstr(url->bstrVal);
+  if (navigationCallback(number_, address.c_str()) == 0) SetCancel(Argument(params, 6));
+}
+
+// ---------------------------------------------------------------------------------------
+// The user-interface handler: suppresses the browser's context menu when asked to and
+// hands everything else to the handler the document had before.
+
+class WebUiHandler final : public IDocHostUIHandler {
+ public:
+  explicit WebUiHandler(HWND host) : host_(host) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_DOC_HOST_UI_HANDLER)) {
+      *object = static_cast<IDocHostUIHandler*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD id, POINT* at, IUnknown* target,
+                                            IDispatch* object) override {
+    if (noContextMenu) {
+      GadgetPostEvent(host_, WEB_TYPE_POPUP_MENU);
+      return S_OK;  // shown (that is: suppressed) by the host
+    }
+    return previous_ ? previous_->ShowContextMenu(id, at, target, object) : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override {
+    return previous_ ? previous_->GetHostInfo(info) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE ShowUI(DWORD id, IOleInPlaceActiveObject* active,
+                                   IOleCommandTarget* target, IOleInPlaceFrame* frame,
+                                   IOleInPlaceUIWindow* document) override {
+    return previous_ ? previous_->ShowUI(id, active, target, frame, document) : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE HideUI() override { return previous_ ? previous_->HideUI() : S_OK; }
+  HRESULT STDMETHODCALLTYPE UpdateUI() override { return previous_ ? previous_->UpdateUI() : S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL enable) override {
+    return previous_ ? previous_->EnableModeless(enable) : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL activate) override {
+    return previous_ ? previous_->OnDocWindowActivate(activate) : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL activate) override {
+    return previous_ ? previous_->OnFrameWindowActivate(activate) : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window,
+                                         WINBOOL frameWindow) override {
+    return previous_ ? previous_->ResizeBorder(border, window, frameWindow) : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message, const GUID* group,
+                                                 DWORD command) override {
+    return previous_ ? previous_->TranslateAccelerator(message, group, command) : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override {
+    if (previous_) return previous_->GetOptionKeyPath(key, reserved);
+    if (key) *key = nullptr;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget* target, IDropTarget** replacement) override {
+    return previous_ ? previous_->GetDropTarget(target, replacement) : E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override {
+    if (previous_) return previous_->GetExternal(external);
+    if (external) *external = nullptr;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD translate, LPWSTR in, LPWSTR* out) override {
+    if (previous_) return previous_->TranslateUrl(translate, in, out);
+    if (out) *out = nullptr;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject* data,
+                                             IDataObject** replacement) override {
+    if (previous_) return previous_->FilterDataObject(data, replacement);
+    if (replacement) *replacement = nullptr;
+    return S_FALSE;
+  }
+
+  // Takes over a reference to the document's previous handler (may be null).
+  void SetPrevious(IDocHostUIHandler* previous) {
+    if (previous_) previous_->Release();
+    previous_ = previous;
+  }
+
+  intptr_t noContextMenu = 0;
+  bool installed = false;
+
+ private:
+  ~WebUiHandler() {
+    if (previous_) previous_->Release();
+  }
+
+  ULONG references_ = 1;
+  HWND host_;
+  IDocHostUIHandler* previous_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------
+// The control-hosting library, loaded once and kept.
+
+using AtlAxWinInitFn = BOOL(WINAPI*)();
+using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+struct HostingLibrary {
+  bool ready = false;
+  AtlAxGetControlFn getControl = nullptr;
+};
+HostingLibrary hosting;
+bool oleStarted = false;
+
+template <typename Fn>
+Fn Function(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+bool LoadHostingLibrary() {
+  if (hosting.ready) return true;
+  HMODULE module = LoadLibraryA("ATL.DLL");
+  if (!module) return false;
+  auto init = Function<AtlAxWinInitFn>(module, "AtlAxWinInit");
+  auto getControl = Function<AtlAxGetControlFn>(module, "AtlAxGetControl");
+  if (!init || !getControl) {
+    FreeLibrary(module);  // the next creation tries again
+    return false;
+  }
+  init();
+  hosting.getControl = getControl;
+  hosting.ready = true;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// The kind's operations. Record fields: event sink, UI handler, subscription cookie, -.
+
+IWebBrowser2* Browser(GadgetRecord& gadget) {
+  return reinterpret_cast<IWebBrowser2*>(GetWindowLongPtrA(gadget.handle, GWLP_USERDATA));
+}
+WebEventSink* Sink(GadgetRecord& gadget) { return reinterpret_cast<WebEventSink*>(gadget.data[0]); }
+WebUiHandler* Handler(GadgetRecord& gadget) {
+  return reinterpret_cast<WebUiHandler*>(gadget.data[1]);
+}
+
+// The browser's current document as interface `iid`; null when there is none.
+template <typename Interface>
+Interface* DocumentAs(GadgetRecord& gadget, const IID& iid) {
+  IWebBrowser2* browser = Browser(gadget);
+  if (!browser) return nullptr;
+  IDispatch* document = nullptr;
+  if (FAILED(browser->get_Document(&document)) || !document) return nullptr;
+  Interface* result = nullptr;
+  if (FAILED(document->QueryInterface(iid, reinterpret_cast<void**>(&result)))) result = nullptr;
+  document->Release();
+  return result;
+}
+
+void Navigate(IWebBrowser2* browser, TextArg address) {
+  if (!browser || address.view().empty()) return;
+  VARIANT url, empty;
+  VariantInit(&url);
+  VariantInit(&empty);
+  url.vt = VT_BSTR;
+  url.bstrVal = WideFromText(address.view());
+  if (!url.bstrVal) return;
+  browser->Navigate2(&url, &empty, &empty, &empty, &empty);
+  VariantClear(&url);
+}
+
+// Unsubscribes the sink and lets go of sink, handler and browser. Runs when the host
+// window is being destroyed, while the hosted control is still alive, and again (doing
+// nothing) at the release.
+void Disconnect(GadgetRecord& gadget) {
+  IWebBrowser2* browser = Browser(gadget);
+  WebEventSink* sink = Sink(gadget);
+  if (browser && sink && gadget.data[2]) {
+    IConnectionPointContainer* container = nullptr;
+    if (SUCCEEDED(browser->QueryInterface(IID_IConnectionPointContainer,
+                                          reinterpret_cast<void**>(&container)))) {
+      IConnectionPoint* point = nullptr;
+      if (SUCCEEDED(container->FindConnectionPoint(IID_WEB_BROWSER_EVENTS2, &point))) {
+        point->Unadvise(static_cast<DWORD>(gadget.data[2]));
+        point->Release();
+      }
+      container->Release();
+    }
+  }
+  gadget.data[2] = 0;
+  if (sink) sink->Release();
+  gadget.data[0] = 0;
+  if (WebUiHandler* handler = Handler(gadget)) handler->Release();
+  gadget.data[1] = 0;
+  if (browser) {
+    SetWindowLongPtrA(gadget.handle, GWLP_USERDATA, 0);
+    browser->Release();
+  }
+}
+
+// The hosting library puts its own window procedure back when its host is destroyed,
+// which would cut the common gadget procedure out before WM_NCDESTROY, and the number
+// would never be freed. So WM_DESTROY is passed on from here, and the gadget procedure
+// is put back in front of whatever procedure the host has afterwards.
+LRESULT WebControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam,
+                       LPARAM lParam) {
+  if (message != WM_DESTROY) return NOT_HANDLED;
+  Disconnect(gadget);
+  LONG_PTR common = GetWindowLongPtrA(control, GWLP_WNDPROC);
+  LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+  LONG_PTR now = GetWindowLongPtrA(control, GWLP_WNDPROC);
+  if (now != common) {
+    gadget.previousProc = reinterpret_cast<WNDPROC>(now);
+    SetWindowLongPtrA(control, GWLP_WNDPROC, common);
+  }
+  return result;
+}
+
+void WebRelease(GadgetRecord& gadget) { Disconnect(gadget); }
+
+void WebSetState(GadgetRecord& gadget, intptr_t value) {
+  IWebBrowser2* browser = Browser(gadget);
+  if (!browser) return;
+  switch (value) {
+    case WEB_GO_BACK:
+      browser->GoBack();
+      break;
+    case WEB_GO_FORWARD:
+      browser->GoForward();
+      break;
+    case WEB_STOP:
+      browser->Stop();
+      break;
+    case WEB_RELOAD:
+      browser->Refresh();
+      break;
+  }
+}
+
+String WebGetText(GadgetRecord& gadget) {
+  IWebBrowser2* browser = Browser(gadget);
+  if (!browser) return String();
+  return BstrResult([&](BSTR* location) { return browser->get_LocationURL(location); });
+}
+
+void WebSetText(GadgetRecord& gadget, TextArg text) { Navigate(Browser(gadget), text); }
+
+String DocumentSource(GadgetRecord& gadget) {
+  IPersistStreamInit* persist = DocumentAs<IPersistStreamInit>(gadget, IID_IPersistStreamInit);
+  if (!persist) return String();
+  String source;
+  IStream* stream = nullptr;
+  if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) {
+    HGLOBAL memory = nullptr;
+    STATSTG stat = {};
+    if (SUCCEEDED(persist->Save(stream, TRUE)) &&
+        SUCCEEDED(GetHGlobalFromStream(stream, &memory)) &&
+        SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+      // The block may be larger than what was written: take the stream's size.
+      SIZE_T size = GlobalSize(memory);
+      if (stat.cbSize.QuadPart < size) size = static_cast<SIZE_T>(stat.cbSize.QuadPart);
+      const char* bytes = static_cast<const char*>(GlobalLock(memory));
+      if (bytes) {
+        source.assign(bytes, size);
+        GlobalUnlock(memory);
+      }
+    }
+    stream->Release();
+  }
+  persist->Release();
+  return source;
+}
+
+String DocumentSelection(GadgetRecord& gadget) {
+  IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
+  if (!document) return String();
+  String text;
+  IHTMLSelectionObject* selection = nullptr;
+  if (SUCCEEDED(document->get_selection(&selection)) && selection) {
+    IDispatch* range = nullptr;
+    if (SUCCEEDED(selection->createRange(&range)) && range) {
+      IHTMLTxtRange* textRange = nullptr;
+      if (SUCCEEDED(
+              range->QueryInterface(IID_HTML_TXT_RANGE, reinterpret_cast<void**>(&textRange)))) {
+        text = BstrResult([&](BSTR* value) { return textRange->get_text(value); });
+        textRange->Release();
+      }
+      range->Release();
+    }
+    selection->Release();
+  }
+  document->Release();
+  return text;
+}
+
+String WebGetItemText(GadgetRecord& gadget, int index, int) {
+  switch (index) {
+    case WEB_ITEM_SOURCE:
+      return DocumentSource(gadget);
+    case WEB_ITEM_TITLE: {
+      IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
+      if (!document) return String();
+      String text = BstrResult([&](BSTR* title) { return document->get_title(title); });
+      document->Release();
+      return text;
+    }
+    case WEB_ITEM_STATUS:
+      return Sink(gadget) ? Sink(gadget)->StatusText() : String();
+    case WEB_ITEM_SELECTION:
+      return DocumentSelection(gadget);
+  }
+  return String();
+}
+
+// Replaces the document with the given HTML.
+void WebSetItemText(GadgetRecord& gadget, int index, TextArg text, int) {
+  if (index != WEB_ITEM_SOURCE) return;
+  IPersistStreamInit* persist = DocumentAs<IPersistStreamInit>(gadget, IID_IPersistStreamInit);
+  if (!persist) return;
+  std::string_view html = text.view();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, html.size() + 1);
+  if (memory) {
+    char* bytes = static_cast<char*>(GlobalLock(memory));
+    if (bytes) {
+      if (!html.empty()) memcpy(bytes, html.data(), html.size());
+      GlobalUnlock(memory);
+      IStream* stream = nullptr;
+      if (SUCCEEDED(CreateStreamOnHGlobal(memory, FALSE, &stream))) {
+        persist->Load(stream);
+        stream->Release();
+      }
+    }
+    GlobalFree(memory);
+  }
+  persist->Release();
+}
+
+// The document body's scroll position (horizontal or vertical); 0 without a body.
+LONG ScrollPosition(GadgetRecord& gadget, bool vertical) {
+  IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
+  if (!document) return 0;
+  LONG position = 0;
+  IHTMLElement* body = nullptr;
+  if (SUCCEEDED(document->get_body(&body)) && body) {
+    IHTMLElement2* body2 = nullptr;
+    if (SUCCEEDED(body->QueryInterface(IID_HTML_ELEMENT2, reinterpret_cast<void**>(&body2)))) {
+      if (FAILED(vertical ? body2->get_scrollTop(&position) : body2->get_scrollLeft(&position)))
+        position = 0;
+      body2->Release();
+    }
+    body->Release();
+  }
+  document->Release();
+  return position;
+}
+
+void ScrollTo(GadgetRecord& gadget, LONG x, LONG y) {
+  IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
+  if (!document) return;
+  IHTMLWindow2* window = nullptr;
+  if (SUCCEEDED(document->get_parentWindow(&window)) && window) {
+    window->scrollTo(x, y);
+    window->Release();
+  }
+  document->Release();
+}
+
+// Installs the UI handler into the current document, keeping the document's previous
+// handler (found through the browser's client site) to forward to.
+void InstallUiHandler(GadgetRecord& gadget, WebUiHandler* handler) {
+  ICustomDoc* custom = DocumentAs<ICustomDoc>(gadget, IID_CUSTOM_DOC);
+  if (!custom) return;
+  IDocHostUIHandler* previous = nullptr;
+  IOleObject* object = nullptr;
+  IWebBrowser2* browser = Browser(gadget);
+  if (SUCCEEDED(browser->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object)))) {
+    IOleClientSite* site = nullptr;
+    if (SUCCEEDED(object->GetClientSite(&site)) && site) {
+      if (FAILED(
+              site->QueryInterface(IID_DOC_HOST_UI_HANDLER, reinterpret_cast<void**>(&previous))))
+        previous = nullptr;
+      site->Release();
+    }
+    object->Release();
+  }
+  handler->SetPrevious(previous);
+  if (SUCCEEDED(custom->SetUIHandler(handler))) handler->installed = true;
+  custom->Release();
+}
+
+intptr_t WebGetAttribute(GadgetRecord& gadget, int attribute) {
+  WebEventSink* sink = Sink(gadget);
+  WebUiHandler* handler = Handler(gadget);
+  switch (attribute) {
+    case WEB_ATTRIBUTE_BLOCK_POPUPS:
+      return sink ? sink->blockPopups : 0;
+    case WEB_ATTRIBUTE_NO_CONTEXT_MENU:
+      return handler ? handler->noContextMenu : 0;
+    case WEB_ATTRIBUTE_NAVIGATION_CALLBACK:
+      return sink ? reinterpret_cast<intptr_t>(sink->navigationCallback) : 0;
+    case WEB_ATTRIBUTE_PROGRESS:
+      return sink ? sink->Progress() : 0;
+    case WEB_ATTRIBUTE_PROGRESS_MAX:
+      return sink ? sink->ProgressMax() : 0;
+    case WEB_ATTRIBUTE_BUSY: {
+      IWebBrowser2* browser = Browser(gadget);
+      READYSTATE state = READYSTATE_UNINITIALIZED;
+      if (!browser || FAILED(browser->get_ReadyState(&state))) return 0;
+      return state == READYSTATE_LOADING || state == READYSTATE_INTERACTIVE ? 1 : 0;
+    }
+    case WEB_ATTRIBUTE_SCROLL_X:
+      return ScrollPosition(gadget, false);
+    case WEB_ATTRIBUTE_SCROLL_Y:
+      return ScrollPosition(gadget, true);
+  }
+  return 0;
+}
+
+void WebSetAttribute(GadgetRecord& gadget, int attribute, intptr_t value) {
+  WebEventSink* sink = Sink(gadget);
+  WebUiHandler* handler = Handler(gadget);
+  switch (attribute) {
+    case WEB_ATTRIBUTE_BLOCK_POPUPS:
+      if (sink) sink->blockPopups = value;
+      break;
+    case WEB_ATTRIBUTE_NO_CONTEXT_MENU:
+      if (!handler) break;
+      handler->noContextMenu = value;
+      if (value && !handler->installed) InstallUiHandler(gadget, handler);
+      break;
+    case WEB_ATTRIBUTE_NAVIGATION_CALLBACK:
+      if (sink) sink->navigationCallback = reinterpret_cast<WebNavigationCallback>(value);
+      break;
+    case WEB_ATTRIBUTE_SCROLL_X:
+      ScrollTo(gadget, static_cast<LONG>(value), ScrollPosition(gadget, true));
+      break;
+    case WEB_ATTRIBUTE_SCROLL_Y:
+      ScrollTo(gadget, ScrollPosition(gadget, false), static_cast<LONG>(value));
+      break;
+  }
+}
+
+const GadgetKind WEB_GADGET_KIND = [] {
+  GadgetKind kind{};
+  kind.kind = KIND_WEB;
+  kind.size = GADGET_KIND_SIZE;
+  kind.release = WebRelease;
+  kind.setState = WebSetState;
+  kind.getText = WebGetText;
+  kind.setText = WebSetText;
+  kind.getItemText = WebGetItemText;
+  kind.setItemText = WebSetItemText;
+  kind.getAttribute = WebGetAttribute;
+  kind.setAttribute = WebSetAttribute;
+  kind.controlProc = WebControlProc;
+  return kind;
+}();
+
+// Subscribes the sink to the browser's events; the cookie, 0 on failure.
+DWORD Connect(IWebBrowser2* browser, WebEventSink* sink) {
+  DWORD cookie = 0;
+  IConnectionPointContainer* container = nullptr;
+  if (FAILED(browser->QueryInterface(IID_IConnectionPointContainer,
+                                     reinterpret_cast<void**>(&container))))
+    return 0;
+  IConnectionPoint* point = nullptr;
+  if (SUCCEEDED(container->FindConnectionPoint(IID_WEB_BROWSER_EVENTS2, &point))) {
+    if (FAILED(point->Advise(sink, &cookie))) cookie = 0;
+    point->Release();
+  }
+  container->Release();
+  return cookie;
+}
+
+// Dispatches the thread's messages until the blank page is done (see the top of the
+// file). A WM_QUIT met on the way ends the wait and is posted again for the main loop.
+void WaitForBlankPage(WebEventSink* sink) {
+  DWORD start = GetTickCount();
+  while (!sink->WaitOver() && GetTickCount() - start < WEB_CREATION_TIMEOUT_MS) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    if (!sink->WaitOver()) Sleep(1);
+  }
+}
+
+}  // namespace
+
+const GadgetKind& WebGadgetKind() { return WEB_GADGET_KIND; }
+
+intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg address,
+                         int flags) {
+  if (!oleStarted) {
+    OleInitialize(nullptr);  // also fine when COM is already up on this thread
+    oleStarted = true;
+    ListIconThemedLook();
+  }
+  if (!LoadHostingLibrary()) return 0;
+  const char* control = (flags & WEB_MOZILLA_CONTROL) ? MOZILLA_CONTROL : EXPLORER_CONTROL;
+  HWND host =
+      GadgetCreateControl(0, HOST_CLASS, control, WS_CHILD | WS_VISIBLE, x, y, width, height);
+  if (!host) return 0;
+
+  IWebBrowser2* browser = nullptr;
+  IUnknown* hosted = nullptr;
+  if (SUCCEEDED(hosting.getControl(host, &hosted)) && hosted) {
+    if (FAILED(hosted->QueryInterface(IID_WEB_BROWSER2, reinterpret_cast<void**>(&browser))))
+      browser = nullptr;
+    hosted->Release();
+  }
+  SetWindowLongPtrA(host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browser));
+
+  intptr_t result = GadgetRegister(number, host, &WEB_GADGET_KIND);
+  if (!result || !browser) return result;
+  GadgetRecord* gadget = GadgetOfControl(host);
+  if (!gadget) return result;
+
+  auto* sink = new (std::nothrow) WebEventSink(GadgetNumberOfControl(host), host);
+  if (sink) {
+    gadget->data[0] = reinterpret_cast<intptr_t>(sink);
+    gadget->data[2] = static_cast<intptr_t>(Connect(browser, sink));
+  }
+  gadget->data[1] = reinterpret_cast<intptr_t>(new (std::nothrow) WebUiHandler(host));
+  if (!sink || !gadget->data[2]) {
+    // Nothing would tell the end of the blank page: no wait.
+    if (sink) sink->StartReporting();
+    Navigate(browser, address);
+    return result;
+  }
+
+  // The wait dispatches messages, which may even destroy this gadget: hold on to the
+  // sink and look the gadget up again afterwards.
+  sink->AddRef();
+  Navigate(browser, "about:blank");
+  WaitForBlankPage(sink);
+  sink->StartReporting();
+  sink->Release();
+
+  gadget = GadgetOfControl(host);
+  if (gadget && IsWindow(host)) Navigate(Browser(*gadget), address);
+  return result;
+}

@@ -1,0 +1,57 @@
+// Web view gadget: the system's browser control hosted in a child window under a gadget
+// number. GadgetSetText opens an address (an empty text does nothing), GadgetGetText
+// gives the address shown; the rest goes through the generic operations of
+// gadget_items.h with the numbers below.
+#pragma once
+
+#include "toolkit.h"
+
+// WebGadgetCreate flag: host "Mozilla.Browser.1" instead of "Shell.Explorer.1".
+constexpr int WEB_MOZILLA_CONTROL = 1;
+
+// Event types of EVENT_GADGET for a web view.
+constexpr int WEB_TYPE_TITLE = 1;
+constexpr int WEB_TYPE_STATUS = 2;
+constexpr int WEB_TYPE_POPUP = 3;
+constexpr int WEB_TYPE_DOWNLOAD_START = 4;
+constexpr int WEB_TYPE_DOWNLOAD_PROGRESS = 5;
+constexpr int WEB_TYPE_DOWNLOAD_END = 6;
+constexpr int WEB_TYPE_POPUP_MENU = 7;
+
+// GadgetSetState values.
+constexpr int WEB_GO_BACK = 1;
+constexpr int WEB_GO_FORWARD = 2;
+constexpr int WEB_STOP = 3;
+constexpr int WEB_RELOAD = 4;
+
+// GadgetGetItemText items (GadgetSetItemText takes WEB_ITEM_SOURCE: HTML to show).
+constexpr int WEB_ITEM_SOURCE = 1;
+constexpr int WEB_ITEM_TITLE = 2;
+constexpr int WEB_ITEM_STATUS = 3;
+constexpr int WEB_ITEM_SELECTION = 4;
+
+// GadgetGetAttribute / GadgetSetAttribute.
+constexpr int WEB_ATTRIBUTE_BLOCK_POPUPS = 1;
+constexpr int WEB_ATTRIBUTE_NO_CONTEXT_MENU = 2;
+constexpr int WEB_ATTRIBUTE_NAVIGATION_CALLBACK = 3;  // a WebNavigationCallback
+constexpr int WEB_ATTRIBUTE_PROGRESS = 4;             // get only
+constexpr int WEB_ATTRIBUTE_PROGRESS_MAX = 5;         // get only
+constexpr int WEB_ATTRIBUTE_BUSY = 6;                 // get only
+constexpr int WEB_ATTRIBUTE_SCROLL_X = 7;
+constexpr int WEB_ATTRIBUTE_SCROLL_Y = 8;
+
+// Called before each navigation with the gadget number and the address (system code
+// page); returning 0 cancels the navigation.
+using WebNavigationCallback = int (*)(ObjectNumber gadget, const char* address);
+
+// The longest the creation waits for the blank page. The wait also ends at the first
+// document completion and at a navigation error, whichever comes first; a browser that
+// renders nothing (no HTML engine) reports the error within a fraction of a second.
+constexpr DWORD WEB_CREATION_TIMEOUT_MS = 4000;
+
+// Creates the host window in the current gadget parent, obtains the browser, loads the
+// blank page (dispatching the thread's messages meanwhile) and then opens `address` when
+// it is not empty. Returns what gadget registration returns; 0 when the hosting library
+// is missing (a later creation tries again) or the host window cannot be created.
+intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg address,
+                         int flags = 0);
