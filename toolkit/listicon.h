@@ -7,7 +7,8 @@
 //   GadgetGetState          index of the first selected row, -1 when none
 //   GadgetSetState          deselect all, then select, focus and show that row (-1: none)
 //   GadgetGetText / SetText column-0 text / all cell texts of the first selected row
-//   GadgetAddItem           (position or -1 for the end, text, picture handle or 0)
+//   GadgetAddItem           (position or -1 for the end, text, picture handle or 0):
+//                           the new row's index, -1 when the control refuses it
 //   GadgetGetItemText       (row, column); row -1 gives the column's header title
 //   GadgetGetItemState      1 selected, + 2 check box ticked
 //   GadgetGetAttribute 2    the view (LIST_VIEW_*); GadgetGetItemAttribute 1: column width

@@ -754,8 +754,6 @@ void WaitForBlankPage(WebEventSink* sink) {
 
 }  // namespace
 
-const GadgetKind& WebGadgetKind() { return WEB_GADGET_KIND; }
-
 intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg address,
                          int flags) {
   if (!oleStarted) {
