@@ -182,6 +182,11 @@ expect_pixel 500 600 'srgb(21,21,21)' "plain background"
 expect_pixel 503 40 'srgb(5,5,5)' "list frame corner"
 expect_pixel 463 393 'srgb(101,98,97)' "panel icon face"
 expect_pixel 460 390 'srgb(47,47,47)' "panel icon transparent corner"
+# The list has no header and no sunken edge, and its scroll bar strips are clipped by
+# its container: its corners show the list's own back colour.
+expect_pixel 507 52 'srgb(21,21,21)' "result list top-left corner (no edge, no header)"
+expect_pixel 766 561 'srgb(21,21,21)' "result list bottom-right corner (no scroll bars)"
+expect_pixel 740 300 'srgb(21,21,21)' "result list right strip (no vertical scroll bar)"
 region_has 15 440 263 15 '#897F62' "title text in its front colour at its place"
 region_has 15 465 263 100 '#897F62' "about text in its front colour at its place"
 region_has 520 13 170 15 '#897F62' "search field text in its front colour"
