@@ -41,8 +41,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The site stops by itself when this script ends (its stdin is a pipe held here).
-exec {site_in}> >(:)
+# The site ends with this script (cleanup), or by itself after 200 s without requests.
 coproc SITE { exec "$site" --port 0 --log "$scratch/site.log" --idle-exit 200 </dev/null; }
 site_pid=$SITE_PID
 read -r -t 20 word port <&"${SITE[0]}" || die "the site did not start"
