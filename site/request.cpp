@@ -282,11 +282,11 @@ ByteRange ParseRange(std::string_view header, size_t size) {
   ByteRange r;
   header = Trim(header);
   if (!StartsWithNoCase(header, "bytes=")) return r;
-  std::string_view spec = Trim(header.substr(6));
-  if (spec.find(',') != std::string_view::npos) return r;
-  size_t dash = spec.find('-');
+  std::string_view ranges = Trim(header.substr(6));
+  if (ranges.find(',') != std::string_view::npos) return r;
+  size_t dash = ranges.find('-');
   if (dash == std::string_view::npos) return r;
-  std::string_view first = Trim(spec.substr(0, dash)), last = Trim(spec.substr(dash + 1));
+  std::string_view first = Trim(ranges.substr(0, dash)), last = Trim(ranges.substr(dash + 1));
   auto number = [](std::string_view digits, unsigned long long* out) {
     if (digits.empty() || digits.size() > 18) return false;
     unsigned long long n = 0;
