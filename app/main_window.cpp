@@ -6,10 +6,11 @@
 #include "client_ids.h"
 #include "config.h"
 #include "image.h"
-#include "pending_gadgets.h"
+#include "listicon.h"
 #include "resources.h"
 #include "texts.h"
 #include "toolkit.h"
+#include "webview.h"
 
 namespace {
 
