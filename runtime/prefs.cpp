@@ -14,9 +14,9 @@ struct PrefsEntry {
 
 struct PrefsState {
   OsFile file = 0;
-  String keptName;      // name to create at close when the file could not be opened
-  bool hasKeptName = false;
-  String openedName;    // name of the opened file, for the safe rewrite at close
+  // The name given to PrefsOpen: the file to rewrite at close, or, when it could not be
+  // opened (no handle), the file to create at close.
+  String name;
   bool modified = false;
   bool readOnly = false;
   int encoding = PREFS_ANSI;
@@ -135,7 +135,7 @@ String FromUtf8(std::string_view s) {
   return out;
 }
 
-bool IsOpen() { return g_prefs.file != 0 || g_prefs.hasKeptName; }
+bool IsOpen() { return g_prefs.file != 0 || !g_prefs.name.empty(); }
 
 std::list<PrefsEntry>::iterator FindKey(std::string_view key) {
   for (auto it = g_prefs.entries.begin(); it != g_prefs.entries.end(); ++it) {
@@ -173,7 +173,7 @@ bool WriteAll(OsFile file, const String& text) {
 // sibling file first, which then replaces the original in one step. Only when no sibling
 // can be made is the file rewritten in place.
 void RewriteOpenFile(const String& text) {
-  String fresh = g_prefs.openedName + ".new";
+  String fresh = g_prefs.name + ".new";
   OsFile out = g_os.open(fresh.c_str(), OS_CREATE_ALWAYS);
   if (out) {
     bool written = WriteAll(out, text) && g_os.flush(out);
@@ -181,7 +181,7 @@ void RewriteOpenFile(const String& text) {
     if (written) {
       g_os.close(g_prefs.file);
       g_prefs.file = 0;
-      if (g_os.replace(fresh.c_str(), g_prefs.openedName.c_str())) return;
+      if (g_os.replace(fresh.c_str(), g_prefs.name.c_str())) return;
     }
     g_os.remove(fresh.c_str());
     if (!written || g_prefs.file == 0) return;  // the original stays as it was
@@ -201,14 +201,12 @@ OsFile PrefsOpen(TextArg name) {
     if (!file) file = g_os.open(path.c_str(), OS_OPEN_READ_SHARE_ALL);
     g_prefs.readOnly = true;
   }
+  g_prefs.name = path;
   if (!file) {
     g_prefs.readOnly = false;
-    g_prefs.hasKeptName = !path.empty();
-    g_prefs.keptName = path;
     return 0;
   }
   g_prefs.file = file;
-  g_prefs.openedName = path;
   int64_t size = g_os.size(file);
   if (size < 0) size = 0;
   String text;
@@ -263,8 +261,8 @@ void PrefsClose() {
     // A file that could only be opened read-only keeps its content.
     g_os.close(g_prefs.file);
     g_prefs.file = 0;
-  } else if (g_prefs.modified && !g_prefs.file && g_prefs.hasKeptName) {
-    OsFile created = g_os.open(g_prefs.keptName.c_str(), OS_OPEN_READ_WRITE_ALWAYS);
+  } else if (g_prefs.modified && !g_prefs.file && !g_prefs.name.empty()) {
+    OsFile created = g_os.open(g_prefs.name.c_str(), OS_OPEN_READ_WRITE_ALWAYS);
     if (created) {
       String text = BuildText();
       if (WriteAll(created, text)) g_os.truncate(created);
