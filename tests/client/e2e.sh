@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # End-to-end test of the client: the real program under Wine in a private Xvfb, reaching
 # the stand-in site through http_proxy, driven with xdotool.
-#   e2e.sh PROGRAM.exe TRIVIAL.exe NATIVE_BUILD_DIR HAS_WEB_VIEW(0/1)
+#   e2e.sh PROGRAM.exe TRIVIAL.exe NATIVE_BUILD_DIR HAS_WEB_VIEW(0/1) [PROBE.exe]
 # Checks: the login dialog on a first start and the Registration.ini it writes; the login
-# request (when the toolkit has its web view); the main window's size, place and pixels;
-# the panel slide sizes; the temporary files deleted on close; a second start without the
-# dialog. Prints the start-up times of the program and of a trivial Win32 program.
+# request (when the toolkit has its web view); the main window's size, place, pixels and
+# fixed size (style read by PROBE); the hand cursor over the panel icon only (PROBE); the
+# panel slide sizes and the picture after sliding back; the temporary files deleted on
+# close; a second start without the dialog. Prints the slide durations and the start-up
+# times of the program and of a trivial Win32 program.
 set -uo pipefail
 
-exe=$(realpath "$1") trivial=$(realpath "$2") native=$3 has_web=${4:-0}
+exe=$(realpath "$1") trivial=$(realpath "$2") native=$3 has_web=${4:-0} probe=${5:+$(realpath "$5")}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 failures=0
 pass() { echo "ok: $*"; }
@@ -124,6 +126,9 @@ region_has() {
   fi
 }
 
+# probe ARGS...: runs the window probe in the program's prefix (same Wine server).
+probe() { VS_WINE_TIMEOUT=20 "$repo/scripts/wine-run" "$probe" "$@" 2>>"$scratch/probe.log" | tr -d '\r'; }
+
 # --- 1. first start: the login dialog ------------------------------------------------------
 start "$exe"
 dialog=$(visible_window videosearch 40) || die "no window within 40 s of the first start"
@@ -199,6 +204,41 @@ else
   pass "the search field takes the background colour"
 fi
 
+if [[ -n $probe ]]; then
+  # Fixed size: no sizing frame and no maximize box, at the size it was opened with.
+  got=$(probe style)
+  [[ $got == *" client 780x610 sizing 0 maximize 0" ]] &&
+    pass "main window not resizable: $got" || fail "main window style: '$got'"
+  # The hand over the panel icon (16 x 13 at 460, 390), not elsewhere. The program sets
+  # it on each movement over the icon: a few small moves, then the probe asks. Where the
+  # probe cannot read the cursor's picture (Wine), the cursor over the icon must at least
+  # differ from the window's own one, which shows over the player area and beside the icon.
+  # cursor_at X Y: "HANDLE NAME" of the cursor after moving over client point (X, Y).
+  cursor_at() {
+    local d
+    for d in 0 2 4 6 4; do xdotool mousemove $((cx + $1 + d)) $((cy + $2)) sleep 0.05; done
+    probe cursor | sed -n 's/^cursor //p'
+  }
+  xdotool mousemove $((cx + 300)) $((cy + 200)) sleep 0.2
+  on_icon=$(cursor_at 462 395)
+  on_player=$(cursor_at 300 200)
+  beside=$(cursor_at 440 380)
+  echo "cursors: over the icon '$on_icon', over the player area '$on_player', beside the icon '$beside'"
+  if [[ $on_icon == *" hand" ]] ||
+    [[ $on_icon == *" unreadable" && -n ${on_player%% *} && ${on_icon%% *} != "${on_player%% *}" ]]; then
+    pass "hand cursor over the panel icon (${on_icon})"
+  else
+    fail "over the panel icon: '$on_icon' (player area: '$on_player')"
+  fi
+  if [[ -n ${on_player%% *} && ${beside%% *} == "${on_player%% *}" && $on_player != *" hand" ]]; then
+    pass "the window's own cursor over the player area and beside the icon"
+  else
+    fail "cursor over the player area '$on_player', beside the icon '$beside'"
+  fi
+else
+  echo "note: no window probe given: the style and cursor checks are skipped"
+fi
+
 # --- 3. the panel slide ------------------------------------------------------------------
 # inner_size WINDOW: "WxH" of the client area (same frame as at the start).
 side=$(((ww - 780) / 2)) caption=$((wh - 610 - side))
@@ -219,11 +259,24 @@ slide_to() {
   sleep 0.3
   local final
   final=$(inner_size "$main")
+  slide_count=$((${slide_count:-0} + 1))
+  printf -v "slide_ms_$slide_count" %s $(((t1 - t0) / 1000000))
   [[ $final == "$1" ]] && pass "slide to $1 ($(((t1 - t0) / 1000000)) ms)" ||
     fail "slide ended at $final, expected $1"
 }
+cp "$scratch/shot.png" "$scratch/before.png"
 slide_to 504x420
 slide_to 779x610
+echo "figure: slide durations: to narrow $slide_ms_1 ms, to wide $slide_ms_2 ms (click to final size)"
+# After the slide back the window shows what it showed before (the 779 columns it has).
+xdotool mousemove $((cx + 300)) $((cy + 200)) sleep 0.3
+import -window root "$scratch/shot.png"
+crop="779x610+$cx+$cy"
+convert "$scratch/before.png" -crop "$crop" +repage "$scratch/before_crop.png"
+convert "$scratch/shot.png" -crop "$crop" +repage "$scratch/after_crop.png"
+diff_px=$(compare -metric AE "$scratch/before_crop.png" "$scratch/after_crop.png" null: 2>&1)
+[[ $diff_px == 0 ]] && pass "after sliding back the picture is as before the slide" ||
+  fail "after sliding back $diff_px pixels differ from before the slide"
 
 # --- 4. closing before any video deletes the temporary files -----------------------------
 tmp=$VS_WINEPREFIX/drive_c/users/${USER:-root}/Temp
@@ -261,5 +314,6 @@ wait_exit 20
 echo "figure: start to window shown: program $app_ms ms, trivial Win32 program $trivial_ms ms" \
   "(ratio $(awk "BEGIN{printf \"%.2f\", $app_ms/$trivial_ms}"))"
 
+[[ -s $scratch/probe.log ]] && grep -v Gecko "$scratch/probe.log"
 echo "$failures failure(s)"
 ((failures == 0))

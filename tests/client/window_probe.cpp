@@ -1,11 +1,12 @@
 // Tells the end-to-end test about the program's main window from outside. Run in the
 // program's Wine prefix (same server) while the program runs:
 //   window_probe style    style 0x... exstyle 0x... client WxH sizing N maximize N
-//   window_probe cursor   cursor hand|arrow|other|none
-// The cursor is the one the system shows now (that of the thread under the mouse). Cursor
-// handles are private to each process, so it is named by comparing its colour and mask
-// bits with those of the stock hand and arrow loaded here. Exit code 1: no main window
-// (style) or the cursor could not be read.
+//   window_probe cursor   cursor HANDLE hand|arrow|other|unreadable   (or: cursor none)
+// The cursor is the one the system shows now (that of the thread under the mouse). It is
+// named by comparing its mask and colour bits with those of the stock hand and arrow
+// loaded here; Wine does not let one process read another's cursor bits, so there it is
+// "unreadable" and only its handle tells one cursor from another. Exit code 1: no main
+// window (style) or no cursor information.
 #include <windows.h>
 
 #include <cstdio>
@@ -53,19 +54,23 @@ int Style() {
 int Cursor() {
   CURSORINFO info = {};
   info.cbSize = sizeof info;
-  if (!GetCursorInfo(&info)) return 1;
+  if (!GetCursorInfo(&info)) {
+    std::fprintf(stderr, "window_probe: GetCursorInfo failed (error %lu)\n", GetLastError());
+    return 1;
+  }
   if (!info.hCursor || !(info.flags & CURSOR_SHOWING)) {
     std::printf("cursor none\n");
     return 0;
   }
   std::vector<unsigned char> shown = PictureOf(info.hCursor);
-  if (shown.empty()) return 1;
   const char* name = "other";
-  if (shown == PictureOf(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))))  // IDC_HAND
+  if (shown.empty())
+    name = "unreadable";
+  else if (shown == PictureOf(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))))  // IDC_HAND
     name = "hand";
   else if (shown == PictureOf(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512))))  // IDC_ARROW
     name = "arrow";
-  std::printf("cursor %s\n", name);
+  std::printf("cursor %p %s\n", static_cast<void*>(info.hCursor), name);
   return 0;
 }
 
