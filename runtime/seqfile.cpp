@@ -175,6 +175,19 @@ long FileWriteLine(ObjectNumber number, TextArg text) {
   return put + WriteBytes(*f, "\r\n", 2);
 }
 
+int FileTruncate(ObjectNumber number) {
+  FileRecord* f = g_files.Lookup(number);
+  if (!f) return 0;
+  if (f->mode == MODE_WRITE) {
+    FlushPending(*f);
+  } else if (f->count > 0) {
+    // The system position is ahead of the logical one by the unread read-ahead.
+    g_os.seekRelative(f->handle, -f->count);
+    f->count = f->fill = 0;
+  }
+  return g_os.truncate(f->handle) ? 1 : 0;
+}
+
 void FileClose(ObjectNumber number) {
   if (number == ANY_NUMBER) return;
   ReleaseFile(number);

@@ -21,6 +21,9 @@ String FileReadLine(ObjectNumber number);
 int FileAtEnd(ObjectNumber number);
 // Writes the text followed by CR LF; returns the number of bytes accepted.
 long FileWriteLine(ObjectNumber number, TextArg text);
+// Ends the file at the current logical position: pending data is written first, unread
+// read-ahead is dropped. Right after opening, this empties the file. Non-zero on success.
+int FileTruncate(ObjectNumber number);
 // Writes pending data and closes the file.
 void FileClose(ObjectNumber number);
 // Deletes a file; non-zero on success.

@@ -70,6 +70,26 @@ TEST_F(SeqFileTest, ReadWriteDoesNotTruncate) {
   EXPECT_EQ(now.substr(12), old.substr(12));
 }
 
+TEST_F(SeqFileTest, TruncateEndsTheFileAtTheLogicalPosition) {
+  WriteWholeFile(path, String(100, '#'));
+  ASSERT_NE(FileOpenReadWrite(1, path), 0);
+  EXPECT_NE(FileTruncate(1), 0);  // right after opening: empties the file
+  FileWriteLine(1, "short");
+  FileClose(1);
+  EXPECT_EQ(ReadWholeFile(path), "short\r\n");
+
+  WriteWholeFile(path, "first\r\nsecond\r\nthird\r\n");
+  ASSERT_NE(FileOpenReadWrite(1, path), 0);
+  EXPECT_EQ(FileReadLine(1), "first");  // the read-ahead holds the rest of the file
+  EXPECT_NE(FileTruncate(1), 0);
+  EXPECT_NE(FileAtEnd(1), 0);
+  FileWriteLine(1, "new");
+  EXPECT_NE(FileTruncate(1), 0);  // pending bytes go out before the cut
+  FileClose(1);
+  EXPECT_EQ(ReadWholeFile(path), "first\r\nnew\r\n");
+  EXPECT_EQ(FileTruncate(7), 0);
+}
+
 TEST_F(SeqFileTest, InterleavedReadsAndWritesKeepOnePosition) {
   WriteWholeFile(path, "first\r\nsecond\r\nthird\r\n");
   ASSERT_NE(FileOpenReadWrite(1, path), 0);
