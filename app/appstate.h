@@ -6,8 +6,13 @@
 
 #include "text.h"
 
-// Entries of each result array (rows 0 to 50).
+// Entries each result array starts with (rows 0 to 50). A search grows the arrays when a
+// page holds more results, up to RESULT_ROWS_LIMIT, so that every row the list shows has
+// its entries.
 constexpr int RESULT_ENTRIES = 51;
+// Most rows, pictures and descriptions one search keeps; later ones on the page are
+// ignored. Far more than a result page holds: it only bounds what a hostile page costs.
+constexpr int RESULT_ROWS_LIMIT = 100000;
 
 struct AppState {
   String loginMail;

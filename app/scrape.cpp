@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "seqfile.h"
+
 // p1 = position of start; rest = the bytes after it; p2 = position of end in rest; the
 // result is the part of rest before p2, or empty when either marker is missing. Works on
 // views of the text, so only the result is copied.
@@ -119,25 +121,39 @@ String CleanText(TextArg text) {
   return work;
 }
 
-void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app,
-                      const std::function<void(const String& title)>& addRow) {
-  if (TextFind(line, "aname", 1) != 0 && counters.linkCount < RESULT_ENTRIES) {
-    app.videoLinks[static_cast<size_t>(counters.linkCount)] = TextBetween(line, "href=\"", "\"");
+namespace {
+
+// Stores value as entry `index` (the next one a counter gives), growing the array when
+// needed; false past RESULT_ROWS_LIMIT.
+bool StoreEntry(std::vector<String>& entries, int index, String value) {
+  if (index >= RESULT_ROWS_LIMIT) return false;
+  size_t at = static_cast<size_t>(index);
+  if (at >= entries.size()) entries.resize(at + 1);
+  entries[at] = std::move(value);
+  return true;
+}
+
+}  // namespace
+
+void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, const AddRow& addRow) {
+  if (TextFind(line, "aname", 1) != 0 &&
+      StoreEntry(app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
     addRow(CleanText(TextBetween(line, "\">", "</a>")));
     ++counters.linkCount;
   }
   if (TextFind(line, "img src=", 1) != 0) {
     line = TextBetween(line, "img src=\"", "jpg");
-    if (!line.empty() && counters.pictureCount < RESULT_ENTRIES) {
-      app.pictureUrls[static_cast<size_t>(counters.pictureCount)] = line + "jpg";
+    if (!line.empty() && StoreEntry(app.pictureUrls, counters.pictureCount, line + "jpg"))
       ++counters.pictureCount;
-    }
   }
   if (TextFind(line, "adesc", 1) != 0) {
     line = CleanText(TextBetween(line, ">", "</div>"));
-    if (counters.descriptionCount < RESULT_ENTRIES) {
-      app.descriptions[static_cast<size_t>(counters.descriptionCount)] = line;
-      ++counters.descriptionCount;
-    }
+    if (StoreEntry(app.descriptions, counters.descriptionCount, line)) ++counters.descriptionCount;
   }
+}
+
+ScrapeCounters ScrapeResultFile(ObjectNumber file, AppState& app, const AddRow& addRow) {
+  ScrapeCounters counters;
+  while (!FileAtEnd(file)) ScrapeResultLine(FileReadLine(file), counters, app, addRow);
+  return counters;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "appstate.h"
+#include "objtable.h"
 
 // The part of text between the first occurrence of start and the first occurrence of end
 // after it; empty when either marker is missing (or empty).
@@ -22,9 +23,13 @@ struct ScrapeCounters {
   int descriptionCount = 0;
 };
 
+using AddRow = std::function<void(const String& title)>;
+
 // Applies the three marker tests (title, picture, description) to one line of a result
 // page. A title adds a row through addRow and stores the link; pictures and descriptions
-// go into their arrays. Only the first RESULT_ENTRIES of each are kept, so that every row
-// of the list has its entries; later ones on the same page are ignored.
-void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app,
-                      const std::function<void(const String& title)>& addRow);
+// go into their arrays, which grow when the page holds more than they have. Past
+// RESULT_ROWS_LIMIT of a kind, later ones on the same page are ignored.
+void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, const AddRow& addRow);
+// Applies ScrapeResultLine to every line of the open file `file`, from its position to its
+// end, with counters starting at 0; returns the counters reached.
+ScrapeCounters ScrapeResultFile(ObjectNumber file, AppState& app, const AddRow& addRow);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "scrape.h"
+#include "seqfile.h"
+#include "temp_dir.h"
 
 TEST(TextBetween, CutsBetweenFirstStartAndNextEnd) {
   const char* a = "<a href=\"v1_2\">x</a>";
@@ -92,22 +94,61 @@ TEST_F(ScrapeTest, AllThreeMarkersOnOneLine) {
   EXPECT_EQ(counters.descriptionCount, 0);  // the description test saw only the cut
 }
 
-TEST_F(ScrapeTest, KeepsAtMostTheArrayEntriesAndOlderEntriesSurvive) {
-  app.videoLinks[50] = "old";
+TEST_F(ScrapeTest, ArraysGrowPastTheirFirstEntriesAndOlderEntriesSurvive) {
   app.pictureUrls[3] = "old-picture";
   for (int i = 0; i < 60; ++i) {
     Feed("<a href=\"v" + std::to_string(i) + "\" class=\"aname\">t" + std::to_string(i) + "</a>");
     if (i < 3) Feed("<img src=\"http://p/" + std::to_string(i) + ".jpg\">");
     Feed("<div class=\"adesc\">d" + std::to_string(i) + "</div>");
   }
-  EXPECT_EQ(rows.size(), static_cast<size_t>(RESULT_ENTRIES));
-  EXPECT_EQ(rows.back(), "t50");
+  ASSERT_EQ(rows.size(), 60u);
+  EXPECT_EQ(rows.back(), "t59");
+  // Every row has its entries, also past the 51 the arrays start with.
+  ASSERT_EQ(app.videoLinks.size(), 60u);
   EXPECT_EQ(app.videoLinks[50], "v50");
-  EXPECT_EQ(app.descriptions[50], "d50");
+  EXPECT_EQ(app.videoLinks[59], "v59");
+  ASSERT_EQ(app.descriptions.size(), 60u);
+  EXPECT_EQ(app.descriptions[59], "d59");
   EXPECT_EQ(app.pictureUrls[2], "http://p/2.jpg");
   EXPECT_EQ(app.pictureUrls[3], "old-picture");
-  EXPECT_EQ(app.videoLinks.size(), static_cast<size_t>(RESULT_ENTRIES));
-  EXPECT_EQ(app.descriptions.size(), static_cast<size_t>(RESULT_ENTRIES));
+  EXPECT_EQ(app.pictureUrls.size(), static_cast<size_t>(RESULT_ENTRIES));
+
+  // A second, shorter search overwrites from 0 up and leaves the rest.
+  rows.clear();
+  counters = ScrapeCounters();
+  Feed("<a href=\"new\" class=\"aname\">n</a>");
+  EXPECT_EQ(rows, std::vector<String>{"n"});
+  EXPECT_EQ(app.videoLinks[0], "new");
+  EXPECT_EQ(app.videoLinks[59], "v59");
+}
+
+TEST_F(ScrapeTest, RowsStopAtTheLimit) {
+  for (int i = 0; i < RESULT_ROWS_LIMIT + 5; ++i) Feed("class=\"aname\"");
+  EXPECT_EQ(rows.size(), static_cast<size_t>(RESULT_ROWS_LIMIT));
+  EXPECT_EQ(counters.linkCount, RESULT_ROWS_LIMIT);
+  EXPECT_EQ(app.videoLinks.size(), static_cast<size_t>(RESULT_ROWS_LIMIT));
+}
+
+TEST_F(ScrapeTest, WholeFileWithLineEndsOfEveryKindAndNulBytes) {
+  std::string dir = MakeScratchDir();
+  std::string page =
+      "<html>\r\n<a href=\"v1\" class=\"aname\">One</a>\n<img src=\"http://p/1.jpg\">\r"
+      "<div class=\"adesc\">first</div>\r\n"
+      "<a href=\"v2\" class=\"aname\">T";
+  page += '\0';  // a NUL ends a line, like a line end
+  page += "wo</a>\n<div class=\"adesc\">second</div>";
+  WriteWholeFile(dir + "Text.txt", page);
+  ASSERT_NE(FileOpenRead(0, dir + "Text.txt"), 0);
+  ScrapeCounters got =
+      ScrapeResultFile(0, app, [this](const String& t) { rows.push_back(t); });
+  FileClose(0);
+  RemoveScratchDir(dir);
+  EXPECT_EQ(rows, (std::vector<String>{"One", ""}));
+  EXPECT_EQ(got.linkCount, 2);
+  EXPECT_EQ(got.pictureCount, 1);
+  EXPECT_EQ(got.descriptionCount, 2);
+  EXPECT_EQ(app.videoLinks[1], "v2");
+  EXPECT_EQ(app.descriptions[1], "second");
 }
 
 TEST_F(ScrapeTest, TitleStartsAfterTheFirstQuoteBracketOfTheLine) {

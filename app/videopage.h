@@ -1,0 +1,40 @@
+// Values taken from a video page's player line: the video file's address and the local
+// player page. Values cut from a page are untrusted: they end up in an address the browser
+// opens and in a local HTML page it shows with local-file rights. A host label that is not
+// a plain host-name label refuses the line; every other value keeps unreserved address
+// bytes (letters, digits, "-", ".", "_", "~") as they are and percent-encodes the rest, so
+// that no value can change the host, leave the address's path or break out of the quoted
+// attribute of the player frame.
+#pragma once
+
+#include <functional>
+
+#include "objtable.h"
+#include "text.h"
+
+// Text that marks a player line.
+constexpr const char* PLAYER_LINE_MARKER = "loadFlashPlayer";
+
+// Non-zero when the line holds the marker.
+int IsPlayerLine(TextArg line);
+// Calls onLine for every player line of the open file `file`, from its position to its end.
+void ForEachPlayerLine(ObjectNumber file, const std::function<void(const String& line)>& onLine);
+
+// The value with every byte but letters, digits, "-", ".", "_" and "~" written as %XX.
+String EscapeAddressValue(TextArg value);
+// Letters, digits and "-" only (or empty): a label that names a host under the site domain.
+bool IsHostLabel(TextArg label);
+
+// The video file address of a player line: "http://" + host label + "." + siteDomain +
+// "/u" + uid + "/video/" + vtag + ".480.mp4". Returns false, leaving `address` alone, when
+// the host label is not a plain label.
+bool VideoFileAddress(TextArg line, TextArg siteDomain, String& address);
+
+struct PlayerValues {
+  String oid, vid, hash2;
+};
+// The three player values of a player line, as cut (empty when missing).
+PlayerValues PlayerValuesOf(TextArg line);
+// The player page, without its line end: a black page without margins holding one
+// 480 x 360 frame of the site's embeddable player for the escaped values.
+String PlayerPageText(TextArg siteBase, TextArg oid, TextArg vid, TextArg hash2);

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "seqfile.h"
+#include "temp_dir.h"
+#include "videopage.h"
+
+namespace {
+
+// A player line as the site writes it, with the values given.
+String PlayerLine(const String& uid, const String& vid, const String& oid, const String& vtag,
+                  const String& hash2, const String& host = "http:\\/\\/cs7.zq.test\\/") {
+  return "<script type=\"text/javascript\">loadFlashPlayer({\"uid\":\"" + uid + "\",\"vid\":\"" +
+         vid + "\",\"oid\":\"" + oid + "\",\"host\":\"" + host + "\",\"vtag\":\"" + vtag +
+         "\",\"hash2\":\"" + hash2 + "\",\"duration\":4}, {\"width\":480});</script>";
+}
+
+TEST(VideoPage, WellFormedValuesAreKeptByteForByte) {
+  String line = PlayerLine("11", "22", "-33", "ab12_x.y~z", "0f9e8d7c6b5a");
+  String address;
+  ASSERT_TRUE(VideoFileAddress(line, "zq.test", address));
+  EXPECT_EQ(address, "http://cs7.zq.test/u11/video/ab12_x.y~z.480.mp4");
+  PlayerValues v = PlayerValuesOf(line);
+  EXPECT_EQ(v.oid, "-33");
+  EXPECT_EQ(v.vid, "22");
+  EXPECT_EQ(v.hash2, "0f9e8d7c6b5a");
+  EXPECT_EQ(PlayerPageText("http://zq.test/", v.oid, v.vid, v.hash2),
+            "<style>body{padding:0px;margin:0px;background:#000000;}</style>"
+            "<iframe src='http://zq.test/video_ext.php?oid=-33&id=22&hash=0f9e8d7c6b5a' "
+            "width='480' height='360' frameborder='0'></iframe>");
+}
+
+TEST(VideoPage, MissingValuesStillBuildTheAddress) {
+  String address;
+  // No escaped address at all: the host label is empty.
+  ASSERT_TRUE(VideoFileAddress("loadFlashPlayer({\"uid\":\"1\",\"vtag\":\"t\"})", "zq.test", address));
+  EXPECT_EQ(address, "http://.zq.test/u1/video/t.480.mp4");
+  // An escaped address with no "." after it also gives an empty label.
+  ASSERT_TRUE(VideoFileAddress("loadFlashPlayer({\"host\":\"http:\\/\\/localhost\\/\"})",
+                               "zq.test", address));
+  EXPECT_EQ(address, "http://.zq.test/u/video/.480.mp4");
+  EXPECT_EQ(PlayerPageText("http://zq.test/", "", "", ""),
+            "<style>body{padding:0px;margin:0px;background:#000000;}</style>"
+            "<iframe src='http://zq.test/video_ext.php?oid=&id=&hash=' width='480' "
+            "height='360' frameborder='0'></iframe>");
+}
+
+TEST(VideoPage, HostLabelsThatCouldLeadElsewhereRefuseTheLine) {
+  String address = "previous";
+  for (const char* host : {"http:\\/\\/evil\\\\x.", "http:\\/\\/me@evil.", "http:\\/\\/evil:80\\/x.",
+                           "http:\\/\\/evil\\/\\/cs7.", "http:\\/\\/ev il.", "http:\\/\\/a?b.",
+                           "http:\\/\\/a#b."}) {
+    EXPECT_FALSE(VideoFileAddress(PlayerLine("1", "2", "3", "t", "h", host), "zq.test", address))
+        << host;
+    EXPECT_EQ(address, "previous");
+  }
+  EXPECT_TRUE(IsHostLabel("cs-12"));
+  EXPECT_TRUE(IsHostLabel(""));
+  EXPECT_FALSE(IsHostLabel(String("cs\0x", 4)));
+}
+
+TEST(VideoPage, PathValuesCannotLeaveThePath) {
+  String address;
+  ASSERT_TRUE(VideoFileAddress(PlayerLine("\\/\\/other.host\\/", "1", "1", "..\\/..\\/etc\\/passwd", "h"),
+                               "zq.test", address));
+  EXPECT_EQ(address,
+            "http://cs7.zq.test/u%5C%2F%5C%2Fother.host%5C%2F/video/"
+            "..%5C%2F..%5C%2Fetc%5C%2Fpasswd.480.mp4");
+  EXPECT_EQ(EscapeAddressValue(String("a b?c#d@e%f&g\x80\xFF\0", 16)),
+            "a%20b%3Fc%23d%40e%25f%26g%80%FF%00");
+}
+
+TEST(VideoPage, PlayerValuesCannotBreakOutOfTheFrame) {
+  // As the site's hostile pages give them: quotes, markup and a closing frame tag.
+  String page = PlayerPageText("http://zq.test/", "-9' onload='alert(1)",
+                               "<script>alert(1)</script>", "</iframe><b x=\"y\">");
+  EXPECT_EQ(page,
+            "<style>body{padding:0px;margin:0px;background:#000000;}</style>"
+            "<iframe src='http://zq.test/video_ext.php?oid=-9%27%20onload%3D%27alert%281%29"
+            "&id=%3Cscript%3Ealert%281%29%3C%2Fscript%3E&hash=%3C%2Fiframe%3E%3Cb%20x%3D%22y%22%3E"
+            "' width='480' height='360' frameborder='0'></iframe>");
+}
+
+TEST(VideoPage, EveryPlayerLineOfAFileInOrder) {
+  std::string dir = MakeScratchDir();
+  WriteWholeFile(dir + "film.htm",
+                 "<html>\r\n" + PlayerLine("1", "2", "3", "a", "h1") + "\r\n<p>loadflashplayer</p>\n" +
+                     PlayerLine("4", "5", "6", "b", "h2") + "\n</html>");
+  ASSERT_NE(FileOpenRead(0, dir + "film.htm"), 0);
+  std::vector<String> hashes;
+  ForEachPlayerLine(0, [&](const String& line) { hashes.push_back(PlayerValuesOf(line).hash2); });
+  FileClose(0);
+  RemoveScratchDir(dir);
+  EXPECT_EQ(hashes, (std::vector<String>{"h1", "h2"}));  // the marker is case-sensitive
+}
+
+}  // namespace
