@@ -6,9 +6,17 @@
 
 // Fills the result list and the three result arrays from the page at `searchUrl`.
 void SearchVideos(const String& searchUrl);
+// Adds a row per title of the result page in `file` (the list is not cleared) and fills the
+// three result arrays; nothing when the file cannot be opened.
+void AddResultRows(const String& file);
 // Shows the picture at `pictureUrl` in the preview gadget.
 void ShowPreview(const String& pictureUrl);
 // Sets g_app.downloadUrl from the video page of `link`.
 void FetchDownloadUrl(const String& link);
 // Shows the player page of `link` in the player panel.
 void OpenPlayer(const String& link);
+// Writes the player page for the three values into "111.htm" and shows it in a new player
+// panel (gadget 109) holding a new web view (gadget 110).
+void ShowPlayerPage(const String& oid, const String& vid, const String& hash2);
+// Downloads `address` into `file` (blocking, result not examined).
+void DownloadToFile(const String& address, const String& file);

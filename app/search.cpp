@@ -1,0 +1,49 @@
+// Searching and the preview picture: pages and pictures are downloaded into fixed files of
+// the temporary directory, then read from there.
+#include "search.h"
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include "appstate.h"
+#include "client_ids.h"
+#include "image.h"
+#include "scrape.h"
+#include "seqfile.h"
+#include "toolkit.h"
+
+void DownloadToFile(const String& address, const String& file) {
+  // Blocking; the result is not examined: the caller reads whatever the file then holds.
+  // The download shares the browser views' cookie store, so the login applies.
+  URLDownloadToFileA(nullptr, address.c_str(), file.c_str(), 0, nullptr);
+}
+
+void SearchVideos(const String& searchUrl) {
+  GadgetClearItems(GADGET_RESULT_LIST);
+  String file = TempDirectory() + "Text.txt";
+  DownloadToFile(searchUrl, file);
+  AddResultRows(file);
+}
+
+void AddResultRows(const String& file) {
+  if (!FileOpenRead(0, file)) return;
+  // The list repaints once at the end rather than after each of possibly thousands of rows.
+  HWND list = GadgetHandle(GADGET_RESULT_LIST);
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  ScrapeResultFile(0, g_app,
+                   [](const String& title) { GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0); });
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  FileClose(0);
+}
+
+void ShowPreview(const String& pictureUrl) {
+  String file = TempDirectory() + "defolt.jpg";
+  DownloadToFile(pictureUrl, file);
+  // Loading frees the picture held under the number first, so after a failed load the
+  // gadget is emptied rather than left drawing a freed picture.
+  if (ImageFromFile(IMAGE_PREVIEW, file) != 0)
+    GadgetSetState(GADGET_PREVIEW, ImageHandle(IMAGE_PREVIEW));
+  else
+    GadgetSetState(GADGET_PREVIEW, 0);
+}
