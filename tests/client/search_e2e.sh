@@ -1,0 +1,305 @@
+#!/usr/bin/env bash
+# End-to-end test of searching: the real program under Wine in a private Xvfb, logged in to
+# the stand-in site, driven with xdotool. Checks what the site received (its request log),
+# what the program wrote (the temporary files), what it shows (a probe that reads the main
+# window's gadgets, and screenshots), and that hostile pages neither crash nor hang it.
+#   search_e2e.sh PROGRAM.exe PROBE.exe NATIVE_BUILD_DIR
+set -uo pipefail
+
+exe=$(realpath "$1") probe_exe=$(realpath "$2") native=$3
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+oracle=$repo/tests/client/page_oracle.pl
+# shellcheck source=e2e_lib.sh
+source "$repo/tests/client/e2e_lib.sh"
+stall=6
+e2e_setup --stall-seconds $stall
+base=http://zq.test/
+
+# probe [ROWS]: reads the main window into $scratch/probe.txt (UTF-8).
+probe() {
+  VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" "${1:-0}" 2>/dev/null |
+    iconv -f cp1251 -t utf-8 | tr -d '\r' >"$scratch/probe.txt"
+}
+field() { sed -n "s/^$1 //p" "$scratch/probe.txt" | head -1; }
+# row_field I N: field N (1 top, 2 bottom, 3 text) of row I in the last probe.
+row_field() {
+  local line
+  line=$(grep -m1 "^row $1 " "$scratch/probe.txt") || return 1
+  line=${line#row $1 }
+  case $2 in
+    1) echo "${line%% *}" ;;
+    2) line=${line#* }; echo "${line%% *}" ;;
+    3) line=${line#* }; echo "${line#* }" ;;
+  esac
+}
+# log_has TARGET [COOKIE]: the site received a GET for exactly this target.
+log_has() {
+  LC_ALL=C awk -F'\t' -v t="$1" -v c="${2:-}" '$2 == "GET" && $3 == t && (c == "" || $5 == c) {f=1} END {exit !f}' \
+    "$scratch/site.log"
+}
+log_lines() { wc -l <"$scratch/site.log"; }
+# wait_log TARGET SECONDS: waits for the GET to be answered.
+wait_log() {
+  for ((w = 0; w < $2 * 10; w++)); do log_has "$1" && return 0; sleep 0.1; done
+  return 1
+}
+# proxy_form ADDRESS: the target as the download service sends it through the proxy.
+proxy_form() { sed -E 's#^http://([^/:]+)/#http://\1:80/#' <<<"$1"; }
+# wait_idle SECONDS: until the program answers the probe again (it is busy while it loads).
+wait_idle() {
+  for ((w = 0; w < $1 * 2; w++)); do
+    probe && [[ $(field rows) =~ ^[0-9]+$ ]] && return 0
+    sleep 0.5
+  done
+  return 1
+}
+alive() { kill -0 "$prog_pid" 2>/dev/null; }
+shoot() { import -window root "$scratch/shot.png"; }
+# colours X Y W H: number of distinct colours in a client region of the last screenshot.
+colours() {
+  convert "$scratch/shot.png" -crop "$3x$4+$((cx + $1))+$((cy + $2))" +repage -format %k info:
+}
+
+# search TEXT: types TEXT into the search field (replacing what it holds) unless TEXT is
+# "-keep", clicks the search link and waits for the page request and the list.
+search() {
+  local text=$1 q
+  if [[ $text != -keep ]]; then
+    xdotool mousemove $((cx + 600)) $((cy + 20)) click 1 sleep 0.2 key End shift+Home BackSpace
+    [[ -n $text ]] && xdotool type --delay 25 "$text"
+  else
+    text="Фантастика 720"
+  fi
+  q=$(printf '%s' "$text" | iconv -f utf-8 -t cp1251 | LC_ALL=C sed 's/ /%20/g')
+  search_target="http://zq.test:80/gsearch.php?section=video&q=$q&name=1"
+  xdotool mousemove $((cx + 720)) $((cy + 20)) click 1
+  wait_log "$search_target" $((stall + 20)) || { fail "no search request for '$text'"; return 1; }
+  wait_idle 30 || { fail "the program does not answer after the search for '$text'"; return 1; }
+  perl "$oracle" results "$tmp/Text.txt" >"$scratch/oracle.txt"
+  expected_rows=$(sed -n 's/^rows //p' "$scratch/oracle.txt")
+}
+# choose I: clicks row I (scrolled into view by the caller) and waits for its video page.
+choose() {
+  local top bottom link
+  probe $(($1 + 1))
+  top=$(row_field "$1" 1) bottom=$(row_field "$1" 2)
+  link=$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")
+  xdotool mousemove $((cx + 600)) $((cy + (top + bottom) / 2)) click 1
+  wait_log "http://zq.test:80/$link" 20 || fail "no video page request for row $1 ($link)"
+  wait_idle 20
+}
+# gets TARGET: how many GETs for the target the site has answered.
+gets() { LC_ALL=C awk -F'\t' -v t="$1" '$2 == "GET" && $3 == t {n++} END {print n + 0}' "$scratch/site.log"; }
+# play I: double-clicks row I and waits for its video page to be read again. 111.htm is
+# first filled with more bytes than any player page, so that a page written over it
+# without emptying it first would show.
+play() {
+  local top bottom link n
+  link="http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"
+  n=$(gets "$link")
+  head -c 5000 /dev/zero | tr '\0' '#' >"$tmp/111.htm"
+  probe $(($1 + 1))
+  top=$(row_field "$1" 1) bottom=$(row_field "$1" 2)
+  xdotool mousemove $((cx + 600)) $((cy + (top + bottom) / 2)) click --repeat 2 --delay 60 1
+  for ((w = 0; w < 200; w++)); do (($(gets "$link") > n)) && break; sleep 0.1; done
+  wait_idle 20
+}
+# expect_player_page: 111.htm holds exactly the page for the last player line of film.htm.
+expect_player_page() {
+  local want
+  want=$(perl "$oracle" player "$tmp/film.htm" "$base" zq.test | sed -n 's/^page //p' | tail -1)
+  if [[ -n $want && "$(cat "$tmp/111.htm"; echo x)" == "$want"$'\r\nx' ]]; then
+    pass "$1: 111.htm holds the player page alone"
+  else
+    fail "$1: 111.htm is '$(head -c 400 "$tmp/111.htm" 2>/dev/null)', expected '$want'"
+  fi
+}
+
+# --- start, logged in --------------------------------------------------------------------
+printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/Registration.ini"
+start "$exe"
+main=$(visible_window videosearch 40) || die "no main window"
+client_origin "$main" 780 610
+for ((w = 0; w < 100; w++)); do
+  grep -P '\tlogin\.zq\.test\t1?0?\t302\t' "$scratch/site.log" >/dev/null 2>&1 && break
+  grep -qP '\tlogin\.zq\.test\t' "$scratch/site.log" 2>/dev/null && break
+  sleep 0.1
+done
+sleep 0.5
+probe
+about=$(field text112)
+shoot
+convert "$scratch/shot.png" -crop "160x120+$((cx + 310))+$((cy + 450))" +repage "$scratch/no-preview.png"
+
+# --- the field's own text ----------------------------------------------------------------
+search -keep
+log_has "$search_target" 1 && pass "search for the field's text, sent with the session cookie" ||
+  fail "search request with cookie missing: $(cut -f2-6 "$scratch/site.log" | tail -3)"
+[[ $(field rows) == 11 && $expected_rows == 11 ]] && pass "11 rows for 'Фантастика 720'" ||
+  fail "rows $(field rows), page has $expected_rows"
+probe 11
+bad=0
+for ((i = 0; i < 11; i++)); do [[ $(row_field $i 3) == *720* ]] || bad=1; done
+((bad == 0)) && pass "every row shows its title" || fail "row texts: $(grep '^row' "$scratch/probe.txt")"
+shoot
+region_has 510 55 250 160 '#897F62' "the rows are drawn in the front colour"
+
+i=2
+row_text=$(row_field $i 3)
+picture=$(sed -n "s/^picture $i //p" "$scratch/oracle.txt")
+choose $i
+log_has "$(proxy_form "$picture")" && pass "row $i: its picture address requested" ||
+  fail "row $i: no request for $picture"
+[[ $(field selected) == "$i" ]] && pass "row $i selected" || fail "selected $(field selected)"
+[[ $(field text113) == "$row_text" ]] && pass "title label = row text" ||
+  fail "title label '$(field text113)', row '$row_text'"
+desc=$(field text112)
+[[ -n $desc && $desc != "$about" && $desc != *'&'*';'* ]] && pass "description label set: $desc" ||
+  fail "description label '$desc'"
+[[ $(field preview) == "160 120" ]] && pass "preview gadget holds the 160x120 picture" ||
+  fail "preview size $(field preview)"
+shoot
+(($(colours 310 450 160 120) > 20)) && pass "the preview is drawn" || fail "preview region is flat"
+
+play $i
+expect_player_page "double click"
+[[ $(xdotool getwindowname "$main") == "$row_text" ]] && pass "window title = row text" ||
+  fail "window title '$(xdotool getwindowname "$main")'"
+[[ $(field player) == 1 ]] && pass "player panel and its web view exist" || fail "no player panel"
+
+download=$(perl "$oracle" player "$tmp/film.htm" "$base" zq.test | sed -n 's/^download //p' | tail -1)
+xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+if wait_log "$(proxy_form "$download")" 15 && log_has "$(proxy_form "$download")" 1; then
+  pass "download link: the file server got the GET for $download with the cookie"
+else
+  fail "no GET for $download: $(cut -f2-6 "$scratch/site.log" | tail -3)"
+fi
+
+# --- more than 51 results, then fewer, then the empty search, then typed Cyrillic ---------
+search 720
+[[ $(field rows) == 56 && $expected_rows == 56 ]] && pass "56 rows for '720'" ||
+  fail "rows $(field rows) for '720', page has $expected_rows"
+xdotool mousemove $((cx + 600)) $((cy + 300))
+for ((k = 0; k < 20; k++)); do xdotool click 5; done
+sleep 0.3
+probe 56
+# The list is taller than the panel that clips it, so its last rows may stay hidden: take
+# the last row past the 51st that shows.
+last=
+for ((i = 55; i > 50; i--)); do
+  b=$(row_field $i 2)
+  ((b > 60 && b <= 562)) && { last=$i; break; }
+done
+if [[ -n $last ]]; then
+  picture=$(sed -n "s/^picture $last //p" "$scratch/oracle.txt")
+  choose $last
+  [[ $(field selected) == "$last" ]] && log_has "$(proxy_form "$picture")" &&
+    pass "row $((last + 1)) of 56: its own picture and video page" ||
+    fail "row $last: selected $(field selected)"
+else
+  fail "no row past the 51st scrolled into view: $(grep '^row 5[0-5]' "$scratch/probe.txt")"
+fi
+search "Фантастика 720"
+[[ $(field rows) == 11 ]] && pass "a second search with fewer results shows 11 rows" ||
+  fail "rows $(field rows) after the shorter search"
+search ""
+[[ $(field rows) == 64 && $expected_rows == 64 ]] && pass "empty search: q= directly before &name=1, 64 rows" ||
+  fail "empty search: rows $(field rows)"
+search "котики 720"
+[[ $(field rows) == "$expected_rows" && $expected_rows -ge 1 ]] &&
+  pass "typed Cyrillic text with a blank: sent byte for byte, $expected_rows row(s)" ||
+  fail "typed search: rows $(field rows), page has $expected_rows"
+
+# --- hostile pages -----------------------------------------------------------------------
+choose 0  # a real picture on screen before the bad ones
+for s in zqtest-longline zqtest-nul zqtest-noend zqtest-10000 zqtest-404 zqtest-empty \
+  zqtest-cut zqtest-stall; do
+  t0=$(date +%s%N)
+  search "$s" || continue
+  ms=$((($(date +%s%N) - t0) / 1000000))
+  rows=$(field rows)
+  case $s in
+    zqtest-404 | zqtest-empty) want=0 ;;
+    zqtest-nul) want=$rows ;;  # NULs end lines: checked for survival only
+    *) want=$expected_rows ;;
+  esac
+  if alive && [[ $rows == "$want" ]]; then
+    pass "$s: $rows rows, answering again after $ms ms"
+  else
+    fail "$s: rows $rows (page has $expected_rows), alive $(alive && echo yes || echo no)"
+  fi
+done
+search zqtest-noend && choose 0 && alive && pass "zqtest-noend: a row with an empty link is chosen safely"
+
+search zqtest-notpicture
+for ((i = 0; i < 4; i++)); do
+  choose $i
+  alive || { fail "the program ended on bad picture $i"; break; }
+done
+shoot
+convert "$scratch/shot.png" -crop "160x120+$((cx + 310))+$((cy + 450))" +repage "$scratch/after.png"
+if [[ $(compare -metric AE "$scratch/no-preview.png" "$scratch/after.png" null: 2>&1) == 0 ]]; then
+  pass "bad pictures: the preview is emptied, as before any picture"
+else
+  fail "the preview region after bad pictures differs from the empty preview"
+fi
+search zqtest-hugepng && choose 0 && alive && pass "a PNG claiming 60000x60000 is refused"
+
+for s in zqtest-video-quotes zqtest-video-script zqtest-video-otherhost zqtest-video-twice; do
+  search "$s" || continue
+  for ((i = 0; i < expected_rows; i++)); do
+    choose $i
+    play $i
+    expect_player_page "$s row $i"
+    grep -qiE '<script|onload=|onerror=' "$tmp/111.htm" && fail "$s row $i: markup got through"
+    n=$(log_lines)
+    xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+    sleep 1.5
+    want=$(perl "$oracle" player "$tmp/film.htm" "$base" zq.test | sed -n 's/^download //p' | tail -1)
+    [[ -z $want ]] || log_has "$(proxy_form "$want")" || fail "$s row $i: no GET for $want"
+    if tail -n +$((n + 1)) "$scratch/site.log" | cut -f4 | grep -vqE '(^|\.)zq\.test$'; then
+      fail "$s row $i: a request left the site: $(tail -n +$((n + 1)) "$scratch/site.log" | cut -f3,4)"
+    else
+      pass "$s row $i: download stays on the site (${want:-line refused})"
+    fi
+  done
+done
+search zqtest-video-nomarker && choose 0 && play 0 && alive &&
+  pass "a video page without a player line leaves the earlier panel"
+[[ $(xdotool getwindowname "$main") == "No player line" ]] && pass "title set also without a player line" ||
+  fail "title '$(xdotool getwindowname "$main")'"
+
+# --- close after viewing: the question ---------------------------------------------------
+# question_and ANSWER-KEYS: closes the main window, answers the question, checks the exit.
+question_and() {
+  close_window "$main" 500 600 780 610
+  local box=
+  for ((w = 0; w < 100; w++)); do
+    box=$(xdotool search --onlyvisible --name 'Закрыть!' 2>/dev/null | head -1)
+    [[ -z $box ]] && box=$(xdotool search --onlyvisible --pid "$(pgrep -f 'videosearch.exe' | head -1)" 2>/dev/null | grep -vx "$main" | head -1)
+    [[ -n $box ]] && break
+    sleep 0.1
+  done
+  [[ -n $box ]] && pass "closing after viewing asks" || fail "no question on close"
+  xdotool windowfocus "$box" 2>/dev/null
+  xdotool key $1
+  wait_exit 20
+  local rc=$?
+  ((rc == 0)) && pass "exit code 0 after answering" || fail "exit code $rc after answering"
+}
+question_and Return  # Yes
+left=$(cd "$tmp" && ls Text.txt defolt.jpg 111.htm film.htm 2>/dev/null)
+[[ -z $left ]] && pass "Yes deletes the four temporary files" || fail "left behind: $left"
+
+start "$exe"
+main=$(visible_window videosearch 40) || die "no main window at the second start"
+client_origin "$main" 780 610
+sleep 1
+search -keep
+play 0
+question_and "Tab Return"  # No
+left=$(cd "$tmp" && ls Text.txt defolt.jpg 111.htm film.htm 2>/dev/null | wc -l)
+((left == 4)) && pass "No keeps the four temporary files" || fail "$left of the four files kept"
+
+echo "$failures failure(s)"
+((failures == 0))
