@@ -12,119 +12,9 @@ set -uo pipefail
 
 exe=$(realpath "$1") trivial=$(realpath "$2") native=$3 has_web=${4:-0} probe=${5:+$(realpath "$5")}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-failures=0
-pass() { echo "ok: $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-die() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-# --- the site ----------------------------------------------------------------------------
-site=$native/site/vs_site
-if [[ ! -x $site ]]; then
-  echo "building the site in $native"
-  { cmake -S "$repo" -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-    cmake --build "$native" -j2 --target vs_site >/dev/null; } || die "cannot build vs_site"
-fi
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/vs-e2e.XXXXXX")
-xvfb_pid= site_pid= prog_pid=
-export VS_WINEPREFIX=$scratch/prefix
-cleanup() {
-  [[ -n $prog_pid ]] && kill "$prog_pid" 2>/dev/null && wait "$prog_pid" 2>/dev/null
-  [[ -d $VS_WINEPREFIX ]] && WINEPREFIX=$VS_WINEPREFIX timeout 20 wineserver -k 2>/dev/null
-  [[ -n $site_pid ]] && kill "$site_pid" 2>/dev/null && wait "$site_pid" 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-# The site ends with this script (cleanup), or by itself after 200 s without requests.
-coproc SITE { exec "$site" --port 0 --log "$scratch/site.log" --idle-exit 200 </dev/null; }
-site_pid=$SITE_PID
-read -r -t 20 word port <&"${SITE[0]}" || die "the site did not start"
-[[ $word == port && $port =~ ^[0-9]+$ ]] || die "the site said '$word $port'"
-export http_proxy=http://127.0.0.1:$port
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-xvfb_pid=$!
-for ((i = 0; i < 200; i++)); do [[ -s $scratch/display ]] && break; sleep 0.05; done
-export DISPLAY=:$(tr -dc '0-9' <"$scratch/display")
-
-work=$scratch/work  # the program's current directory: Registration.ini lives here
-mkdir -p "$work"
-
-# start PROGRAM: runs it in the background from $work; sets prog_pid and start_ns.
-start() {
-  start_ns=$(date +%s%N)
-  (cd "$work" && VS_WINE_TIMEOUT=90 exec "$repo/scripts/wine-run" "$1") &
-  prog_pid=$!
-}
-# visible_window CLASS SECONDS: the first visible top-level window of the class.
-visible_window() {
-  local w
-  for ((i = 0; i < $2 * 20; i++)); do
-    w=$(xdotool search --onlyvisible --classname "$1" 2>/dev/null | head -1)
-    [[ -n $w ]] && { echo "$w"; return 0; }
-    sleep 0.05
-  done
-  return 1
-}
-# geometry WINDOW: sets wx wy ww wh (outer, from the X server).
-geometry() {
-  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
-  wx=$X wy=$Y ww=$WIDTH wh=$HEIGHT
-}
-# client_origin WINDOW INNER_W INNER_H: sets cx cy, the screen place of the client area
-# (the frame that Wine draws is inside the X window: equal sides, caption on top).
-client_origin() {
-  geometry "$1"
-  local side=$(((ww - $2) / 2))
-  cx=$((wx + side)) cy=$((wy + wh - $3 - side))
-}
-# wait_exit SECONDS: the program's exit code (124 when it had to be stopped).
-wait_exit() {
-  for ((i = 0; i < $1 * 10; i++)); do
-    kill -0 "$prog_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$prog_pid" 2>/dev/null; then
-    kill "$prog_pid"
-    wait "$prog_pid" 2>/dev/null
-    prog_pid=
-    return 124
-  fi
-  wait "$prog_pid"
-  local rc=$?
-  prog_pid=
-  return $rc
-}
-# close_window WINDOW X Y: clicks the client point (X, Y) to give the window the focus, then
-# presses Alt+F4 through the X server, as a user would.
-close_window() {
-  client_origin "$1" "$4" "$5"
-  xdotool mousemove $((cx + $2)) $((cy + $3)) click 1 sleep 0.3 key alt+F4
-}
-pixel() { convert "$scratch/shot.png" -format "%[pixel:p{$1,$2}]" info: 2>/dev/null; }
-# expect_pixel X Y COLOUR WHAT: X, Y in the client area.
-expect_pixel() {
-  local got
-  got=$(pixel $((cx + $1)) $((cy + $2)))
-  [[ $got == "$3" ]] && pass "$4: $got" || fail "$4 at ($1,$2): $got, expected $3"
-}
-# region_has X Y W H COLOUR WHAT: some pixel of the client region has the colour.
-region_has() {
-  if convert "$scratch/shot.png" -crop "$3x$4+$((cx + $1))+$((cy + $2))" +repage \
-    -format %c histogram:info: | grep -q "$5"; then
-    pass "$6"
-  else
-    fail "$6: no $5 in the region ($1,$2 $3x$4)"
-  fi
-}
+# shellcheck source=e2e_lib.sh
+source "$repo/tests/client/e2e_lib.sh"
+e2e_setup
 
 # probe ARGS...: runs the window probe in the program's prefix (same Wine server).
 probe() { VS_WINE_TIMEOUT=20 "$repo/scripts/wine-run" "$probe" "$@" 2>>"$scratch/probe.log" | tr -d '\r'; }
@@ -279,7 +169,6 @@ diff_px=$(compare -metric AE "$scratch/before_crop.png" "$scratch/after_crop.png
   fail "after sliding back $diff_px pixels differ from before the slide"
 
 # --- 4. closing before any video deletes the temporary files -----------------------------
-tmp=$VS_WINEPREFIX/drive_c/users/${USER:-root}/Temp
 [[ -d $tmp ]] || tmp=$(find "$VS_WINEPREFIX/drive_c/users" -maxdepth 2 -iname temp -type d | head -1)
 for f in Text.txt defolt.jpg 111.htm film.htm; do echo x >"$tmp/$f"; done
 echo keep >"$tmp/other.txt"

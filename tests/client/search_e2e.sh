@@ -17,7 +17,7 @@ base=http://zq.test/
 
 # probe [ROWS]: reads the main window into $scratch/probe.txt (UTF-8).
 probe() {
-  VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" "${1:-0}" 2>/dev/null |
+  VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" gadgets "${1:-0}" 2>/dev/null |
     iconv -f cp1251 -t utf-8 | tr -d '\r' >"$scratch/probe.txt"
 }
 field() { sed -n "s/^$1 //p" "$scratch/probe.txt" | head -1; }
