@@ -33,7 +33,7 @@ void AddResultRows(const String& file) {
   ScrapeResultFile(0, g_app,
                    [](const String& title) { GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0); });
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  InvalidateRect(list, nullptr, TRUE);
   FileClose(0);
 }
 
