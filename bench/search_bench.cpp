@@ -12,14 +12,11 @@
 
 #include "addresses.h"
 #include "appstate.h"
+#include "bench_window.h"
 #include "client_ids.h"
 #include "config.h"
-#include "decoder.h"
-#include "image.h"
-#include "main_window.h"
 #include "search.h"
 #include "seqfile.h"
-#include "startup.h"
 #include "toolkit.h"
 
 namespace {
@@ -60,15 +57,7 @@ void Report(const char* what, int runs, Body body) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  SystemStartup();
-  JpegDecoderRegister();
-  PngDecoderRegister();
-  AllocateResultArrays(g_app);
-  if (!LoadEmbeddedPictures() || !OpenMainWindow()) {
-    std::printf("cannot open the main window\n");
-    return 1;
-  }
-  BuildMainGadgets();
+  if (!OpenBenchMainWindow()) return 1;
   Drain();
   for (int a = 1; a < argc; ++a) {
     String url = SearchAddress(SITE_BASE_ADDRESS, argv[a]);

@@ -10,12 +10,9 @@
 #include <vector>
 
 #include "appstate.h"
+#include "bench_window.h"
 #include "client_ids.h"
-#include "decoder.h"
-#include "image.h"
-#include "main_window.h"
 #include "slide.h"
-#include "startup.h"
 #include "toolkit.h"
 
 static double Seconds(LARGE_INTEGER a, LARGE_INTEGER b, LARGE_INTEGER f) {
@@ -31,14 +28,7 @@ static double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
   if (rounds < 1) rounds = 1;
-  SystemStartup();
-  PngDecoderRegister();
-  AllocateResultArrays(g_app);
-  if (!LoadEmbeddedPictures() || !OpenMainWindow()) {
-    std::printf("cannot open the main window\n");
-    return 1;
-  }
-  BuildMainGadgets();
+  if (!OpenBenchMainWindow()) return 1;
   LARGE_INTEGER f;
   QueryPerformanceFrequency(&f);
   for (int fine = 0; fine <= 1; ++fine) {
