@@ -18,22 +18,38 @@ void DownloadToFile(const String& address, const String& file) {
   URLDownloadToFileA(nullptr, address.c_str(), file.c_str(), 0, nullptr);
 }
 
+namespace {
+
+// Keeps the result list from repainting while its rows are removed and added: it repaints
+// once, when the last row is in, rather than after each of possibly thousands.
+class ListPaintPause {
+ public:
+  ListPaintPause() : list_(GadgetHandle(GADGET_RESULT_LIST)) {
+    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+  }
+  ~ListPaintPause() {
+    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+  }
+  ListPaintPause(const ListPaintPause&) = delete;
+  ListPaintPause& operator=(const ListPaintPause&) = delete;
+
+ private:
+  HWND list_;
+};
+
+}  // namespace
+
 void SearchVideos(const String& searchUrl) {
+  // The window does not repaint while the page downloads, so pausing the list's painting
+  // before clearing it hides nothing from the user.
+  ListPaintPause pause;
   GadgetClearItems(GADGET_RESULT_LIST);
   String file = TempDirectory() + "Text.txt";
   DownloadToFile(searchUrl, file);
-  AddResultRows(file);
-}
-
-void AddResultRows(const String& file) {
   if (!FileOpenRead(0, file)) return;
-  // The list repaints once at the end rather than after each of possibly thousands of rows.
-  HWND list = GadgetHandle(GADGET_RESULT_LIST);
-  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   ScrapeResultFile(0, g_app,
                    [](const String& title) { GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0); });
-  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list, nullptr, TRUE);
   FileClose(0);
 }
 

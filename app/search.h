@@ -6,9 +6,6 @@
 
 // Fills the result list and the three result arrays from the page at `searchUrl`.
 void SearchVideos(const String& searchUrl);
-// Adds a row per title of the result page in `file` (the list is not cleared) and fills the
-// three result arrays; nothing when the file cannot be opened.
-void AddResultRows(const String& file);
 // Shows the picture at `pictureUrl` in the preview gadget.
 void ShowPreview(const String& pictureUrl);
 // Sets g_app.downloadUrl from the video page of `link`.
