@@ -133,11 +133,20 @@ bool StoreEntry(std::vector<String>& entries, int index, String value) {
   return true;
 }
 
+// Row `row` is tied to entry `row` of each array, whichever of them the page filled that
+// far: the other two reach the row too (with empty entries where nothing was stored).
+void CoverRow(AppState& app, int row) {
+  size_t need = static_cast<size_t>(row) + 1;
+  for (std::vector<String>* entries : {&app.pictureUrls, &app.descriptions})
+    if (entries->size() < need) entries->resize(need);
+}
+
 }  // namespace
 
 void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, const AddRow& addRow) {
   if (TextFind(line, "aname", 1) != 0 &&
       StoreEntry(app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
+    CoverRow(app, counters.linkCount);
     addRow(CleanText(TextBetween(line, "\">", "</a>")));
     ++counters.linkCount;
   }

@@ -111,7 +111,9 @@ TEST_F(ScrapeTest, ArraysGrowPastTheirFirstEntriesAndOlderEntriesSurvive) {
   EXPECT_EQ(app.descriptions[59], "d59");
   EXPECT_EQ(app.pictureUrls[2], "http://p/2.jpg");
   EXPECT_EQ(app.pictureUrls[3], "old-picture");
-  EXPECT_EQ(app.pictureUrls.size(), static_cast<size_t>(RESULT_ENTRIES));
+  // Rows past the pictures found still have a picture entry (empty) to be read by index.
+  ASSERT_EQ(app.pictureUrls.size(), 60u);
+  EXPECT_EQ(app.pictureUrls[59], "");
 
   // A second, shorter search overwrites from 0 up and leaves the rest.
   rows.clear();
