@@ -13,6 +13,7 @@
 #include "search.h"
 #include "seqfile.h"
 #include "slide.h"
+#include "temp_files.h"
 #include "startup.h"
 #include "texts.h"
 #include "toolkit.h"
@@ -39,14 +40,7 @@ void ListActions() {
   // which has stored the row.
   if (EventTypeOf() == TYPE_LEFT_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1) {
     intptr_t row = GadgetGetState(GADGET_RESULT_LIST);
-    if (ValidRow(row)) {
-      g_app.selectedIndex = static_cast<int>(row);
-      g_app.pictureUrl = g_app.pictureUrls[row];
-      ShowPreview(g_app.pictureUrl);
-      GadgetSetText(GADGET_DESCRIPTION, g_app.descriptions[row]);
-      GadgetSetText(GADGET_TITLE, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
-      FetchDownloadUrl(g_app.videoLinks[row]);
-    }
+    if (ValidRow(row)) ChooseRow(static_cast<int>(row));
   }
   if (EventTypeOf() == TYPE_LEFT_DOUBLE_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1 &&
       ValidRow(g_app.selectedIndex)) {
@@ -91,9 +85,17 @@ void DispatchGadget(ObjectNumber gadget) {
 
 void SetProgramHeap(void* heap) { g_heap = heap; }
 
+void ChooseRow(int row) {
+  g_app.selectedIndex = row;
+  g_app.pictureUrl = g_app.pictureUrls[row];
+  ShowPreview(g_app.pictureUrl);
+  GadgetSetText(GADGET_DESCRIPTION, g_app.descriptions[row]);
+  GadgetSetText(GADGET_TITLE, GadgetGetItemText(GADGET_RESULT_LIST, row, 0));
+  FetchDownloadUrl(g_app.videoLinks[row]);
+}
+
 void DeleteTempFiles() {
-  String dir = TempDirectory();
-  for (const char* name : {"Text.txt", "defolt.jpg", "111.htm", "film.htm"}) FileDelete(dir + name);
+  for (const char* name : TEMP_FILES) FileDelete(TempFile(name));
 }
 
 void EndProgram() {

@@ -3,6 +3,9 @@
 
 // Takes and dispatches events until a window is closed; never returns.
 [[noreturn]] void RunMainLoop();
+// What a click on result row `row` does: preview, description and title, then the video
+// file address. The row must have its entries in the result arrays.
+void ChooseRow(int row);
 // Deletes the four temporary files the program downloads and writes.
 void DeleteTempFiles();
 // Releases everything the runtime holds, destroys the private heap and exits with code 0.

@@ -1,24 +1,21 @@
 // The video page: the video file's address for the download link, and the local player
 // page shown in a panel of the main window.
-#include <windows.h>
-
 #include "addresses.h"
 #include "appstate.h"
 #include "client_ids.h"
 #include "config.h"
 #include "search.h"
 #include "seqfile.h"
+#include "temp_files.h"
 #include "toolkit.h"
 #include "videopage.h"
 #include "webview.h"
 
 namespace {
 
-String VideoPageFile() { return TempDirectory() + "film.htm"; }
-
 // Downloads the video page of `link` and opens it as file 0; false when it cannot be read.
 bool OpenVideoPage(const String& link) {
-  String file = VideoPageFile();
+  String file = TempFile(TEMP_VIDEO_PAGE);
   DownloadToFile(SITE_BASE_ADDRESS + link, file);
   return FileOpenRead(0, file) != 0;
 }
@@ -44,7 +41,7 @@ void OpenPlayer(const String& link) {
 }
 
 void ShowPlayerPage(const String& oid, const String& vid, const String& hash2) {
-  String file = TempDirectory() + "111.htm";
+  String file = TempFile(TEMP_PLAYER_PAGE);
   // The file is emptied first, so that it holds this page alone, also after a longer one.
   if (FileOpenReadWrite(1, file)) {
     FileTruncate(1);

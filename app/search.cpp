@@ -10,6 +10,7 @@
 #include "image.h"
 #include "scrape.h"
 #include "seqfile.h"
+#include "temp_files.h"
 #include "toolkit.h"
 
 void DownloadToFile(const String& address, const String& file) {
@@ -45,7 +46,7 @@ void SearchVideos(const String& searchUrl) {
   // before clearing it hides nothing from the user.
   ListPaintPause pause;
   GadgetClearItems(GADGET_RESULT_LIST);
-  String file = TempDirectory() + "Text.txt";
+  String file = TempFile(TEMP_RESULT_PAGE);
   DownloadToFile(searchUrl, file);
   if (!FileOpenRead(0, file)) return;
   ScrapeResultFile(0, g_app,
@@ -54,7 +55,7 @@ void SearchVideos(const String& searchUrl) {
 }
 
 void ShowPreview(const String& pictureUrl) {
-  String file = TempDirectory() + "defolt.jpg";
+  String file = TempFile(TEMP_PREVIEW);
   DownloadToFile(pictureUrl, file);
   // Loading frees the picture held under the number first, so after a failed load the
   // gadget is emptied rather than left drawing a freed picture.

@@ -2,9 +2,9 @@
 //   search: from SearchVideos' start to the list filled and painted;
 //   preview: ShowPreview of a row's picture (download, decode, shown);
 //   click: the whole handling of a row click (preview, labels, video page).
-// Run through bench/search_bench.sh, which starts the site and points http_proxy at it:
-
+// Run through bench/search_bench.sh, which starts the site and points http_proxy at it.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,8 +15,10 @@
 #include "bench_window.h"
 #include "client_ids.h"
 #include "config.h"
+#include "event_loop.h"
 #include "search.h"
 #include "seqfile.h"
+#include "temp_files.h"
 #include "toolkit.h"
 
 namespace {
@@ -62,14 +64,14 @@ int main(int argc, char** argv) {
   for (int a = 1; a < argc; ++a) {
     String url = SearchAddress(SITE_BASE_ADDRESS, argv[a]);
     SearchVideos(url);  // once to warm the connection and the list
-    long rows = static_cast<long>(
-        SendMessageA(GadgetHandle(GADGET_RESULT_LIST), 0x1004 /* LVM_GETITEMCOUNT */, 0, 0));
+    long rows =
+        static_cast<long>(SendMessageA(GadgetHandle(GADGET_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0));
     char what[200];
     std::snprintf(what, sizeof what, "search '%s' (%ld rows), click to list painted", argv[a], rows);
     Report(what, rows > 1000 ? 5 : 20, [&] { SearchVideos(url); });
     // The same search from a local copy of the page: everything but the network.
     String copy = TempDirectory() + "bench-page.txt";
-    CopyFileA((TempDirectory() + "Text.txt").c_str(), copy.c_str(), FALSE);
+    CopyFileA(TempFile(TEMP_RESULT_PAGE).c_str(), copy.c_str(), FALSE);
     String local = "file:///" + copy;
     Report("  of it the scan and list fill (the page from a local file)", rows > 1000 ? 5 : 20,
            [&] { SearchVideos(local); });
@@ -84,12 +86,7 @@ int main(int argc, char** argv) {
     if (rows == 0) continue;
     Report("  row 0: preview downloaded, decoded and shown", 20,
            [] { ShowPreview(g_app.pictureUrls[0]); });
-    Report("  row 0: whole click (preview, labels, video page)", 20, [] {
-      ShowPreview(g_app.pictureUrls[0]);
-      GadgetSetText(GADGET_DESCRIPTION, g_app.descriptions[0]);
-      GadgetSetText(GADGET_TITLE, GadgetGetItemText(GADGET_RESULT_LIST, 0, 0));
-      FetchDownloadUrl(g_app.videoLinks[0]);
-    });
+    Report("  row 0: whole click (preview, labels, video page)", 20, [] { ChooseRow(0); });
   }
   return 0;
 }
