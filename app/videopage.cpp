@@ -3,12 +3,10 @@
 #include "scrape.h"
 #include "seqfile.h"
 
-int IsPlayerLine(TextArg line) { return TextFind(line, PLAYER_LINE_MARKER, 1) != 0 ? 1 : 0; }
-
 void ForEachPlayerLine(ObjectNumber file, const std::function<void(const String& line)>& onLine) {
   while (!FileAtEnd(file)) {
     String line = FileReadLine(file);
-    if (IsPlayerLine(line)) onLine(line);
+    if (TextFind(line, "loadFlashPlayer", 1) != 0) onLine(line);
   }
 }
 

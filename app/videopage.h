@@ -12,12 +12,7 @@
 #include "objtable.h"
 #include "text.h"
 
-// Text that marks a player line.
-constexpr const char* PLAYER_LINE_MARKER = "loadFlashPlayer";
-
-// Non-zero when the line holds the marker.
-int IsPlayerLine(TextArg line);
-// Calls onLine for every player line of the open file `file`, from its position to its end.
+// Calls onLine for every player line (one holding "loadFlashPlayer") of the open file `file`, from its position to its end.
 void ForEachPlayerLine(ObjectNumber file, const std::function<void(const String& line)>& onLine);
 
 // The value with every byte but letters, digits, "-", ".", "_" and "~" written as %XX.
