@@ -81,22 +81,6 @@ intptr_t Fail(ObjectNumber number, ImageRecord* record) {
   return 0;
 }
 
-HBITMAP CreateSection(int width, int height, int bits, void** pixels) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // positive: rows bottom-up
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = static_cast<WORD>(bits);
-  info.bmiHeader.biCompression = BI_RGB;
-  *pixels = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, pixels, nullptr, 0);
-  if (bitmap && !*pixels) {
-    DeleteObject(bitmap);
-    return nullptr;
-  }
-  return bitmap;
-}
 
 // A 32-bit section whose alpha bytes are all 0 holds no alpha at all: make it opaque.
 void OpaqueWhenAlphaEmpty(HBITMAP bitmap) {
@@ -117,7 +101,7 @@ void OpaqueWhenAlphaEmpty(HBITMAP bitmap) {
 intptr_t DecodeSource(ObjectNumber number, ImageRecord* record) {
   int width = source.width, height = source.height, bits = source.bitsPerPixel;
   void* pixels = nullptr;
-  HBITMAP bitmap = CreateSection(width, height, bits, &pixels);
+  HBITMAP bitmap = ImageCreateSection(width, height, bits, &pixels);
   DIBSECTION section;
   bool ok = bitmap && GetObjectA(bitmap, sizeof section, &section) == sizeof section &&
             source.decoder->decode(&source, static_cast<uint8_t*>(pixels),
@@ -193,7 +177,7 @@ intptr_t BmpFromMemory(ObjectNumber number, ImageRecord* record, const uint8_t* 
   std::memcpy(pixels.data(), data + pixelOffset, size - pixelOffset);
 
   void* sectionBits = nullptr;
-  HBITMAP bitmap = CreateSection(layout.width, rows, bits, &sectionBits);
+  HBITMAP bitmap = ImageCreateSection(layout.width, rows, bits, &sectionBits);
   if (!bitmap) return Fail(number, record);
   HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
   int copied = display ? SetDIBits(display, bitmap, 0, static_cast<UINT>(rows), pixels.data(),
@@ -332,6 +316,23 @@ bool ReadPixels32(HBITMAP bitmap, int width, int height, std::vector<uint32_t>* 
 
 }  // namespace
 
+HBITMAP ImageCreateSection(int width, int height, int bits, void** pixels) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // positive: rows bottom-up
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = static_cast<WORD>(bits);
+  info.bmiHeader.biCompression = BI_RGB;
+  *pixels = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, pixels, nullptr, 0);
+  if (bitmap && !*pixels) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  return bitmap;
+}
+
 void ImagesInit() {
   if (images) return;
   images = std::make_unique<ObjectTable<ImageRecord>>(16, ImageFree);
@@ -456,7 +457,7 @@ HBITMAP ImagePremultipliedCopy(HBITMAP bitmap) {
       info.bmWidth <= 0 || info.bmHeight <= 0)
     return nullptr;
   void* bits = nullptr;
-  HBITMAP copy = CreateSection(info.bmWidth, info.bmHeight, 32, &bits);
+  HBITMAP copy = ImageCreateSection(info.bmWidth, info.bmHeight, 32, &bits);
   if (!copy) return nullptr;
   BITMAPINFO header = {};
   header.bmiHeader.biSize = sizeof header.bmiHeader;

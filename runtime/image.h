@@ -56,6 +56,9 @@ HBITMAP ImagePremultipliedCopy(HBITMAP bitmap);
 // available or the bitmap cannot be read.
 int ImageAlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitmap,
                    int constantAlpha);
+// A new bottom-up DIB section of the size and bits per pixel, all zero, with its pixels in
+// *pixels; 0 (and *pixels null) on failure. The caller deletes it.
+HBITMAP ImageCreateSection(int width, int height, int bits, void** pixels);
 // A 1-bit bitmap of the same size: with the themed-alpha flag off and a 32-bit bitmap
 // that has some non-zero alpha, black where alpha is non-zero and white elsewhere;
 // otherwise all black. 0 on failure; the caller deletes it.

@@ -219,14 +219,8 @@ int AddBitmapScaled(HIMAGELIST list, HBITMAP picture) {
   HBITMAP scaled = picture;
   if (info.bmWidth != width || info.bmHeight != height) {
     // A 32-bit section keeps the alpha bytes through the stretching copy.
-    BITMAPINFO header = {};
-    header.bmiHeader.biSize = sizeof header.bmiHeader;
-    header.bmiHeader.biWidth = width;
-    header.bmiHeader.biHeight = height;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    scaled = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+    scaled = ImageCreateSection(width, height, 32, &bits);
     if (!scaled) return -1;  // a fresh section is all zero: black
     HDC source = CreateCompatibleDC(nullptr);
     HDC target = CreateCompatibleDC(nullptr);
