@@ -26,21 +26,28 @@ struct Decoded {
 constexpr uint8_t kGuard = 0xCD;
 constexpr long kExtraPitch = 8;
 
-inline Decoded DecodeWith(const ImageDecoder& decoder, const std::vector<uint8_t>& data,
-                          int flags = DECODE_BOTTOM_UP) {
+// Checks and decodes what `source` holds into guarded rows; the source is left open.
+inline Decoded DecodeSource(const ImageDecoder& decoder, DecoderSource* source,
+                            int flags = DECODE_BOTTOM_UP) {
   Decoded out;
-  DecoderSource source;
-  DecoderSourceMemory(&source, data.data(), data.size());
-  out.checked = decoder.check(&source) != 0;
+  out.checked = decoder.check(source) != 0;
   if (out.checked) {
-    out.width = source.width;
-    out.height = source.height;
-    out.bits = source.bitsPerPixel;
+    out.width = source->width;
+    out.height = source->height;
+    out.bits = source->bitsPerPixel;
     out.pitch = DecoderPitch(out.width, out.bits) + kExtraPitch;
     out.bottomUp = (flags & DECODE_BOTTOM_UP) != 0;
     out.pixels.assign(static_cast<size_t>(out.pitch) * out.height, kGuard);
-    out.ok = decoder.decode(&source, out.pixels.data(), out.pitch, flags) != 0;
+    out.ok = decoder.decode(source, out.pixels.data(), out.pitch, flags) != 0;
   }
+  return out;
+}
+
+inline Decoded DecodeWith(const ImageDecoder& decoder, const std::vector<uint8_t>& data,
+                          int flags = DECODE_BOTTOM_UP) {
+  DecoderSource source;
+  DecoderSourceMemory(&source, data.data(), data.size());
+  Decoded out = DecodeSource(decoder, &source, flags);
   decoder.release(&source);
   return out;
 }

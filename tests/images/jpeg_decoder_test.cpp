@@ -291,15 +291,8 @@ TEST_F(JpegFileTest, DecodesFromAFileAndRefusesTinyOnes) {
   ASSERT_TRUE(WriteFileBytes(path, MakeJpeg(p)));
   DecoderSource source;
   ASSERT_TRUE(DecoderSourceFile(&source, path.c_str()));
-  ASSERT_TRUE(JPEG_DECODER.check(&source));
-  Decoded d;
-  d.checked = true;
-  d.width = source.width;
-  d.height = source.height;
-  d.bits = source.bitsPerPixel;
-  d.pitch = DecoderPitch(d.width, d.bits) + kExtraPitch;
-  d.pixels.assign(static_cast<size_t>(d.pitch) * d.height, kGuard);
-  d.ok = JPEG_DECODER.decode(&source, d.pixels.data(), d.pitch, DECODE_BOTTOM_UP);
+  Decoded d = DecodeSource(JPEG_DECODER, &source);
+  ASSERT_TRUE(d.checked);
   source.decoder = &JPEG_DECODER;
   DecoderSourceEnd(&source);
   ExpectBlocks(p, d, 3);

@@ -367,15 +367,8 @@ TEST_F(PngFileTest, DecodesFromAFileAndRefusesShortOnes) {
   ASSERT_TRUE(WriteFileBytes(path, MakePng(p)));
   DecoderSource source;
   ASSERT_TRUE(DecoderSourceFile(&source, path.c_str()));
-  ASSERT_TRUE(PNG_DECODER.check(&source));
-  Decoded d;
-  d.checked = true;
-  d.width = source.width;
-  d.height = source.height;
-  d.bits = source.bitsPerPixel;
-  d.pitch = DecoderPitch(d.width, d.bits) + kExtraPitch;
-  d.pixels.assign(static_cast<size_t>(d.pitch) * d.height, kGuard);
-  d.ok = PNG_DECODER.decode(&source, d.pixels.data(), d.pitch, DECODE_BOTTOM_UP);
+  Decoded d = DecodeSource(PNG_DECODER, &source);
+  ASSERT_TRUE(d.checked);
   source.decoder = &PNG_DECODER;
   DecoderSourceEnd(&source);
   EXPECT_EQ(source.file, nullptr);

@@ -169,6 +169,24 @@ uint8_t Sample(int x, int y, int c) {
   }
 }
 
+// A w x h picture with `channels` samples per pixel drawn with Sample, and its rows.
+struct SamplePicture {
+  std::vector<uint8_t> pixels;
+  std::vector<const uint8_t*> rows;
+};
+SamplePicture MakeSamplePicture(int w, int h, int channels) {
+  SamplePicture p;
+  p.pixels.resize(static_cast<size_t>(w) * h * channels);
+  p.rows.resize(h);
+  for (int y = 0; y < h; y++) {
+    for (int x = 0; x < w; x++)
+      for (int c = 0; c < channels; c++)
+        p.pixels[(static_cast<size_t>(y) * w + x) * channels + c] = Sample(x, y, c);
+    p.rows[y] = &p.pixels[static_cast<size_t>(y) * w * channels];
+  }
+  return p;
+}
+
 // ----------------------------------------------------------------------------------------
 // libjpeg glue (62 API)
 
@@ -410,14 +428,9 @@ TEST(ImageLibs, JpegStructSizeMismatchReachesOurErrorHandler) {
 
 TEST(ImageLibs, PngRgbRoundTripIsExact) {
   const int w = 37, h = 29;  // odd sizes: no row is a multiple of 16 bytes
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
-  std::vector<const uint8_t*> rows(h);
-  for (int y = 0; y < h; y++) {
-    for (int x = 0; x < w; x++)
-      for (int c = 0; c < 3; c++)
-        pixels[(static_cast<size_t>(y) * w + x) * 3 + c] = Sample(x, y, c);
-    rows[y] = &pixels[static_cast<size_t>(y) * w * 3];
-  }
+  SamplePicture picture = MakeSamplePicture(w, h, 3);
+  const std::vector<uint8_t>& pixels = picture.pixels;
+  const std::vector<const uint8_t*>& rows = picture.rows;
   PngPicture pic{w, h, 8, PNG_COLOR_TYPE_RGB, 0, nullptr, nullptr, 0};
   PngStatus status{};
   std::vector<uint8_t> png;
@@ -444,14 +457,9 @@ TEST(ImageLibs, PngRgbRoundTripIsExact) {
 
 TEST(ImageLibs, PngRgbaRoundTripIsExact) {
   const int w = 64, h = 48;
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);
-  std::vector<const uint8_t*> rows(h);
-  for (int y = 0; y < h; y++) {
-    for (int x = 0; x < w; x++)
-      for (int c = 0; c < 4; c++)
-        pixels[(static_cast<size_t>(y) * w + x) * 4 + c] = Sample(x, y, c);
-    rows[y] = &pixels[static_cast<size_t>(y) * w * 4];
-  }
+  SamplePicture picture = MakeSamplePicture(w, h, 4);
+  const std::vector<uint8_t>& pixels = picture.pixels;
+  const std::vector<const uint8_t*>& rows = picture.rows;
   PngPicture pic{w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, 0, nullptr, nullptr, 0};
   PngStatus status{};
   std::vector<uint8_t> png;
