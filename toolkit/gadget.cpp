@@ -62,6 +62,7 @@ LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   GadgetRecord* gadget = number != -1 && gadgets ? gadgets->Lookup(number) : nullptr;
   if (!gadget || gadget->handle != hwnd) return DefWindowProcA(hwnd, message, wParam, lParam);
   WNDPROC previous = gadget->previousProc;
+  if (message == WM_SETCURSOR && ToolkitBusyCursor(LOWORD(lParam))) return TRUE;
   if (message != WM_NCDESTROY) {
     if (gadget->kind->controlProc) {
       LRESULT result = gadget->kind->controlProc(*gadget, hwnd, message, wParam, lParam);

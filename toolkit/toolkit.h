@@ -116,6 +116,15 @@ void EventSetCallback(WindowCallback callback);
 int EventWaitFor(int milliseconds);
 int EventWait();
 int EventPoll();
+// Dispatches messages until `object` is signalled (null: none), `milliseconds` have passed
+// (-1: no limit) or the user asks to close a window. Toolkit events arising meanwhile are
+// deferred to the queue in order, for EventWait to hand out later; raw messages are
+// dispatched only. While it pumps, the cursor over the program's windows is the busy
+// (arrow and hourglass) cursor. The close request stays queued as EVENT_CLOSE as well.
+constexpr int PUMP_SIGNALLED = 1;
+constexpr int PUMP_TIMED_OUT = 2;
+constexpr int PUMP_CLOSE_REQUESTED = 3;
+int EventPumpUntil(HANDLE object, int milliseconds);
 // About the event last returned.
 ObjectNumber EventWindowNumber();
 ObjectNumber EventGadgetNumber();

@@ -31,6 +31,9 @@ ObjectNumber WindowNumberOfHandle(HWND hwnd);
 // The toolkit's one window procedure (top-level windows; containers pass their messages
 // on to it).
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// While EventPumpUntil runs: sets the busy cursor for a WM_SETCURSOR with this hit-test
+// code and answers true (the message is then handled); otherwise false.
+bool ToolkitBusyCursor(int hitTest);
 // Name of the property that marks a toolkit window (value: number + 1).
 extern const char* const WINDOW_NUMBER_PROPERTY;
 // A focused control carrying this property keeps Tab and Shift+Tab for itself.
@@ -97,7 +100,7 @@ struct GadgetKind {
   // Control-side procedure of the kind (its own painting, mouse and focus handling). It
   // sees the control's messages after the common gadget procedure and before the
   // control's class procedure; NOT_HANDLED passes a message on to the class procedure.
-  LRESULT (*controlProc)
+  LRESULT(*controlProc)
   (GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 };
 

@@ -5,6 +5,11 @@
 // event of the current dispatch (gadget, menu and timer events), defers it in EventQueue
 // (window events, which often arise from messages sent while another one is processed),
 // or forwards it to the gadget that owns the control. EventWaitFor hands the events out.
+//
+// EventPumpUntil keeps the windows alive while the program waits for something else (a
+// transfer on another thread): it dispatches messages as EventWaitFor does, but the
+// toolkit events they give are deferred to the queue, in order, for the main loop to
+// take afterwards, so that none of the program's own handling runs inside the wait.
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -21,6 +26,11 @@ void ReleaseWindowNumber(ObjectNumber number) { WindowClose(number); }
 struct QueuedEvent {
   int event;
   ObjectNumber window;
+  // A gadget, menu or timer event deferred by EventPumpUntil carries its own values;
+  // window events leave the gadget and type of the event before them.
+  bool carriesValues = false;
+  ObjectNumber gadget = 0;
+  int type = 0;
 };
 
 struct EventValues {
@@ -38,11 +48,14 @@ struct EventState {
   std::deque<QueuedEvent> queue;
   WindowCallback globalCallback = nullptr;
   HGLOBAL droppedData = nullptr;
+  bool pumping = false;         // inside EventPumpUntil
+  bool closeRequested = false;  // a close request arrived while pumping
 };
 
 std::unique_ptr<ObjectTable<WindowRecord>> windows;
 EventState events;
 HCURSOR arrowCursor = nullptr;
+HCURSOR busyCursor = nullptr;
 
 ObjectTable<WindowRecord>& Windows() {
   WindowsInit();
@@ -118,6 +131,40 @@ bool ShortcutsOffered() {
   return !(tabAlone && IsEditableRichEdit(focus));
 }
 
+// Translates the active window's shortcuts and dispatches one fetched message.
+void DispatchFetched(MSG& message) {
+  bool translated = false;
+  HWND active = GetActiveWindow();
+  ObjectNumber activeNumber = active ? WindowNumberOfHandle(active) : -1;
+  WindowRecord* activeWindow = activeNumber != -1 ? windows->Lookup(activeNumber) : nullptr;
+  if (activeWindow && activeWindow->accelerators && ShortcutsOffered())
+    translated =
+        TranslateAcceleratorA(activeWindow->handle, activeWindow->accelerators, &message) != 0;
+  if (!translated) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// Whether the mouse is over a window of this thread; its handle and hit-test code if so.
+HWND OwnWindowUnderCursor(LRESULT& hit) {
+  POINT at;
+  if (!GetCursorPos(&at)) return nullptr;
+  HWND under = WindowFromPoint(at);
+  if (!under || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) return nullptr;
+  hit = SendMessageA(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+  return under;
+}
+
+// Lets the window under the mouse choose its cursor again (the busy one while pumping).
+void RefreshCursor() {
+  LRESULT hit = HTCLIENT;
+  HWND under = OwnWindowUnderCursor(hit);
+  if (under)
+    SendMessageA(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                 MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
+}
+
 LRESULT HandleSize(WindowRecord* window, ObjectNumber number, WPARAM kind) {
   switch (kind) {
     case SIZE_MINIMIZED:
@@ -184,7 +231,11 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     case WM_MOVE:
     case WM_CLOSE:
       if (window) QueueEvent(static_cast<int>(message), number);
+      if (window && message == WM_CLOSE && events.pumping) events.closeRequested = true;
       return 0;
+    case WM_SETCURSOR:
+      if (ToolkitBusyCursor(LOWORD(lParam))) return TRUE;
+      break;
     case WM_SIZE:
       if (!window || window->handle != hwnd) return 1;
       return HandleSize(window, number, wParam);
@@ -268,6 +319,7 @@ void WindowsInit() {
   windows = std::make_unique<ObjectTable<WindowRecord>>(16, ReleaseWindowNumber);
   events = EventState();
   arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
+  busyCursor = LoadCursorA(nullptr, IDC_APPSTARTING);
 }
 
 void WindowsEnd() {
@@ -513,6 +565,10 @@ int EventWaitFor(int milliseconds) {
     result = head.event;
     events.building.window = head.window;
     events.building.pending = 0;
+    if (head.carriesValues) {
+      events.building.gadget = head.gadget;
+      events.building.type = head.type;
+    }
   } else {
     MSG message;
     if (milliseconds == -1) {
@@ -525,17 +581,7 @@ int EventWaitFor(int milliseconds) {
         return 0;
       if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return 0;
     }
-    bool translated = false;
-    HWND active = GetActiveWindow();
-    ObjectNumber activeNumber = active ? WindowNumberOfHandle(active) : -1;
-    WindowRecord* activeWindow = activeNumber != -1 ? windows->Lookup(activeNumber) : nullptr;
-    if (activeWindow && activeWindow->accelerators && ShortcutsOffered())
-      translated =
-          TranslateAcceleratorA(activeWindow->handle, activeWindow->accelerators, &message) != 0;
-    if (!translated) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+    DispatchFetched(message);
     if (events.building.pending) {
       result = events.building.pending;
       events.building.pending = 0;
@@ -556,3 +602,63 @@ ObjectNumber EventGadgetNumber() { return events.returned.gadget; }
 int EventTypeOf() { return events.returned.type; }
 WPARAM EventWParam() { return events.returned.wParam; }
 LPARAM EventLParam() { return events.returned.lParam; }
+
+bool ToolkitBusyCursor(int hitTest) {
+  if (!events.pumping || !busyCursor) return false;
+  if (hitTest >= HTLEFT && hitTest <= HTBOTTOMRIGHT) return false;  // sizing borders keep theirs
+  SetCursor(busyCursor);
+  return true;
+}
+
+int EventPumpUntil(HANDLE object, int milliseconds) {
+  WindowsInit();
+  // The values of the event the program is handling stay as they are for it.
+  const EventValues saved = events.building;
+  const bool outerPumping = events.pumping;
+  events.pumping = true;
+  events.closeRequested = false;
+  if (!outerPumping) RefreshCursor();
+  DWORD start = GetTickCount();
+  int result = PUMP_TIMED_OUT;
+  for (;;) {
+    MSG message;
+    bool quit = false;
+    while (!events.closeRequested && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop
+        quit = true;
+        break;
+      }
+      events.building.pending = 0;
+      events.building.type = -1;
+      DispatchFetched(message);
+      if (events.building.pending) {
+        QueuedEvent deferred{events.building.pending, events.building.window, true,
+                             events.building.gadget, events.building.type};
+        events.building.pending = 0;
+        try {
+          events.queue.push_back(deferred);
+        } catch (const std::bad_alloc&) {
+        }
+      }
+    }
+    if (events.closeRequested) {
+      result = PUMP_CLOSE_REQUESTED;
+      break;
+    }
+    if (quit) break;
+    if (object && WaitForSingleObject(object, 0) == WAIT_OBJECT_0) {
+      result = PUMP_SIGNALLED;
+      break;
+    }
+    DWORD elapsed = GetTickCount() - start;
+    if (milliseconds != -1 && elapsed >= static_cast<DWORD>(milliseconds)) break;
+    DWORD left = milliseconds == -1 ? INFINITE : static_cast<DWORD>(milliseconds) - elapsed;
+    MsgWaitForMultipleObjectsEx(object ? 1 : 0, object ? &object : nullptr, left, QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
+  }
+  events.pumping = outerPumping;
+  events.building = saved;
+  if (!outerPumping) RefreshCursor();
+  return result;
+}

@@ -284,6 +284,36 @@ TEST_F(WindowTest, QueuedEventsKeepOrderAndPreviousGadget) {
   EXPECT_EQ(EventPoll(), 0);
 }
 
+// Waiting for something else: gadget events arising meanwhile come out afterwards in order,
+// with their own values, while the values of the event being handled stay; a close
+// request ends the wait at once and is queued as well.
+TEST_F(WindowTest, PumpingDefersEventsAndStopsAtACloseRequest) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(14, 0, 0, 100, 100, "p", WINDOW_INVISIBLE));
+  DrainEvents(20);
+  PostMessageA(window, GADGET_EVENT_MESSAGE, 5, 1);
+  ASSERT_EQ(EventWait(), EVENT_GADGET);
+  PostMessageA(window, GADGET_EVENT_MESSAGE, 42, 7);
+  PostMessageA(window, GADGET_EVENT_MESSAGE, 43, 0);
+  HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  EXPECT_EQ(EventPumpUntil(never, 100), PUMP_TIMED_OUT);
+  EXPECT_EQ(EventGadgetNumber(), 5);
+  EXPECT_EQ(EventTypeOf(), 1);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  DWORD start = GetTickCount();
+  EXPECT_EQ(EventPumpUntil(never, 5000), PUMP_CLOSE_REQUESTED);
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  SetEvent(never);
+  EXPECT_EQ(EventPumpUntil(never, 5000), PUMP_SIGNALLED);
+  CloseHandle(never);
+  std::vector<SeenEvent> seen = DrainEvents(30);
+  ASSERT_GE(seen.size(), 3u);
+  EXPECT_EQ(seen[0].gadget, 42);
+  EXPECT_EQ(seen[0].type, 7);
+  EXPECT_EQ(seen[1].gadget, 43);
+  EXPECT_EQ(seen[1].type, 0);
+  EXPECT_EQ(seen[2].event, EVENT_CLOSE);
+}
+
 // A window event that arises while another message is handled comes out of the queue on
 // the next call, after the raw number of the message that caused it.
 LRESULT MoveOnAppMessage(HWND window, UINT message, WPARAM, LPARAM) {
