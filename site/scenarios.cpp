@@ -35,6 +35,8 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-video-twice", "a video page with two player lines (the second one counts)"},
     {"zqtest-video-nomarker", "a video page without a player line"},
     {"zqtest-stall", "the result page stops half-way for 30 s, then finishes"},
+    {"zqtest-stall-60", "the same with a pause of 60 s (any number of seconds up to 3600)"},
+    {"zqtest-silent", "the connection is accepted and the request read, but nothing is ever sent"},
     {"zqtest-cut", "the connection closes half-way through the result page"},
     {"zqtest-404", "the result page answers 404 Not Found"},
     {"zqtest-empty", "the result page is empty (200, no bytes)"},
@@ -200,6 +202,32 @@ void Stall(httplib::Response& res, std::string page, const ScenarioOptions& opti
                            });
 }
 
+// Holds the request without sending a byte until the peer gives up or the site stops
+// (and after 10 minutes at the latest).
+void Silent(const ScenarioOptions& options) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+  while (std::chrono::steady_clock::now() < until) {
+    if (options.stopping && *options.stopping) return;
+    Exchange* ex = CurrentExchange();
+    if (ex && ex->PeerClosed()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+// The seconds of a "zqtest-stall-N" name, -1 for any other name.
+int StallSecondsOf(const std::string& name) {
+  const std::string prefix = "zqtest-stall-";
+  if (name.compare(0, prefix.size(), prefix) != 0 || name.size() == prefix.size() ||
+      name.size() > prefix.size() + 4)
+    return -1;
+  int seconds = 0;
+  for (size_t i = prefix.size(); i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return -1;
+    seconds = seconds * 10 + (name[i] - '0');
+  }
+  return seconds <= 3600 ? seconds : -1;
+}
+
 void Cut(httplib::Response& res, std::string page) {
   auto data = std::make_shared<std::string>(std::move(page));
   size_t half = MiddleLineEnd(*data);
@@ -284,9 +312,15 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     res.set_content(VideoRowsPage(visitor, {{8, "Two player lines"}}), kHtml);
   } else if (name == "zqtest-video-nomarker") {
     res.set_content(VideoRowsPage(visitor, {{9, "No player line"}}), kHtml);
-  } else if (name == "zqtest-stall") {
+  } else if (name == "zqtest-stall" || StallSecondsOf(name) >= 0) {
+    ScenarioOptions stall = options;
+    if (name != "zqtest-stall") stall.stall_ms = StallSecondsOf(name) * 1000;
     std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20, "720") + SearchPageTail();
-    Stall(res, Utf8ToCp1251(page), options);
+    Stall(res, Utf8ToCp1251(page), stall);
+  } else if (name == "zqtest-silent") {
+    Silent(options);
+    res.status = 503;
+    res.set_content(ErrorPage(503, "zqtest-silent"), kHtml);
   } else if (name == "zqtest-cut") {
     std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20, "720") + SearchPageTail();
     Cut(res, Utf8ToCp1251(page));
