@@ -1,5 +1,6 @@
-// The site the program talks to. The program takes no command line, so these are build
-// settings (see the top-level CMakeLists.txt); the defaults point at the bundled site.
+// The site the program talks to and the time limits of its transfers. The program takes no
+// command line, so these are build settings (see the top-level CMakeLists.txt); the
+// defaults point at the bundled site.
 #pragma once
 
 #ifndef VS_SITE_BASE_ADDRESS
@@ -10,6 +11,15 @@
 #endif
 #ifndef VS_AUTHOR_ADDRESS
 #define VS_AUTHOR_ADDRESS "author.zq.test"
+#endif
+#ifndef VS_TRANSFER_CONNECT_SECONDS
+#define VS_TRANSFER_CONNECT_SECONDS 10
+#endif
+#ifndef VS_TRANSFER_IDLE_SECONDS
+#define VS_TRANSFER_IDLE_SECONDS 15
+#endif
+#ifndef VS_TRANSFER_PAGE_SECONDS
+#define VS_TRANSFER_PAGE_SECONDS 60
 #endif
 
 // The http address of the site's root, ending in "/".
