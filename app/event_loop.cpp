@@ -9,14 +9,17 @@
 #include "config.h"
 #include "image.h"
 #include "launcher.h"
+#include "main_window.h"
+#include "player.h"
 #include "prefs.h"
 #include "search.h"
 #include "seqfile.h"
 #include "slide.h"
-#include "temp_files.h"
 #include "startup.h"
+#include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
+#include "transfer.h"
 
 namespace {
 
@@ -45,9 +48,17 @@ void ListActions() {
   if (EventTypeOf() == TYPE_LEFT_DOUBLE_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1 &&
       ValidRow(g_app.selectedIndex)) {
     g_app.videoLink = g_app.videoLinks[g_app.selectedIndex];
+    char previousTitle[512] = "";
+    GetWindowTextA(WindowHandle(WIN_MAIN), previousTitle, sizeof previousTitle);
     WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
-    OpenPlayer(g_app.videoLink);
-    g_app.viewingStarted = 1;
+    String failure;
+    if (OpenPlayer(g_app.videoLink, &failure)) {
+      g_app.viewingStarted = 1;
+    } else {
+      // The panel still shows what it showed: so does the title, and the label says why.
+      WindowSetTitle(WIN_MAIN, previousTitle);
+      ShowStatus(TEXT_VIDEO_FAILED + failure + ".");
+    }
   }
 }
 
@@ -99,6 +110,7 @@ void DeleteTempFiles() {
 }
 
 void EndProgram() {
+  TransfersEnd();
   BackgroundsEnd();
   PrefsClose();
   GadgetsEnd();
@@ -111,6 +123,8 @@ void EndProgram() {
 }
 
 void RunMainLoop() {
+  // A close request is taken at once, also while a transfer is waited for.
+  TransferSetCloseHandler(CloseProgram);
   for (;;) {
     g_app.lastEvent = EventWait();
     if (g_app.lastEvent == EVENT_GADGET) DispatchGadget(EventGadgetNumber());

@@ -1,43 +1,56 @@
 // The video page: the video file's address for the download link, and the local player
 // page shown in a panel of the main window.
+#include "player.h"
+
 #include "addresses.h"
 #include "appstate.h"
 #include "client_ids.h"
 #include "config.h"
-#include "search.h"
 #include "seqfile.h"
 #include "temp_files.h"
 #include "toolkit.h"
+#include "transfer.h"
 #include "videopage.h"
 #include "webview.h"
 
 namespace {
 
-// Downloads the video page of `link` and opens it as file 0; false when it cannot be read.
-bool OpenVideoPage(const String& link) {
+// Downloads the video page of `link` and opens it as file 0; false when it cannot be had
+// (a failed transfer leaves the page of an earlier video in the file, which must not be
+// read as this one's).
+bool OpenVideoPage(const String& link, String* failure) {
   String file = TempFile(TEMP_VIDEO_PAGE);
-  DownloadToFile(SITE_BASE_ADDRESS + link, file);
+  TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file);
+  if (!got.Ok()) {
+    if (failure) *failure = TransferFailureText(got);
+    return false;
+  }
   return FileOpenRead(0, file) != 0;
 }
 
 }  // namespace
 
 void FetchDownloadUrl(const String& link) {
-  if (!OpenVideoPage(link)) return;
+  if (!OpenVideoPage(link, nullptr)) {
+    g_app.downloadUrl.clear();
+    return;
+  }
   const String domain = SiteDomain(SITE_BASE_ADDRESS);
   // Every player line overwrites the address, so the last one counts; a line whose host
   // label could lead off the site is refused and changes nothing.
-  ForEachPlayerLine(0, [&](const String& line) { VideoFileAddress(line, domain, g_app.downloadUrl); });
+  ForEachPlayerLine(0,
+                    [&](const String& line) { VideoFileAddress(line, domain, g_app.downloadUrl); });
   FileClose(0);
 }
 
-void OpenPlayer(const String& link) {
-  if (!OpenVideoPage(link)) return;
+bool OpenPlayer(const String& link, String* failure) {
+  if (!OpenVideoPage(link, failure)) return false;
   ForEachPlayerLine(0, [](const String& line) {
     PlayerValues v = PlayerValuesOf(line);
     ShowPlayerPage(v.oid, v.vid, v.hash2);
   });
   FileClose(0);
+  return true;
 }
 
 void ShowPlayerPage(const String& oid, const String& vid, const String& hash2) {

@@ -3,23 +3,23 @@
 #include "search.h"
 
 #include <windows.h>
-#include <urlmon.h>
+// after windows.h
+#include <commctrl.h>
 
 #include "appstate.h"
 #include "client_ids.h"
 #include "image.h"
+#include "main_window.h"
 #include "scrape.h"
 #include "seqfile.h"
 #include "temp_files.h"
+#include "texts.h"
 #include "toolkit.h"
-
-void DownloadToFile(const String& address, const String& file) {
-  // Blocking; the result is not examined: the caller reads whatever the file then holds.
-  // The download shares the browser views' cookie store, so the login applies.
-  URLDownloadToFileA(nullptr, address.c_str(), file.c_str(), 0, nullptr);
-}
+#include "transfer.h"
 
 namespace {
+
+String lastStatus;  // the message ShowStatus put into the description label last
 
 // Keeps the result list from repainting while its rows are removed and added: it repaints
 // once, when the last row is in, rather than after each of possibly thousands.
@@ -39,27 +39,58 @@ class ListPaintPause {
   HWND list_;
 };
 
+int ListRows() {
+  return static_cast<int>(SendMessageA(GadgetHandle(GADGET_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0));
+}
+
 }  // namespace
 
-void SearchVideos(const String& searchUrl) {
-  // The window does not repaint while the page downloads, so pausing the list's painting
-  // before clearing it hides nothing from the user.
-  ListPaintPause pause;
-  GadgetClearItems(GADGET_RESULT_LIST);
+void ShowStatus(const String& text) {
+  lastStatus = text;
+  GadgetSetText(GADGET_DESCRIPTION, text);
+}
+
+bool SearchVideos(const String& searchUrl) {
   String file = TempFile(TEMP_RESULT_PAGE);
-  DownloadToFile(searchUrl, file);
-  if (!FileOpenRead(0, file)) return;
-  ScrapeResultFile(0, g_app,
-                   [](const String& title) { GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0); });
-  FileClose(0);
+  TransferResult got = TransferFile(searchUrl, file);
+  if (!got.Ok()) {
+    // The list keeps the rows of the last search that worked, and says so.
+    String text = TEXT_SEARCH_FAILED + TransferFailureText(got) + ".";
+    if (ListRows() > 0) text += TEXT_PREVIOUS_LIST_KEPT;
+    ShowStatus(text);
+    return false;
+  }
+  ShowResultPage(file);
+  return true;
+}
+
+void ShowResultPage(const String& file) {
+  {
+    ListPaintPause pause;
+    GadgetClearItems(GADGET_RESULT_LIST);
+    if (FileOpenRead(0, file)) {
+      ScrapeResultFile(
+          0, g_app, [](const String& title) { GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0); });
+      FileClose(0);
+    }
+  }
+  if (ListRows() == 0) {
+    ShowStatus(g_app.searchText.empty()
+                   ? String(TEXT_NOTHING_FOUND)
+                   : TEXT_NOTHING_FOUND_BEFORE + g_app.searchText + TEXT_NOTHING_FOUND_AFTER);
+  } else if (!lastStatus.empty() && GadgetGetText(GADGET_DESCRIPTION) == lastStatus) {
+    // A message about an earlier search no longer applies.
+    lastStatus.clear();
+    GadgetSetText(GADGET_DESCRIPTION, AboutText());
+  }
 }
 
 void ShowPreview(const String& pictureUrl) {
   String file = TempFile(TEMP_PREVIEW);
-  DownloadToFile(pictureUrl, file);
+  // A picture that cannot be had leaves the preview empty, never another row's picture.
   // Loading frees the picture held under the number first, so after a failed load the
   // gadget is emptied rather than left drawing a freed picture.
-  if (ImageFromFile(IMAGE_PREVIEW, file) != 0)
+  if (TransferFile(pictureUrl, file).Ok() && ImageFromFile(IMAGE_PREVIEW, file) != 0)
     GadgetSetState(GADGET_PREVIEW, ImageHandle(IMAGE_PREVIEW));
   else
     GadgetSetState(GADGET_PREVIEW, 0);
