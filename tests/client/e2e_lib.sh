@@ -21,8 +21,21 @@ e2e_cleanup() {
   [[ -d ${VS_WINEPREFIX:-} ]] && WINEPREFIX=$VS_WINEPREFIX timeout 20 wineserver -k 2>/dev/null
   [[ -n $site_pid ]] && kill "$site_pid" 2>/dev/null && wait "$site_pid" 2>/dev/null
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  [[ -n $scratch ]] && rm -rf "$scratch"
+  # VS_E2E_KEEP=1 keeps the scratch folder (site log, prefix, screenshots) for a look.
+  [[ -n $scratch && -z ${VS_E2E_KEEP:-} ]] && rm -rf "$scratch"
 }
+
+# site_start PORT: starts the site (0: on a free port) with the setup's options; sets port
+# and site_pid. It ends with the script, or by itself after 200 s without requests.
+site_start() {
+  coproc SITE { exec "$native/site/vs_site" --port "$1" --log "$scratch/site.log" --idle-exit 200 \
+    "${site_options[@]}" </dev/null; }
+  site_pid=$SITE_PID
+  local word
+  read -r -t 20 word port <&"${SITE[0]}" || die "the site did not start"
+  [[ $word == port && $port =~ ^[0-9]+$ ]] || die "the site said '$word $port'"
+}
+site_stop() { kill "$site_pid" && wait "$site_pid" 2>/dev/null; site_pid=; }
 
 # e2e_setup [SITE OPTIONS...]: sets scratch, port, http_proxy, DISPLAY, VS_WINEPREFIX,
 # work (the program's current directory) and tmp (its temporary directory).
@@ -36,12 +49,8 @@ e2e_setup() {
   scratch=$(mktemp -d "${TMPDIR:-/tmp}/vs-e2e.XXXXXX")
   export VS_WINEPREFIX=$scratch/prefix
   trap e2e_cleanup EXIT
-  # The site ends with the script, or by itself after 200 s without requests.
-  coproc SITE { exec "$site" --port 0 --log "$scratch/site.log" --idle-exit 200 "$@" </dev/null; }
-  site_pid=$SITE_PID
-  local word
-  read -r -t 20 word port <&"${SITE[0]}" || die "the site did not start"
-  [[ $word == port && $port =~ ^[0-9]+$ ]] || die "the site said '$word $port'"
+  site_options=("$@")
+  site_start 0
   export http_proxy=http://127.0.0.1:$port
 
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &

@@ -12,6 +12,8 @@ oracle=$repo/tests/client/page_oracle.pl
 # shellcheck source=e2e_lib.sh
 source "$repo/tests/client/e2e_lib.sh"
 stall=6
+# The first run of the program takes about two minutes of searches, pictures and plays.
+export VS_E2E_PROGRAM_TIMEOUT=${VS_E2E_PROGRAM_TIMEOUT:-300}
 e2e_setup --stall-seconds $stall
 base=http://zq.test/
 
@@ -38,15 +40,21 @@ log_has() {
     "$scratch/site.log"
 }
 log_lines() { wc -l <"$scratch/site.log"; }
-# wait_log TARGET SECONDS: waits for the GET to be answered.
+# gets TARGET: how many GETs for the target the site has answered.
+gets() { LC_ALL=C awk -F'\t' -v t="$1" '$2 == "GET" && $3 == t {n++} END {print n + 0}' "$scratch/site.log"; }
+# wait_log TARGET SECONDS [BEFORE]: waits until more than BEFORE (default 0) GETs for the
+# target have been answered.
 wait_log() {
-  for ((w = 0; w < $2 * 10; w++)); do log_has "$1" && return 0; sleep 0.1; done
+  for ((w = 0; w < $2 * 10; w++)); do (($(gets "$1") > ${3:-0})) && return 0; sleep 0.1; done
   return 1
 }
 # proxy_form ADDRESS: the target as the download service sends it through the proxy.
 proxy_form() { sed -E 's#^http://([^/:]+)/#http://\1:80/#' <<<"$1"; }
-# wait_idle SECONDS: until the program answers the probe again (it is busy while it loads).
+# wait_idle SECONDS: until the program answers the probe again. The window answers while
+# a transfer runs, so callers first wait for the site to have answered; the program is then
+# busy with the answer for a moment (it does not answer while it fills the list).
 wait_idle() {
+  sleep 0.3
   for ((w = 0; w < $1 * 2; w++)); do
     probe && [[ $(field rows) =~ ^[0-9]+$ ]] && return 0
     sleep 0.5
@@ -60,37 +68,54 @@ colours() {
   convert "$scratch/shot.png" -crop "$3x$4+$((cx + $1))+$((cy + $2))" +repage -format %k info:
 }
 
+# type_search TEXT: replaces the search field's text by TEXT, typed. xdotool types
+# characters that the keyboard lacks (Cyrillic here) through a remapped key, which a busy
+# program can read after the next remapping: the field is read back and typed again then.
+type_search() {
+  for ((try = 0; try < 3; try++)); do
+    xdotool mousemove $((cx + 600)) $((cy + 20)) click 1 sleep 0.2 key End shift+Home BackSpace
+    [[ -n $1 ]] && xdotool type --delay 25 "$1"
+    probe
+    [[ $(field text103) == "$1" ]] && return 0
+  done
+  fail "the search field holds '$(field text103)' after typing '$1' three times"
+}
 # search TEXT: types TEXT into the search field (replacing what it holds) unless TEXT is
 # "-keep", clicks the search link and waits for the page request and the list.
 search() {
   local text=$1 q
   if [[ $text != -keep ]]; then
-    xdotool mousemove $((cx + 600)) $((cy + 20)) click 1 sleep 0.2 key End shift+Home BackSpace
-    [[ -n $text ]] && xdotool type --delay 25 "$text"
+    type_search "$text"
   else
     text="Фантастика 720"
   fi
   q=$(printf '%s' "$text" | iconv -f utf-8 -t cp1251 | LC_ALL=C sed 's/ /%20/g')
   search_target="http://zq.test:80/gsearch.php?section=video&q=$q&name=1"
+  local n
+  n=$(gets "$search_target")
   xdotool mousemove $((cx + 720)) $((cy + 20)) click 1
-  wait_log "$search_target" $((stall + 20)) || { fail "no search request for '$text'"; return 1; }
+  if ! wait_log "$search_target" $((stall + 20)) "$n"; then
+    probe
+    shoot
+    fail "no search request for '$text': the field holds '$(field text103)', the label '$(field text112)'; the site's last: $(tail -2 "$scratch/site.log" | cut -f3,6)"
+    return 1
+  fi
   wait_idle 30 || { fail "the program does not answer after the search for '$text'"; return 1; }
   perl "$oracle" results "$tmp/Text.txt" >"$scratch/oracle.txt"
   expected_rows=$(sed -n 's/^rows //p' "$scratch/oracle.txt")
 }
 # choose I: clicks row I (scrolled into view by the caller) and waits for its video page.
 choose() {
-  local top bottom link
+  local top bottom link n
   probe $(($1 + 1))
   top=$(row_field "$1" 1) bottom=$(row_field "$1" 2)
   link=$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")
+  n=$(gets "http://zq.test:80/$link")
   xdotool mousemove $((cx + 600)) $((cy + (top + bottom) / 2)) click 1
-  wait_log "http://zq.test:80/$link" 20 || fail "no video page request for row $1 ($link)"
+  wait_log "http://zq.test:80/$link" 20 "$n" || fail "no video page request for row $1 ($link)"
   wait_idle 20
 }
-# gets TARGET: how many GETs for the target the site has answered.
-gets() { LC_ALL=C awk -F'\t' -v t="$1" '$2 == "GET" && $3 == t {n++} END {print n + 0}' "$scratch/site.log"; }
-# play I: double-clicks row I and waits for its video page to be read again. 111.htm is
+# play I: double-clicks row I and waits for its video page to be read twice. 111.htm is
 # first filled with more bytes than any player page, so that a page written over it
 # without emptying it first would show.
 play() {
@@ -101,7 +126,8 @@ play() {
   probe $(($1 + 1))
   top=$(row_field "$1" 1) bottom=$(row_field "$1" 2)
   xdotool mousemove $((cx + 600)) $((cy + (top + bottom) / 2)) click --repeat 2 --delay 60 1
-  for ((w = 0; w < 200; w++)); do (($(gets "$link") > n)) && break; sleep 0.1; done
+  # The click chooses the row (one video page), the double click plays it (another).
+  for ((w = 0; w < 200; w++)); do (($(gets "$link") > n + 1)) && break; sleep 0.1; done
   wait_idle 20
 }
 # expect_player_page: 111.htm holds exactly the page for the last player line of film.htm.
@@ -212,23 +238,49 @@ search "котики 720"
 
 # --- hostile pages -----------------------------------------------------------------------
 choose 0  # a real picture on screen before the bad ones
-for s in zqtest-longline zqtest-nul zqtest-noend zqtest-10000 zqtest-404 zqtest-empty \
-  zqtest-cut zqtest-stall; do
+for s in zqtest-longline zqtest-nul zqtest-noend zqtest-10000 zqtest-404 zqtest-cut \
+  zqtest-empty zqtest-stall; do
   t0=$(date +%s%N)
+  rows_before=$(field rows)
   search "$s" || continue
   ms=$((($(date +%s%N) - t0) / 1000000))
-  rows=$(field rows)
+  rows=$(field rows) text=$(field text112)
   case $s in
-    zqtest-404 | zqtest-empty) want=0 ;;
+    zqtest-404 | zqtest-cut) want=$rows_before ;;  # a failure keeps the list (and Text.txt)
+    zqtest-empty) want=0 ;;
     zqtest-nul) want=$rows ;;  # NULs end lines: checked for survival only
     *) want=$expected_rows ;;
   esac
+  case $s in
+    zqtest-404) [[ $text == *"Поиск не удался: сайт ответил ошибкой 404."* ]] ;;
+    zqtest-cut) [[ $text == *"Поиск не удался: соединение оборвалось"* ]] ;;
+    zqtest-empty) [[ $text == "По запросу «zqtest-empty» ничего не найдено." ]] ;;
+    *) [[ $text != *"Поиск не удался"* ]] ;;
+  esac || fail "$s: the description label says '$text'"
   if alive && [[ $rows == "$want" ]]; then
     pass "$s: $rows rows, answering again after $ms ms"
   else
     fail "$s: rows $rows (page has $expected_rows), alive $(alive && echo yes || echo no)"
   fi
 done
+
+# A server that takes the request and never answers: the window answers throughout the
+# wait, the search fails by the time limit, and the files of the last search stay.
+sums() { (cd "$tmp" && md5sum Text.txt film.htm); }
+before=$(sums) rows_before=$(field rows)
+type_search zqtest-silent
+t0=$(date +%s%N)
+xdotool mousemove $((cx + 720)) $((cy + 20)) click 1
+answers=$(VS_WINE_TIMEOUT=40 "$repo/scripts/wine-run" "$probe_exe" answers 14 2>/dev/null | tr -d '\r')
+[[ $answers =~ over200\ 0$ ]] && pass "the window answers within 200 ms while the site is silent: $answers" ||
+  fail "the window was slow to answer during the wait: $answers"
+for ((w = 0; w < 60; w++)); do probe; [[ $(field text112) == *"не ответил"* ]] && break; sleep 0.5; done
+ms=$((($(date +%s%N) - t0) / 1000000))
+[[ $(field text112) == "Поиск не удался: сайт не ответил вовремя. В списке остались прежние результаты." &&
+  $(field rows) == "$rows_before" ]] && pass "a silent site: the search fails after $ms ms, the list stays" ||
+  fail "silent site: label '$(field text112)', rows $(field rows) of $rows_before, after $ms ms"
+[[ $(sums) == "$before" ]] && pass "Text.txt and film.htm are unchanged after the failure" ||
+  fail "the files of the last search changed"
 search zqtest-noend && choose 0 && alive && pass "zqtest-noend: a row with an empty link is chosen safely"
 
 search zqtest-notpicture
@@ -273,13 +325,15 @@ search zqtest-video-nomarker && choose 0 && play 0 && alive &&
 # question_and ANSWER-KEYS: closes the main window, answers the question, checks the exit.
 question_and() {
   close_window "$main" 500 600 780 610
-  local box=
+  local box= t0
+  t0=$(date +%s%N)
   for ((w = 0; w < 100; w++)); do
     box=$(xdotool search --onlyvisible --name 'Закрыть!' 2>/dev/null | head -1)
     [[ -z $box ]] && box=$(xdotool search --onlyvisible --pid "$(pgrep -f 'videosearch.exe' | head -1)" 2>/dev/null | grep -vx "$main" | head -1)
     [[ -n $box ]] && break
     sleep 0.1
   done
+  question_ms=$((($(date +%s%N) - t0) / 1000000))
   [[ -n $box ]] && pass "closing after viewing asks" || fail "no question on close"
   xdotool windowfocus "$box" 2>/dev/null
   xdotool key $1
@@ -287,9 +341,19 @@ question_and() {
   local rc=$?
   ((rc == 0)) && pass "exit code 0 after answering" || fail "exit code $rc after answering"
 }
+# Closing while a search waits for a stalled page: the question at once, and Yes ends it.
+type_search zqtest-stall-60
+xdotool mousemove $((cx + 720)) $((cy + 20)) click 1
+sleep 1.5  # half the page has come, the rest waits
+t0=$(date +%s%N)
 question_and Return  # Yes
-left=$(cd "$tmp" && ls Text.txt defolt.jpg 111.htm film.htm 2>/dev/null)
-[[ -z $left ]] && pass "Yes deletes the four temporary files" || fail "left behind: $left"
+ms=$((($(date +%s%N) - t0) / 1000000))
+((question_ms < 1000 && ms - question_ms < 1500)) &&
+  pass "closing during a transfer: question after $question_ms ms, gone $((ms - question_ms)) ms after Yes" ||
+  fail "closing during a transfer: question after $question_ms ms, gone $((ms - question_ms)) ms after Yes"
+left=$(cd "$tmp" && ls Text.txt defolt.jpg 111.htm film.htm ./*.part 2>/dev/null)
+[[ -z $left ]] && pass "Yes deletes the four temporary files, and nothing of the transfer stays" ||
+  fail "left behind: $left"
 
 start "$exe"
 main=$(visible_window videosearch 40) || die "no main window at the second start"
@@ -297,6 +361,24 @@ client_origin "$main" 780 610
 sleep 1
 search -keep
 play 0
+# With the connection refused, a row click shows no picture (not the previous one), and
+# the download link then fetches nothing (not the previous video's file).
+site_stop
+probe 2
+xdotool mousemove $((cx + 600)) $((cy + ($(row_field 1 1) + $(row_field 1 2)) / 2)) click 1
+wait_idle 30
+shoot
+convert "$scratch/shot.png" -crop "160x120+$((cx + 310))+$((cy + 450))" +repage "$scratch/after.png"
+[[ $(field selected) == 1 && $(compare -metric AE "$scratch/no-preview.png" "$scratch/after.png" null: 2>&1) == 0 ]] &&
+  pass "connection refused: the row click shows an empty preview" ||
+  fail "connection refused: selected $(field selected), the preview is not empty"
+site_start "$port"
+n=$(log_lines)
+xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+sleep 1.5
+tail -n +$((n + 1)) "$scratch/site.log" | grep -q '\.mp4' &&
+  fail "the download link fetched a file after the failed video page" ||
+  pass "the download link fetches nothing after the failed video page"
 question_and "Tab Return"  # No
 left=$(cd "$tmp" && ls Text.txt defolt.jpg 111.htm film.htm 2>/dev/null | wc -l)
 ((left == 4)) && pass "No keeps the four temporary files" || fail "$left of the four files kept"

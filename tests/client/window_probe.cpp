@@ -12,14 +12,19 @@
 //     rows N                   rows of the result list
 //     selected N               its selected row, -1 for none
 //     text112 TEXT / text113 TEXT   the description and title labels (line ends as \n)
+//     text103 TEXT             the search field
 //     player 0|1               whether the player panel and its web view exist
 //     preview W H              the preview gadget's size
 //     row I TOP BOTTOM TEXT    for the first ROWS rows: the row's place in the main
 //                              window's client area and its text
 //   The list's rows are read through a buffer in the program's memory, since its messages
 //   carry pointers that are not carried across processes.
+//   window_probe answers SECONDS   sends the main window WM_NULL every 20 ms for SECONDS:
+//     answers N slowest MS over200 K   N answers, the slowest in ms, K slower than 200 ms
+//                                      (an answer not given within 5 s counts there too)
 // Exit code 1: no main window (style, gadgets) or no cursor information.
 #include <windows.h>
+// after windows.h
 #include <commctrl.h>
 
 #include <cstdio>
@@ -143,12 +148,12 @@ int Gadgets(int asked) {
   std::printf("title %s\n", Text(main).c_str());
   int rows = list ? static_cast<int>(Ask(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
   std::printf("rows %d\n", rows);
-  std::printf("selected %d\n",
-              list ? static_cast<int>(Ask(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                          LVNI_SELECTED))
-                   : -1);
+  std::printf("selected %d\n", list ? static_cast<int>(Ask(list, LVM_GETNEXTITEM,
+                                                           static_cast<WPARAM>(-1), LVNI_SELECTED))
+                                    : -1);
   std::printf("text112 %s\n", Text(Gadget(main, 112)).c_str());
   std::printf("text113 %s\n", Text(Gadget(main, 113)).c_str());
+  std::printf("text103 %s\n", Text(Gadget(main, 103)).c_str());
   std::printf("player %d\n", Gadget(main, 109) && Gadget(main, 110) ? 1 : 0);
   RECT preview{};
   if (HWND p = Gadget(main, 108)) GetWindowRect(p, &preview);
@@ -157,11 +162,12 @@ int Gadgets(int asked) {
   if (!list || asked <= 0) return 0;
   DWORD pid = 0;
   GetWindowThreadProcessId(list, &pid);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
   if (!process) return 0;
   const SIZE_T kText = 1024;
-  char* remote = static_cast<char*>(
-      VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + sizeof(RECT) + kText, MEM_COMMIT, PAGE_READWRITE));
+  char* remote = static_cast<char*>(VirtualAllocEx(
+      process, nullptr, sizeof(LVITEMA) + sizeof(RECT) + kText, MEM_COMMIT, PAGE_READWRITE));
   if (!remote) return 0;
   char* remoteRect = remote + sizeof(LVITEMA);
   char* remoteText = remoteRect + sizeof(RECT);
@@ -189,10 +195,39 @@ int Gadgets(int asked) {
 
 }  // namespace
 
+int Answers(double seconds) {
+  HWND window = FindWindowA("WindowClass_100", nullptr);
+  if (!window) return 1;
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  auto elapsed = [&] {
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart;
+  };
+  int answers = 0, over = 0;
+  double slowest = 0;
+  while (elapsed() < seconds) {
+    double before = elapsed();
+    DWORD_PTR result = 0;
+    bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+    double ms = (elapsed() - before) * 1000;
+    if (!answered && !IsWindow(window)) break;
+    if (answered) ++answers;
+    if (!answered || ms > 200) ++over;
+    if (ms > slowest) slowest = ms;
+    Sleep(20);
+  }
+  std::printf("answers %d slowest %.0f over200 %d\n", answers, slowest, over);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "style") == 0) return Style();
+  if (argc > 2 && std::strcmp(argv[1], "answers") == 0) return Answers(std::atof(argv[2]));
   if (argc > 1 && std::strcmp(argv[1], "cursor") == 0) return Cursor();
-  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0) return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
+  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0)
+    return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
   std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]\n");
   return 2;
 }
