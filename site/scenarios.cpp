@@ -34,6 +34,9 @@ const std::vector<ScenarioInfo> kScenarios = {
      "climbing up in vtag, an escaped address with no dot after it"},
     {"zqtest-video-twice", "a video page with two player lines (the second one counts)"},
     {"zqtest-video-nomarker", "a video page without a player line"},
+    {"zqtest-video-thrice", "a video page with three player lines (the third one counts)"},
+    {"zqtest-video-files",
+     "two videos whose files are a 50 MiB file and a file whose connection ends at 5 of 20 MiB"},
     {"zqtest-stall", "the result page stops half-way for 30 s, then finishes"},
     {"zqtest-stall-60", "the same with a pause of 60 s (any number of seconds up to 3600)"},
     {"zqtest-silent", "the connection is accepted and the request read, but nothing is ever sent"},
@@ -312,6 +315,11 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     res.set_content(VideoRowsPage(visitor, {{8, "Two player lines"}}), kHtml);
   } else if (name == "zqtest-video-nomarker") {
     res.set_content(VideoRowsPage(visitor, {{9, "No player line"}}), kHtml);
+  } else if (name == "zqtest-video-thrice") {
+    res.set_content(VideoRowsPage(visitor, {{10, "Three player lines"}}), kHtml);
+  } else if (name == "zqtest-video-files") {
+    res.set_content(VideoRowsPage(visitor, {{11, "A file of 50 MiB"}, {12, "A file cut off"}}),
+                    kHtml);
   } else if (name == "zqtest-stall" || StallSecondsOf(name) >= 0) {
     ScenarioOptions stall = options;
     if (name != "zqtest-stall") stall.stall_ms = StallSecondsOf(name) * 1000;
@@ -336,7 +344,7 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
 }
 
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res) {
-  if (vid < 1 || vid > 9) return false;
+  if (vid < 1 || vid > 12) return false;
   Video v = MakeVideo(-1, kScenarioOwner, vid, 1, 0, "Test scenario " + std::to_string(vid),
                       "A video page that misbehaves on purpose.");
   const std::string tail =
@@ -384,8 +392,48 @@ bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res
       break;
     case 9:  // no player line at all
       break;
+    case 10:  // three player lines: the program keeps the third
+      for (size_t i = 2; i < 5; ++i) lines.push_back(PlayerCallLine(Entry(i)));
+      break;
+    case 11:  // the files of the scenario owner: see AnswerScenarioFile
+    case 12:
+      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"" + std::to_string(vid) +
+                      "\",\"oid\":\"-9\"," + host + "\"vtag\":\"" + (vid == 11 ? "big50" : "cut") +
+                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
+      break;
   }
   res.set_content(VideoPageWith(v, visitor, lines), kHtml);
+  return true;
+}
+
+std::string BigFileBytes(size_t offset, size_t length) {
+  std::string out(length, '\0');
+  for (size_t i = 0; i < length; ++i) {
+    uint64_t z = (offset + i + 1) * 0x9E3779B97F4A7C15ull;
+    z ^= z >> 31;
+    out[i] = static_cast<char>(z >> 56);
+  }
+  return out;
+}
+
+bool AnswerScenarioFile(std::string_view vtag, httplib::Response& res) {
+  size_t size, sent;
+  if (vtag == "big50") {
+    size = sent = kBigFileBytes;
+  } else if (vtag == "cut") {
+    size = 20u << 20;
+    sent = 5u << 20;
+  } else {
+    return false;
+  }
+  res.set_header("Content-Disposition",
+                 "attachment; filename=\"" + std::string(vtag) + ".480.mp4\"");
+  res.set_content_provider(
+      size, "video/mp4", [sent](size_t offset, size_t length, httplib::DataSink& sink) {
+        if (offset >= sent) return false;  // closes the connection
+        std::string bytes = BigFileBytes(offset, std::min<size_t>(length, sent - offset));
+        return sink.write(bytes.data(), bytes.size());
+      });
   return true;
 }
 

@@ -34,6 +34,13 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
                           const ScenarioOptions& options, httplib::Response& res);
 // Answers for a scenario video page video-9_<vid>; false when there is no such page.
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res);
+// Answers for a scenario file /u9/video/<vtag>.480.mp4: "big50" is kBigFileBytes of
+// BigFileBytes, "cut" announces 20 MiB and closes the connection after 5 MiB; false for
+// any other name.
+constexpr size_t kBigFileBytes = 50u << 20;
+bool AnswerScenarioFile(std::string_view vtag, httplib::Response& res);
+// The scenario files' bytes from `offset` on: the same every time.
+std::string BigFileBytes(size_t offset, size_t length);
 // Answers for a scenario picture /u9/preview/<name>; false when there is no such file.
 // `real_jpeg` is a genuine preview, for the truncated one.
 bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg,
