@@ -428,10 +428,17 @@ bool AnswerScenarioFile(std::string_view vtag, httplib::Response& res) {
   }
   res.set_header("Content-Disposition",
                  "attachment; filename=\"" + std::string(vtag) + ".480.mp4\"");
+  // At most kScenarioFileRate bytes a second, so that a download's progress can be seen.
+  auto start = std::make_shared<std::chrono::steady_clock::time_point>();
   res.set_content_provider(
-      size, "video/mp4", [sent](size_t offset, size_t length, httplib::DataSink& sink) {
+      size, "video/mp4", [sent, start](size_t offset, size_t length, httplib::DataSink& sink) {
         if (offset >= sent) return false;  // closes the connection
-        std::string bytes = BigFileBytes(offset, std::min<size_t>(length, sent - offset));
+        if (offset == 0) *start = std::chrono::steady_clock::now();
+        std::this_thread::sleep_until(
+            *start + std::chrono::microseconds(offset * 1000000 / kScenarioFileRate));
+        // A piece at a time: the library offers the whole rest in one call.
+        size_t piece = std::min<size_t>({length, sent - offset, 256u << 10});
+        std::string bytes = BigFileBytes(offset, piece);
         return sink.write(bytes.data(), bytes.size());
       });
   return true;

@@ -36,8 +36,9 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res);
 // Answers for a scenario file /u9/video/<vtag>.480.mp4: "big50" is kBigFileBytes of
 // BigFileBytes, "cut" announces 20 MiB and closes the connection after 5 MiB; false for
-// any other name.
+// any other name. Both come at kScenarioFileRate bytes a second.
 constexpr size_t kBigFileBytes = 50u << 20;
+constexpr size_t kScenarioFileRate = 20u << 20;
 bool AnswerScenarioFile(std::string_view vtag, httplib::Response& res);
 // The scenario files' bytes from `offset` on: the same every time.
 std::string BigFileBytes(size_t offset, size_t length);
