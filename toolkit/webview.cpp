@@ -15,6 +15,7 @@
 
 #include <new>
 // after ole2.h
+#include <downloadmgr.h>
 #include <exdisp.h>
 #include <exdispid.h>
 #include <mshtmhst.h>
@@ -149,6 +150,9 @@ class WebEventSink final : public IDispatch {
 
   // The creation wait is over: events are reported from now on.
   bool WaitOver() const { return ready_ || navigationFailed_; }
+  // Whether the blank page of the creation became a document: 1 yes, 0 a navigation error
+  // came instead (a browser without an HTML engine), -1 neither (yet).
+  int ShowsPages() const { return ready_ ? 1 : navigationFailed_ ? 0 : -1; }
   void StartReporting() { reporting_ = true; }
   bool Busy() const { return busy_; }
   LONG Progress() const { return progress_; }
@@ -362,6 +366,63 @@ class WebUiHandler final : public IDocHostUIHandler {
 };
 
 // ---------------------------------------------------------------------------------------
+// The download manager the gadget offers the browser through its host's services: a file
+// the browser is asked to open goes to the gadget's download callback instead of the
+// browser's own download.
+
+const IID IID_DOWNLOAD_MANAGER = {
+    0x988934A4, 0x064B, 0x11D3, {0xBB, 0x80, 0x00, 0x10, 0x4B, 0x35, 0xE7, 0xF9}};
+
+class WebDownloadManager final : public IServiceProvider, public IDownloadManager {
+ public:
+  explicit WebDownloadManager(ObjectNumber number) : number_(number) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IServiceProvider))
+      *object = static_cast<IServiceProvider*>(this);
+    else if (IsEqualIID(iid, IID_DOWNLOAD_MANAGER))
+      *object = static_cast<IDownloadManager*>(this);
+    else
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+  // The download manager's service identifier is its interface identifier.
+  HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!callback || !IsEqualGUID(service, IID_DOWNLOAD_MANAGER)) return E_NOINTERFACE;
+    return QueryInterface(iid, object);
+  }
+  HRESULT STDMETHODCALLTYPE Download(IMoniker* moniker, IBindCtx* context, DWORD, LONG, BINDINFO*,
+                                     LPCOLESTR, LPCOLESTR, UINT) override {
+    if (!callback || !moniker) return E_FAIL;  // the browser's own download then
+    LPOLESTR wide = nullptr;
+    if (FAILED(moniker->GetDisplayName(context, nullptr, &wide)) || !wide) return E_FAIL;
+    String address = TextFromWide(wide, static_cast<int>(wcslen(wide)));
+    CoTaskMemFree(wide);
+    callback(number_, address.c_str());
+    return S_OK;
+  }
+
+  WebDownloadCallback callback = nullptr;
+  bool offered = false;  // given to the host as the site of its services
+
+ private:
+  ~WebDownloadManager() = default;
+  ULONG references_ = 1;
+  ObjectNumber number_;
+};
+
+// ---------------------------------------------------------------------------------------
 // The control-hosting library, loaded once and kept.
 
 using AtlAxWinInitFn = BOOL(WINAPI*)();
@@ -370,6 +431,7 @@ using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
 struct HostingLibrary {
   bool ready = false;
   AtlAxGetControlFn getControl = nullptr;
+  AtlAxGetControlFn getHost = nullptr;  // AtlAxGetHost: the host object of a host window
 };
 HostingLibrary hosting;
 bool oleStarted = false;
@@ -391,12 +453,14 @@ bool LoadHostingLibrary() {
   }
   init();
   hosting.getControl = getControl;
+  hosting.getHost = Function<AtlAxGetControlFn>(module, "AtlAxGetHost");
   hosting.ready = true;
   return true;
 }
 
 // ---------------------------------------------------------------------------------------
-// The kind's operations. Record fields: event sink, UI handler, subscription cookie, -.
+// The kind's operations. Record fields: event sink, UI handler, subscription cookie,
+// download manager.
 
 IWebBrowser2* Browser(GadgetRecord& gadget) {
   return reinterpret_cast<IWebBrowser2*>(GetWindowLongPtrA(gadget.handle, GWLP_USERDATA));
@@ -404,6 +468,24 @@ IWebBrowser2* Browser(GadgetRecord& gadget) {
 WebEventSink* Sink(GadgetRecord& gadget) { return reinterpret_cast<WebEventSink*>(gadget.data[0]); }
 WebUiHandler* Handler(GadgetRecord& gadget) {
   return reinterpret_cast<WebUiHandler*>(gadget.data[1]);
+}
+WebDownloadManager* Downloads(GadgetRecord& gadget) {
+  return reinterpret_cast<WebDownloadManager*>(gadget.data[3]);
+}
+
+// Makes the download manager the site whose services the host offers the browser. False
+// when the host takes no site (then the browser downloads by itself).
+bool OfferDownloadManager(GadgetRecord& gadget, WebDownloadManager* manager) {
+  if (manager->offered) return true;
+  IUnknown* host = nullptr;
+  if (!hosting.getHost || FAILED(hosting.getHost(gadget.handle, &host)) || !host) return false;
+  IObjectWithSite* withSite = nullptr;
+  if (SUCCEEDED(host->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)))) {
+    manager->offered = SUCCEEDED(withSite->SetSite(static_cast<IServiceProvider*>(manager)));
+    withSite->Release();
+  }
+  host->Release();
+  return manager->offered;
 }
 
 // The browser's current document as interface `iid`; null when there is none.
@@ -454,6 +536,11 @@ void Disconnect(GadgetRecord& gadget) {
   gadget.data[0] = 0;
   if (WebUiHandler* handler = Handler(gadget)) handler->Release();
   gadget.data[1] = 0;
+  if (WebDownloadManager* manager = Downloads(gadget)) {
+    manager->callback = nullptr;
+    manager->Release();
+  }
+  gadget.data[3] = 0;
   if (browser) {
     SetWindowLongPtrA(gadget.handle, GWLP_USERDATA, 0);
     browser->Release();
@@ -674,6 +761,12 @@ intptr_t WebGetAttribute(GadgetRecord& gadget, int attribute) {
       return ScrollPosition(gadget, false);
     case WEB_ATTRIBUTE_SCROLL_Y:
       return ScrollPosition(gadget, true);
+    case WEB_ATTRIBUTE_SHOWS_PAGES:
+      return sink ? sink->ShowsPages() : -1;
+    case WEB_ATTRIBUTE_DOWNLOAD_CALLBACK: {
+      WebDownloadManager* manager = Downloads(gadget);
+      return manager ? reinterpret_cast<intptr_t>(manager->callback) : 0;
+    }
   }
   return 0;
 }
@@ -690,6 +783,17 @@ void WebSetAttribute(GadgetRecord& gadget, int attribute, intptr_t value) {
       handler->noContextMenu = value;
       if (value && !handler->installed) InstallUiHandler(gadget, handler);
       break;
+    case WEB_ATTRIBUTE_DOWNLOAD_CALLBACK: {
+      WebDownloadManager* manager = Downloads(gadget);
+      if (!manager && value) {
+        manager = new (std::nothrow) WebDownloadManager(GadgetNumberOfControl(gadget.handle));
+        gadget.data[3] = reinterpret_cast<intptr_t>(manager);
+      }
+      if (!manager) break;
+      manager->callback = reinterpret_cast<WebDownloadCallback>(value);
+      if (value) OfferDownloadManager(gadget, manager);
+      break;
+    }
     case WEB_ATTRIBUTE_NAVIGATION_CALLBACK:
       if (sink) sink->navigationCallback = reinterpret_cast<WebNavigationCallback>(value);
       break;
@@ -805,4 +909,22 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
   gadget = GadgetOfControl(host);
   if (gadget && IsWindow(host)) Navigate(Browser(*gadget), address);
   return result;
+}
+
+int WebGadgetDownload(ObjectNumber number, TextArg address) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget || gadget->kind != &WEB_GADGET_KIND || address.view().empty()) return 0;
+  WebDownloadManager* manager = Downloads(*gadget);
+  WebEventSink* sink = Sink(*gadget);
+  if (!manager || !manager->callback) return 0;
+  if (sink && sink->ShowsPages() == 1 && manager->offered) {
+    // The browser opens it and hands its download to the callback through the manager.
+    Navigate(Browser(*gadget), address);
+  } else {
+    // A browser that shows no pages, or one whose host would not offer it the manager,
+    // would only fill its cache: the callback gets the address now.
+    std::string copy(address.view());
+    manager->callback(number, copy.c_str());
+  }
+  return 1;
 }

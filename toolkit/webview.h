@@ -39,10 +39,18 @@ constexpr int WEB_ATTRIBUTE_PROGRESS_MAX = 5;         // get only
 constexpr int WEB_ATTRIBUTE_BUSY = 6;                 // get only
 constexpr int WEB_ATTRIBUTE_SCROLL_X = 7;
 constexpr int WEB_ATTRIBUTE_SCROLL_Y = 8;
+// Get only: 1 when the browser showed its first page as a document, 0 when it reported a
+// navigation error instead (a browser without an HTML engine), -1 when it did neither.
+constexpr int WEB_ATTRIBUTE_SHOWS_PAGES = 9;
+constexpr int WEB_ATTRIBUTE_DOWNLOAD_CALLBACK = 10;  // a WebDownloadCallback, or 0
 
 // Called before each navigation with the gadget number and the address (system code
 // page); returning 0 cancels the navigation.
 using WebNavigationCallback = int (*)(ObjectNumber gadget, const char* address);
+
+// Called with the gadget number and the address of a file the browser was asked to open,
+// in place of the browser's own download (see WEB_ATTRIBUTE_DOWNLOAD_CALLBACK).
+using WebDownloadCallback = void (*)(ObjectNumber gadget, const char* address);
 
 // The longest the creation waits for the blank page. The wait also ends at the first
 // document completion and at a navigation error, whichever comes first; a browser that
@@ -55,3 +63,10 @@ constexpr DWORD WEB_CREATION_TIMEOUT_MS = 4000;
 // is missing (a later creation tries again) or the host window cannot be created.
 intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg address,
                          int flags = 0);
+
+// Has the file at `address` downloaded through the gadget's download callback: a browser
+// that shows pages, and whose host took the download manager, opens the address and hands
+// its download over; otherwise the callback is called with the address at once (such a
+// browser would only put the file into its cache). 0 when the gadget is not a web view or
+// has no download callback.
+int WebGadgetDownload(ObjectNumber number, TextArg address);
