@@ -7,6 +7,7 @@
 #include "background.h"
 #include "client_ids.h"
 #include "config.h"
+#include "download.h"
 #include "image.h"
 #include "launcher.h"
 #include "main_window.h"
@@ -66,9 +67,7 @@ void DispatchGadget(ObjectNumber gadget) {
   if (gadget == GADGET_AUTHOR_LINK) {
     LaunchProgram(AUTHOR_ADDRESS);
   } else if (gadget == GADGET_DOWNLOAD_LINK) {
-    // The hidden view opens the file's address; the browser's own download takes over.
-    // An empty address (no video chosen yet) is ignored by the web view.
-    GadgetSetText(GADGET_SESSION_WEB, g_app.downloadUrl);
+    DownloadVideo();
   } else if (gadget == GADGET_PANEL_TOGGLE) {
     if (EventTypeOf() == TYPE_LEFT_CLICK) {
       g_app.panelCollapsed ^= 1;

@@ -5,6 +5,8 @@
 #include "background.h"
 #include "client_ids.h"
 #include "config.h"
+#include "download.h"
+#include "gadget_items.h"
 #include "image.h"
 #include "listicon.h"
 #include "resources.h"
@@ -71,6 +73,9 @@ void StartLoginNavigation() {
   // Wholly left of the client area, so never seen; the browser keeps the login cookie.
   WebGadgetCreate(GADGET_SESSION_WEB, -1000, 0, 400, 300,
                   LoginAddress(SITE_LOGIN_ENDPOINT, g_app.loginMail, g_app.loginPass));
+  // The files this view is asked to open are saved by the program, with progress.
+  GadgetSetAttribute(GADGET_SESSION_WEB, WEB_ATTRIBUTE_DOWNLOAD_CALLBACK,
+                     reinterpret_cast<intptr_t>(SaveVideoFile));
 }
 
 void BuildMainGadgets() {

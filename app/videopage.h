@@ -12,7 +12,8 @@
 #include "objtable.h"
 #include "text.h"
 
-// Calls onLine for every player line (one holding "loadFlashPlayer") of the open file `file`, from its position to its end.
+// Calls onLine for every player line (one holding "loadFlashPlayer") of the open file `file`, from
+// its position to its end.
 void ForEachPlayerLine(ObjectNumber file, const std::function<void(const String& line)>& onLine);
 
 // The value with every byte but letters, digits, "-", ".", "_" and "~" written as %XX.
@@ -30,6 +31,16 @@ struct PlayerValues {
 };
 // The three player values of a player line, as cut (empty when missing).
 PlayerValues PlayerValuesOf(TextArg line);
+// The player frame's address: siteBase + "video_ext.php?oid=" + oid + "&id=" + vid +
+// "&hash=" + hash2, the values escaped as in VideoFileAddress.
+String PlayerFrameAddress(TextArg siteBase, TextArg oid, TextArg vid, TextArg hash2);
+// A name that Windows takes as one file name: characters no file name may hold become
+// "_", leading and trailing dots and blanks go, device names (CON, NUL, COM1 ...) get a
+// "_" in front, at most 200 bytes (the end kept); "video.mp4" when nothing is left.
+String SafeFileName(TextArg name);
+// The file name for a file from `address`: its last path segment, %XX escapes decoded,
+// made safe as above.
+String AddressFileName(TextArg address);
 // The player page, without its line end: a black page without margins holding one
 // 480 x 360 frame of the site's embeddable player for the escaped values.
 String PlayerPageText(TextArg siteBase, TextArg oid, TextArg vid, TextArg hash2);

@@ -5,8 +5,9 @@
 //   preview: ShowPreview of a row's picture (download, decode, shown);
 //   click: the whole handling of a row click (preview, labels, video page).
 // Run through bench/search_bench.sh, which starts the site and points http_proxy at it.
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>

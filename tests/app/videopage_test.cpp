@@ -1,8 +1,9 @@
+#include "videopage.h"
+
 #include <gtest/gtest.h>
 
 #include "seqfile.h"
 #include "temp_dir.h"
-#include "videopage.h"
 
 namespace {
 
@@ -32,11 +33,12 @@ TEST(VideoPage, WellFormedValuesAreKeptByteForByte) {
 TEST(VideoPage, MissingValuesStillBuildTheAddress) {
   String address;
   // No escaped address at all: the host label is empty.
-  ASSERT_TRUE(VideoFileAddress("loadFlashPlayer({\"uid\":\"1\",\"vtag\":\"t\"})", "zq.test", address));
+  ASSERT_TRUE(
+      VideoFileAddress("loadFlashPlayer({\"uid\":\"1\",\"vtag\":\"t\"})", "zq.test", address));
   EXPECT_EQ(address, "http://.zq.test/u1/video/t.480.mp4");
   // An escaped address with no "." after it also gives an empty label.
-  ASSERT_TRUE(VideoFileAddress("loadFlashPlayer({\"host\":\"http:\\/\\/localhost\\/\"})",
-                               "zq.test", address));
+  ASSERT_TRUE(VideoFileAddress("loadFlashPlayer({\"host\":\"http:\\/\\/localhost\\/\"})", "zq.test",
+                               address));
   EXPECT_EQ(address, "http://.zq.test/u/video/.480.mp4");
   EXPECT_EQ(PlayerPageText("http://zq.test/", "", "", ""),
             "<style>body{padding:0px;margin:0px;background:#000000;}</style>"
@@ -46,9 +48,9 @@ TEST(VideoPage, MissingValuesStillBuildTheAddress) {
 
 TEST(VideoPage, HostLabelsThatCouldLeadElsewhereRefuseTheLine) {
   String address = "previous";
-  for (const char* host : {"http:\\/\\/evil\\\\x.", "http:\\/\\/me@evil.", "http:\\/\\/evil:80\\/x.",
-                           "http:\\/\\/evil\\/\\/cs7.", "http:\\/\\/ev il.", "http:\\/\\/a?b.",
-                           "http:\\/\\/a#b."}) {
+  for (const char* host :
+       {"http:\\/\\/evil\\\\x.", "http:\\/\\/me@evil.", "http:\\/\\/evil:80\\/x.",
+        "http:\\/\\/evil\\/\\/cs7.", "http:\\/\\/ev il.", "http:\\/\\/a?b.", "http:\\/\\/a#b."}) {
     EXPECT_FALSE(VideoFileAddress(PlayerLine("1", "2", "3", "t", "h", host), "zq.test", address))
         << host;
     EXPECT_EQ(address, "previous");
@@ -60,8 +62,9 @@ TEST(VideoPage, HostLabelsThatCouldLeadElsewhereRefuseTheLine) {
 
 TEST(VideoPage, PathValuesCannotLeaveThePath) {
   String address;
-  ASSERT_TRUE(VideoFileAddress(PlayerLine("\\/\\/other.host\\/", "1", "1", "..\\/..\\/etc\\/passwd", "h"),
-                               "zq.test", address));
+  ASSERT_TRUE(
+      VideoFileAddress(PlayerLine("\\/\\/other.host\\/", "1", "1", "..\\/..\\/etc\\/passwd", "h"),
+                       "zq.test", address));
   EXPECT_EQ(address,
             "http://cs7.zq.test/u%5C%2F%5C%2Fother.host%5C%2F/video/"
             "..%5C%2F..%5C%2Fetc%5C%2Fpasswd.480.mp4");
@@ -82,15 +85,29 @@ TEST(VideoPage, PlayerValuesCannotBreakOutOfTheFrame) {
 
 TEST(VideoPage, EveryPlayerLineOfAFileInOrder) {
   std::string dir = MakeScratchDir();
-  WriteWholeFile(dir + "film.htm",
-                 "<html>\r\n" + PlayerLine("1", "2", "3", "a", "h1") + "\r\n<p>loadflashplayer</p>\n" +
-                     PlayerLine("4", "5", "6", "b", "h2") + "\n</html>");
+  WriteWholeFile(dir + "film.htm", "<html>\r\n" + PlayerLine("1", "2", "3", "a", "h1") +
+                                       "\r\n<p>loadflashplayer</p>\n" +
+                                       PlayerLine("4", "5", "6", "b", "h2") + "\n</html>");
   ASSERT_NE(FileOpenRead(0, dir + "film.htm"), 0);
   std::vector<String> hashes;
   ForEachPlayerLine(0, [&](const String& line) { hashes.push_back(PlayerValuesOf(line).hash2); });
   FileClose(0);
   RemoveScratchDir(dir);
   EXPECT_EQ(hashes, (std::vector<String>{"h1", "h2"}));  // the marker is case-sensitive
+}
+
+// A file name from the site must stay one file inside the Downloads folder.
+TEST(VideoPage, SavedFileNamesCannotLeaveTheFolderOrNameADevice) {
+  EXPECT_EQ(AddressFileName("http://cs1.zq.test/u9/video/ab12.480.mp4"), "ab12.480.mp4");
+  EXPECT_EQ(AddressFileName("http://cs1.zq.test/u9/video/..%5C%2F..%5C%2Fetc.480.mp4?x=/y#z"),
+            "__..__etc.480.mp4");
+  EXPECT_EQ(AddressFileName("http://h/v/%2E%2E"), "video.mp4");
+  EXPECT_EQ(AddressFileName("http://h/v/"), "video.mp4");
+  EXPECT_EQ(SafeFileName("a:b*c?d\"e<f>g|h\x01.mp4 . "), "a_b_c_d_e_f_g_h_.mp4");
+  EXPECT_EQ(SafeFileName("con.480.mp4"), "_con.480.mp4");
+  EXPECT_EQ(SafeFileName("COM1"), "_COM1");
+  EXPECT_EQ(SafeFileName("COM10.mp4"), "COM10.mp4");
+  EXPECT_EQ(SafeFileName(String(300, 'x') + ".mp4").size(), 200u);
 }
 
 }  // namespace
