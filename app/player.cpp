@@ -6,8 +6,12 @@
 #include "appstate.h"
 #include "client_ids.h"
 #include "config.h"
+#include "gadget_items.h"
+#include "launcher.h"
+#include "search.h"
 #include "seqfile.h"
 #include "temp_files.h"
+#include "texts.h"
 #include "toolkit.h"
 #include "transfer.h"
 #include "videopage.h"
@@ -45,11 +49,16 @@ void FetchDownloadUrl(const String& link) {
 
 bool OpenPlayer(const String& link, String* failure) {
   if (!OpenVideoPage(link, failure)) return false;
-  ForEachPlayerLine(0, [](const String& line) {
-    PlayerValues v = PlayerValuesOf(line);
-    ShowPlayerPage(v.oid, v.vid, v.hash2);
+  // The last player line counts. The page is written and shown once, with its values: a
+  // page shown per line would be written while the browser still holds the one before.
+  bool found = false;
+  PlayerValues last;
+  ForEachPlayerLine(0, [&](const String& line) {
+    last = PlayerValuesOf(line);
+    found = true;
   });
   FileClose(0);
+  if (found) ShowPlayerPage(last.oid, last.vid, last.hash2);
   return true;
 }
 
@@ -66,4 +75,12 @@ void ShowPlayerPage(const String& oid, const String& vid, const String& hash2) {
   WebGadgetCreate(GADGET_PLAYER_WEB, 0, 0, 500, 380, "");
   GadgetListClose();
   GadgetSetText(GADGET_PLAYER_WEB, file);
+  // A browser view without an HTML engine shows nothing: the player then opens in the
+  // system's web browser, and the window says so the first time.
+  if (GadgetGetAttribute(GADGET_PLAYER_WEB, WEB_ATTRIBUTE_SHOWS_PAGES) == 0) {
+    LaunchProgram(PlayerFrameAddress(SITE_BASE_ADDRESS, oid, vid, hash2));
+    static bool told = false;
+    if (!told) ShowStatus(TEXT_PLAYER_OUTSIDE);
+    told = true;
+  }
 }
