@@ -113,6 +113,8 @@ close_window() {
   client_origin "$1" "$4" "$5"
   xdotool mousemove $((cx + $2)) $((cy + $3)) click 1 sleep 0.3 key alt+F4
 }
+# winepath_w PATH: a Unix path as Wine sees it through drive Z:.
+winepath_w() { printf 'Z:%s' "${1//\//\\}"; }
 pixel() { convert "$scratch/shot.png" -format "%[pixel:p{$1,$2}]" info: 2>/dev/null; }
 # expect_pixel X Y COLOUR WHAT: X, Y in the client area.
 expect_pixel() {

@@ -3,10 +3,11 @@
 # the stand-in site, driven with xdotool. Checks what the site received (its request log),
 # what the program wrote (the temporary files), what it shows (a probe that reads the main
 # window's gadgets, and screenshots), and that hostile pages neither crash nor hang it.
-#   search_e2e.sh PROGRAM.exe PROBE.exe NATIVE_BUILD_DIR
+#   search_e2e.sh PROGRAM.exe PROBE.exe NATIVE_BUILD_DIR RECORDER.exe
+# RECORDER.exe stands in for the system's web browser: it writes down how it was started.
 set -uo pipefail
 
-exe=$(realpath "$1") probe_exe=$(realpath "$2") native=$3
+exe=$(realpath "$1") probe_exe=$(realpath "$2") native=$3 recorder=$(realpath "$4")
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 oracle=$repo/tests/client/page_oracle.pl
 # shellcheck source=e2e_lib.sh
@@ -133,7 +134,8 @@ play() {
 # expect_player_page: 111.htm holds exactly the page for the last player line of film.htm.
 expect_player_page() {
   local want
-  want=$(perl "$oracle" player "$tmp/film.htm" "$base" zq.test | sed -n 's/^page //p' | tail -1)
+  want_page=$(perl "$oracle" player "$tmp/film.htm" "$base" zq.test | grep '^page ' | tail -1)
+  want=${want_page#page }
   if [[ -n $want && "$(cat "$tmp/111.htm"; echo x)" == "$want"$'\r\nx' ]]; then
     pass "$1: 111.htm holds the player page alone"
   else
@@ -143,6 +145,11 @@ expect_player_page() {
 
 # --- start, logged in --------------------------------------------------------------------
 printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/Registration.ini"
+# The stand-in browser for http addresses, and the file it writes.
+"$repo/scripts/wine-run" reg add 'HKEY_CLASSES_ROOT\http\shell\open\command' /ve /f \
+  /d "\"$(winepath_w "$recorder")\" \"%1\"" >/dev/null 2>&1 || die "cannot register the stand-in browser"
+export VS_HELPER_OUT=$(winepath_w "$scratch/browser.txt")
+downloads=$VS_WINEPREFIX/drive_c/users/${USER:-root}/Downloads
 start "$exe"
 main=$(visible_window videosearch 40) || die "no main window"
 client_origin "$main" 780 610
@@ -189,6 +196,9 @@ shoot
 
 play $i
 expect_player_page "double click"
+[[ $(field text112) == "Встроенный браузер не показывает страниц: видео открыто в вашем браузере." ]] &&
+  pass "the first play says that the video opens in the system's browser" ||
+  fail "no word that the video opened in the system's browser: '$(field text112)'"
 [[ $(xdotool getwindowname "$main") == "$row_text" ]] && pass "window title = row text" ||
   fail "window title '$(xdotool getwindowname "$main")'"
 [[ $(field player) == 1 ]] && pass "player panel and its web view exist" || fail "no player panel"
@@ -297,12 +307,26 @@ else
 fi
 search zqtest-hugepng && choose 0 && alive && pass "a PNG claiming 60000x60000 is refused"
 
-for s in zqtest-video-quotes zqtest-video-script zqtest-video-otherhost zqtest-video-twice; do
+for s in zqtest-video-quotes zqtest-video-script zqtest-video-otherhost zqtest-video-twice \
+  zqtest-video-thrice; do
   search "$s" || continue
   for ((i = 0; i < expected_rows; i++)); do
     choose $i
+    rm -f "$scratch/browser.txt"
     play $i
     expect_player_page "$s row $i"
+    # Without an HTML engine the player frame opens in the system's browser.
+    frame=$(sed -n "s/^page .*<iframe src='\([^']*\)'.*/\1/p" <<<"$want_page")
+    for ((w = 0; w < 50; w++)); do [[ -s $scratch/browser.txt ]] && break; sleep 0.1; done
+    [[ $(head -1 "$scratch/browser.txt" 2>/dev/null | tr -d '\r') == *"\"$frame\"" ]] &&
+      pass "$s row $i: the system's browser was given $frame" ||
+      fail "$s row $i: the browser got '$(head -1 "$scratch/browser.txt" 2>/dev/null)', expected $frame"
+    probe
+    [[ $(field text112) == "Встроенный браузер"* ]] && fail "the word about the system's browser came again"
+    if [[ $s == zqtest-video-t* ]]; then
+      play $i
+      expect_player_page "$s row $i, played again"
+    fi
     grep -qiE '<script|onload=|onerror=' "$tmp/111.htm" && fail "$s row $i: markup got through"
     n=$(log_lines)
     xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
@@ -320,6 +344,38 @@ search zqtest-video-nomarker && choose 0 && play 0 && alive &&
   pass "a video page without a player line leaves the earlier panel"
 [[ $(xdotool getwindowname "$main") == "No player line" ]] && pass "title set also without a player line" ||
   fail "title '$(xdotool getwindowname "$main")'"
+
+# --- downloads: saved in Downloads with progress, " (2)" for a second copy, no duplicate
+# while one runs, nothing complete-looking after a cut ---------------------------------------
+search zqtest-video-files
+choose 0
+big=http://cs1.zq.test/u9/video/big50.480.mp4
+curl -s -x "$http_proxy" -o "$scratch/big.bin" "$big"
+n=$(gets "$(proxy_form "$big")")
+t0=$(date +%s%N)
+xdotool mousemove $((cx + 250)) $((cy + 580)) click 1 sleep 0.3 click 1
+progress=
+for ((w = 0; w < 100; w++)); do
+  probe
+  [[ -z $progress && $(field text114) == *% ]] && progress=$((($(date +%s%N) - t0) / 1000000))
+  [[ $(field text112) == "Видео сохранено: "* ]] && break
+  sleep 0.2
+done
+[[ -n $progress ]] && pass "the download's progress shows $progress ms after the click" ||
+  fail "no progress shown in place of the link"
+[[ $(field text112) == 'Видео сохранено: C:\users\'*'\Downloads\big50.480.mp4' && $(field text114) == Скачать ]] &&
+  cmp -s "$downloads/big50.480.mp4" "$scratch/big.bin" && (($(gets "$(proxy_form "$big")") == n + 1)) &&
+  pass "50 MiB saved byte for byte in Downloads, fetched once for two clicks: $(field text112)" ||
+  fail "download: label '$(field text112)', link '$(field text114)', GETs $(($(gets "$(proxy_form "$big")") - n))"
+xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+for ((w = 0; w < 50; w++)); do [[ -f "$downloads/big50.480 (2).mp4" ]] && break; sleep 0.2; done
+cmp -s "$downloads/big50.480 (2).mp4" "$scratch/big.bin" && pass "a second copy is saved as 'big50.480 (2).mp4'" ||
+  fail "no second copy: $(ls "$downloads")"
+choose 1
+xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+for ((w = 0; w < 50; w++)); do probe; [[ $(field text112) == Скачивание* ]] && break; sleep 0.2; done
+[[ $(field text112) == "Скачивание не удалось: соединение оборвалось на полпути." && -z $(ls "$downloads" | grep cut) ]] &&
+  pass "a cut download says so and leaves nothing" || fail "cut download: '$(field text112)', $(ls "$downloads")"
 
 # --- close after viewing: the question ---------------------------------------------------
 # question_and ANSWER-KEYS: closes the main window, answers the question, checks the exit.

@@ -12,7 +12,7 @@
 //     rows N                   rows of the result list
 //     selected N               its selected row, -1 for none
 //     text112 TEXT / text113 TEXT   the description and title labels (line ends as \n)
-//     text103 TEXT             the search field
+//     text103 TEXT / text114 TEXT   the search field and the download link
 //     player 0|1               whether the player panel and its web view exist
 //     preview W H              the preview gadget's size
 //     row I TOP BOTTOM TEXT    for the first ROWS rows: the row's place in the main
@@ -154,6 +154,7 @@ int Gadgets(int asked) {
   std::printf("text112 %s\n", Text(Gadget(main, 112)).c_str());
   std::printf("text113 %s\n", Text(Gadget(main, 113)).c_str());
   std::printf("text103 %s\n", Text(Gadget(main, 103)).c_str());
+  std::printf("text114 %s\n", Text(Gadget(main, 114)).c_str());
   std::printf("player %d\n", Gadget(main, 109) && Gadget(main, 110) ? 1 : 0);
   RECT preview{};
   if (HWND p = Gadget(main, 108)) GetWindowRect(p, &preview);
