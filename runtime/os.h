@@ -13,11 +13,21 @@ using OsFile = intptr_t;
 // How a file is opened. Each mode names the access, the sharing and whether the file is
 // created, as the services ask for them.
 enum OsOpenMode {
-  OS_OPEN_READ,             // read, share read, existing file only
-  OS_OPEN_READ_SHARE_ALL,   // read, share read and write, existing file only
-  OS_OPEN_READ_WRITE,       // read and write, share read, existing file only
-  OS_OPEN_READ_WRITE_ALWAYS,// read and write, share read, created when missing
-  OS_CREATE_ALWAYS,         // read and write, no sharing, truncated or created
+  OS_OPEN_READ,               // read, share read, existing file only
+  OS_OPEN_READ_SHARE_ALL,     // read, share read and write, existing file only
+  OS_OPEN_READ_WRITE,         // read and write, share read, existing file only
+  OS_OPEN_READ_WRITE_ALWAYS,  // read and write, share read, created when missing
+  OS_CREATE_ALWAYS,           // read and write, no sharing, truncated or created
+};
+
+// What stands at a path.
+struct OsPathInfo {
+  bool exists = false;
+  bool directory = false;
+  // The read-only attribute; natively, a file without its owner's write permission.
+  bool readOnly = false;
+  // Time of the last write, in the system's own units (only compared with each other).
+  int64_t modified = 0;
 };
 
 struct OsApi {
@@ -38,6 +48,10 @@ struct OsApi {
   bool (*replace)(const char* from, const char* to);
   // The user's temporary directory with its trailing separator, or "".
   std::string (*tempPath)();
+  OsPathInfo (*pathInfo)(const char* name);
+  // The absolute form of `name`, as messages to the user name a file; `name` itself when
+  // none can be formed.
+  std::string (*fullPath)(const char* name);
 };
 
 // The table in force. Tests swap entries; the runtime always calls through it.

@@ -80,9 +80,32 @@ std::string PosixTempPath() {
   return path;
 }
 
-const OsApi kPosixApi = {PosixOpen,  PosixRead,     PosixWrite, PosixSeekRelative,
-                         PosixSeekStart, PosixSize, PosixTruncate, PosixFlush,
-                         PosixClose, PosixRemove,   PosixReplace, PosixTempPath};
+OsPathInfo PosixPathInfo(const char* name) {
+  OsPathInfo info;
+  struct stat st;
+  if (!name || ::stat(name, &st) != 0) return info;
+  info.exists = true;
+  info.directory = S_ISDIR(st.st_mode);
+  info.readOnly = (st.st_mode & S_IWUSR) == 0;
+  info.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return info;
+}
+
+std::string PosixFullPath(const char* name) {
+  std::string path = name ? name : "";
+  if (path.empty() || path.front() == '/') return path;
+  char* cwd = ::getcwd(nullptr, 0);
+  if (!cwd) return path;
+  std::string full = cwd;
+  std::free(cwd);
+  if (full.back() != '/') full += '/';
+  return full + path;
+}
+
+const OsApi kPosixApi = {PosixOpen,      PosixRead,    PosixWrite,    PosixSeekRelative,
+                         PosixSeekStart, PosixSize,    PosixTruncate, PosixFlush,
+                         PosixClose,     PosixRemove,  PosixReplace,  PosixTempPath,
+                         PosixPathInfo,  PosixFullPath};
 
 }  // namespace
 

@@ -90,9 +90,33 @@ std::string WinTempPath() {
   return std::string(buffer, length);
 }
 
-const OsApi kWinApi = {WinOpen,     WinRead,   WinWrite,    WinSeekRelative, WinSeekStart,
-                       WinSize,     WinTruncate, WinFlush,  WinClose,        WinRemove,
-                       WinReplace,  WinTempPath};
+OsPathInfo WinPathInfo(const char* name) {
+  OsPathInfo info;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!name || !GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return info;
+  info.exists = true;
+  info.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  info.modified =
+      static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                           data.ftLastWriteTime.dwLowDateTime);
+  return info;
+}
+
+std::string WinFullPath(const char* name) {
+  if (!name || !*name) return std::string();
+  DWORD length = GetFullPathNameA(name, 0, nullptr, nullptr);
+  if (length == 0) return name;
+  std::string full(length, '\0');
+  length = GetFullPathNameA(name, length, &full[0], nullptr);
+  if (length == 0 || length >= full.size()) return name;
+  full.resize(length);
+  return full;
+}
+
+const OsApi kWinApi = {WinOpen,    WinRead,     WinWrite,    WinSeekRelative, WinSeekStart,
+                       WinSize,    WinTruncate, WinFlush,    WinClose,        WinRemove,
+                       WinReplace, WinTempPath, WinPathInfo, WinFullPath};
 
 }  // namespace
 
