@@ -1,16 +1,28 @@
 #include "prefs.h"
 
-#include <list>
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "codepage.h"
 
 namespace {
 
 enum EntryKind { ENTRY_KEY = 0, ENTRY_GROUP = 1, ENTRY_COMMENT = 2 };
 
+// One parsed line, as positions in code units of the file's text (bytes, or 16-bit units
+// in UTF-16 files), or a line that PrefsWriteString added. The line runs from its first
+// unit to its line end; a key line's value runs from valueBegin to the line end.
 struct PrefsEntry {
-  EntryKind kind;
-  String key;   // key entries only
-  String text;  // group name, comment text or value
+  EntryKind kind = ENTRY_KEY;
+  size_t lineBegin = 0, lineEnd = 0, keyBegin = 0, keyEnd = 0, valueBegin = 0;
+  bool written = false;  // replaced by "key = value" at close
+  bool added = false;    // not in the file: inserted after the line before it
+  String key, value;     // written and added lines, Windows-1251
 };
+
+// Files larger than this are not read (and so never rewritten).
+constexpr int64_t MAX_FILE_SIZE = int64_t{1} << 30;
 
 struct PrefsState {
   OsFile file = 0;
@@ -18,176 +30,301 @@ struct PrefsState {
   // opened (no handle), the file to create at close.
   String name;
   bool modified = false;
-  bool readOnly = false;
+  bool readOnly = false;  // opened, but not for writing
+  bool complete = true;   // the whole file was read: only then may it be rewritten
   int encoding = PREFS_ANSI;
-  std::list<PrefsEntry> entries;
+  size_t markSize = 0;  // bytes of the byte-order mark
+  String bytes;         // the file as read
+  std::vector<PrefsEntry> entries;
 };
 
 PrefsState g_prefs;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool Utf16() { return g_prefs.encoding == PREFS_UTF16LE || g_prefs.encoding == PREFS_UTF16BE; }
+size_t UnitSize() { return Utf16() ? 2 : 1; }
+size_t UnitCount() { return (g_prefs.bytes.size() - g_prefs.markSize) / UnitSize(); }
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
+unsigned Unit(size_t i) {
+  const String& b = g_prefs.bytes;
+  size_t at = g_prefs.markSize + i * UnitSize();
+  unsigned first = static_cast<unsigned char>(b[at]);
+  if (!Utf16()) return first;
+  unsigned second = static_cast<unsigned char>(b[at + 1]);
+  return g_prefs.encoding == PREFS_UTF16LE ? first | second << 8 : first << 8 | second;
+}
+
+bool IsBreak(unsigned u) { return u == '\r' || u == '\n' || u == 0; }
+bool IsBlank(unsigned u) { return u == ' ' || u == '\t'; }
+
+// The characters of units [begin, end): code points in UTF-8 and UTF-16 files (malformed
+// parts as U+FFFD), the bytes themselves in Windows-1251 files.
+std::u32string Decode(size_t begin, size_t end) {
+  std::u32string out;
+  if (g_prefs.encoding == PREFS_UTF8) {
+    std::string_view text(g_prefs.bytes);
+    text = text.substr(g_prefs.markSize + begin, end - begin);
+    for (size_t i = 0; i < text.size();) {
+      char32_t cp;
+      i += DecodeUtf8At(text, i, &cp);
+      out += cp;
+    }
+  } else if (Utf16()) {
+    for (size_t i = begin; i < end; ++i) {
+      unsigned u = Unit(i);
+      if (u >= 0xD800 && u <= 0xDBFF && i + 1 < end && Unit(i + 1) >= 0xDC00 &&
+          Unit(i + 1) <= 0xDFFF) {
+        out += static_cast<char32_t>(0x10000 + ((u - 0xD800) << 10) + (Unit(++i) - 0xDC00));
+      } else {
+        out += (u >= 0xD800 && u <= 0xDFFF) ? U'\xFFFD' : static_cast<char32_t>(u);
+      }
+    }
+  } else {
+    for (size_t i = begin; i < end; ++i) out += static_cast<char32_t>(Unit(i));
+  }
+  return out;
+}
+
+// The caller's Windows-1251 text as Decode gives the file's.
+std::u32string CharactersOf(std::string_view text) {
+  std::u32string out;
+  for (char c : text) {
+    unsigned char b = static_cast<unsigned char>(c);
+    out += g_prefs.encoding == PREFS_ANSI ? static_cast<char32_t>(b) : Cp1251ToCodePoint(b);
+  }
+  return out;
+}
+
+// The caller's Windows-1251 text in the file's encoding.
+String Encode(std::string_view text) {
+  if (g_prefs.encoding == PREFS_ANSI) return String(text);
+  String out;
+  for (char c : text) {
+    char32_t cp = Cp1251ToCodePoint(static_cast<unsigned char>(c));
+    if (g_prefs.encoding == PREFS_UTF8) {
+      AppendUtf8(out, cp);
+    } else {
+      char high = static_cast<char>(cp >> 8), low = static_cast<char>(cp & 0xFF);
+      out += g_prefs.encoding == PREFS_UTF16LE ? String{low, high} : String{high, low};
+    }
+  }
+  return out;
 }
 
 // ASCII-only case-insensitive equality, the rule of _stricmp.
-bool KeysEqual(std::string_view a, std::string_view b) {
+bool KeysEqual(const std::u32string& a, const std::u32string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    char32_t x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
     if (x != y) return false;
   }
   return true;
 }
 
-void ParseLine(std::string_view line) {
-  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
-  if (line.empty()) return;
-  if (line.front() == ';') {
-    line.remove_prefix(1);
-    if (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-    g_prefs.entries.push_back({ENTRY_COMMENT, String(), String(line)});
-  } else if (line.front() == '[') {
-    line.remove_prefix(1);
-    size_t close = line.find(']');
-    g_prefs.entries.push_back({ENTRY_GROUP, String(), String(line.substr(0, close))});
+void ParseLine(size_t begin, size_t end) {
+  PrefsEntry e;
+  e.lineBegin = begin;
+  e.lineEnd = end;
+  size_t at = begin;
+  while (at < end && IsBlank(Unit(at))) ++at;
+  if (at == end) return;
+  if (Unit(at) == ';') {
+    e.kind = ENTRY_COMMENT;
+  } else if (Unit(at) == '[') {
+    e.kind = ENTRY_GROUP;
   } else {
-    size_t eq = line.find('=');
-    std::string_view key = line.substr(0, eq), value;
-    if (eq != std::string_view::npos) {
-      value = line.substr(eq + 1);
-      while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-    }
-    while (!key.empty() && IsBlank(key.back())) key.remove_suffix(1);
-    g_prefs.entries.push_back({ENTRY_KEY, String(key), String(value)});
+    e.keyBegin = at;
+    size_t eq = at;
+    while (eq < end && Unit(eq) != '=') ++eq;
+    e.keyEnd = eq;
+    while (e.keyEnd > at && IsBlank(Unit(e.keyEnd - 1))) --e.keyEnd;
+    e.valueBegin = eq < end ? eq + 1 : end;
+  }
+  g_prefs.entries.push_back(e);
+}
+
+// CR, LF and NUL units end lines; a run of them is one break, so blank lines are no
+// entries (they are kept all the same: a rewrite copies everything between entries).
+void Parse() {
+  size_t count = UnitCount(), at = 0;
+  while (at < count) {
+    while (at < count && IsBreak(Unit(at))) ++at;
+    size_t end = at;
+    while (end < count && !IsBreak(Unit(end))) ++end;
+    if (end > at) ParseLine(at, end);
+    at = end;
   }
 }
 
-// Any run of CR and LF bytes is one line break. NUL bytes, which no value can hold, also
-// break lines, so that nothing after them is lost when the file is rewritten.
-void Parse(std::string_view text) {
-  static constexpr std::string_view kBreaks("\r\n\0", 3);
-  size_t at = text.find_first_not_of(kBreaks);
-  while (at != std::string_view::npos) {
-    size_t end = text.find_first_of(kBreaks, at);
-    if (end == std::string_view::npos) end = text.size();
-    ParseLine(text.substr(at, end - at));
-    at = text.find_first_not_of(kBreaks, end);
+void DetectEncoding() {
+  std::string_view b(g_prefs.bytes);
+  if (b.substr(0, 2) == "\xFF\xFE") {
+    g_prefs.encoding = PREFS_UTF16LE, g_prefs.markSize = 2;
+  } else if (b.substr(0, 2) == "\xFE\xFF") {
+    g_prefs.encoding = PREFS_UTF16BE, g_prefs.markSize = 2;
+  } else if (b.substr(0, 3) == "\xEF\xBB\xBF") {
+    g_prefs.encoding = PREFS_UTF8, g_prefs.markSize = 3;
+  } else if (IsMultibyteUtf8(b)) {
+    g_prefs.encoding = PREFS_UTF8;  // as editors save UTF-8 without a mark
   }
-}
-
-// Single bytes are mapped as ISO 8859-1 code points in UTF-8 files.
-String ToUtf8(std::string_view s) {
-  String out;
-  out.reserve(s.size() * 2);
-  for (unsigned char b : s) {
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-    } else {
-      out += static_cast<char>(0xC0 + (b >> 6));
-      out += static_cast<char>(0x80 + (b & 0x3F));
-    }
-  }
-  return out;
-}
-
-String FromUtf8(std::string_view s) {
-  String out;
-  size_t i = 0, n = s.size();
-  auto continuation = [&](size_t k) {
-    return k < n && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80;
-  };
-  while (i < n) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
-    } else if (b >= 0xC0 && b <= 0xDF) {
-      if (continuation(i + 1)) {
-        unsigned code = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-        out += code < 256 ? static_cast<char>(code) : '?';
-        i += 2;
-      } else if (i + 1 >= n) {
-        ++i;  // a lead cut off by the end of the text gives nothing
-      } else {
-        out += '?';
-        ++i;
-      }
-    } else if (b >= 0xE0 && b <= 0xF7) {
-      size_t need = b <= 0xEF ? 2 : 3;
-      size_t k = i + 1;
-      while (k < n && k <= i + need && continuation(k)) ++k;
-      if (k - i - 1 < need && k >= n) {
-        i = n;  // cut off by the end of the text
-      } else {
-        out += '?';
-        i = k;
-      }
-    } else {
-      ++i;  // stray continuation bytes and 0xF8..0xFF give nothing
-    }
-  }
-  return out;
 }
 
 bool IsOpen() { return g_prefs.file != 0 || !g_prefs.name.empty(); }
 
-std::list<PrefsEntry>::iterator FindKey(std::string_view key) {
-  for (auto it = g_prefs.entries.begin(); it != g_prefs.entries.end(); ++it) {
-    if (it->kind == ENTRY_GROUP) break;
-    if (it->kind == ENTRY_KEY && KeysEqual(it->key, key)) return it;
+// The index of the first visible key entry matching `key`, or -1.
+int FindKey(std::string_view key) {
+  const std::u32string wanted = CharactersOf(key);
+  for (size_t i = 0; i < g_prefs.entries.size(); ++i) {
+    const PrefsEntry& e = g_prefs.entries[i];
+    if (e.kind == ENTRY_GROUP) break;
+    if (e.kind != ENTRY_KEY) continue;
+    bool equal = e.written ? KeysEqual(CharactersOf(e.key), wanted)
+                           : KeysEqual(Decode(e.keyBegin, e.keyEnd), wanted);
+    if (equal) return static_cast<int>(i);
   }
-  return g_prefs.entries.end();
+  return -1;
 }
 
+// The unit after the line end that follows `lineEnd` (CR LF, or one CR, LF or NUL);
+// `hasBreak` false when the line is the last one and has none.
+size_t AfterLineEnd(size_t lineEnd, bool* hasBreak) {
+  size_t count = UnitCount();
+  *hasBreak = lineEnd < count;
+  if (lineEnd + 1 < count && Unit(lineEnd) == '\r' && Unit(lineEnd + 1) == '\n') return lineEnd + 2;
+  return *hasBreak ? lineEnd + 1 : lineEnd;
+}
+
+// The file as read with the written lines replaced and the added ones inserted.
 String BuildText() {
-  String out;
-  if (g_prefs.encoding == PREFS_UTF8) out = "\xEF\xBB\xBF";
+  const String& bytes = g_prefs.bytes;
+  String out = bytes.substr(0, g_prefs.markSize);
+  size_t copied = 0;  // units of the file taken over so far
+  auto copyTo = [&](size_t unit) {
+    out.append(bytes, g_prefs.markSize + copied * UnitSize(), (unit - copied) * UnitSize());
+    copied = unit;
+  };
+  size_t insertAt = 0;  // where added lines go: after the last line of the file before them
+  bool hasBreak = true;
   for (const PrefsEntry& e : g_prefs.entries) {
-    switch (e.kind) {
-      case ENTRY_GROUP: out += "[" + e.text + "]"; break;
-      case ENTRY_COMMENT: out += "; " + e.text; break;
-      case ENTRY_KEY: out += e.key + " = " + e.text; break;
+    if (e.added) {
+      copyTo(insertAt);
+      if (!hasBreak) out += Encode("\r\n");
+      hasBreak = true;
+      out += Encode(e.key + " = " + e.value + "\r\n");
+      continue;
     }
-    out += "\r\n";
+    if (e.written) {
+      copyTo(e.lineBegin);
+      out += Encode(e.key + " = " + e.value);
+      copied = e.lineEnd;
+    }
+    insertAt = AfterLineEnd(e.lineEnd, &hasBreak);
   }
+  copyTo(UnitCount());
+  out.append(bytes, g_prefs.markSize + copied * UnitSize(), String::npos);  // odd last byte
   return out;
 }
 
 bool WriteAll(OsFile file, const String& text) {
-  long done = 0, size = static_cast<long>(text.size());
-  while (done < size) {
-    long n = g_os.write(file, text.data() + done, size - done);
+  size_t done = 0;
+  while (done < text.size()) {
+    size_t chunk = text.size() - done;
+    if (chunk > (1u << 30)) chunk = 1u << 30;
+    long n = g_os.write(file, text.data() + done, static_cast<long>(chunk));
     if (n <= 0) return false;
-    done += n;
+    done += static_cast<size_t>(n);
   }
   return true;
 }
 
-// Rewrites an existing file without risking its old content: the new text goes to a
-// sibling file first, which then replaces the original in one step. Only when no sibling
-// can be made is the file rewritten in place.
-void RewriteOpenFile(const String& text) {
-  String fresh = g_prefs.name + ".new";
-  OsFile out = g_os.open(fresh.c_str(), OS_CREATE_ALWAYS);
-  if (out) {
-    bool written = WriteAll(out, text) && g_os.flush(out);
-    g_os.close(out);
-    if (written) {
-      g_os.close(g_prefs.file);
-      g_prefs.file = 0;
-      if (g_os.replace(fresh.c_str(), g_prefs.name.c_str())) return;
-    }
-    g_os.remove(fresh.c_str());
-    if (!written || g_prefs.file == 0) return;  // the original stays as it was
+void ReleaseFileHandle() {
+  if (g_prefs.file) g_os.close(g_prefs.file);
+  g_prefs.file = 0;
+}
+
+// Leftovers of a save that was interrupted: "NAME.part" was never finished; "NAME.new" was,
+// and replaces the file unless the file changed after it (or is read-only, or a directory).
+void FinishInterruptedSave(const String& name) {
+  if (name.empty()) return;
+  g_os.remove((name + ".part").c_str());
+  const String fresh = name + ".new";
+  OsPathInfo next = g_os.pathInfo(fresh.c_str());
+  if (!next.exists || next.directory) return;
+  OsPathInfo now = g_os.pathInfo(name.c_str());
+  bool adopt = !now.exists || (!now.directory && !now.readOnly && next.modified >= now.modified);
+  if (!adopt || !g_os.replace(fresh.c_str(), name.c_str())) g_os.remove(fresh.c_str());
+}
+
+// Writes "NAME.part", renames it to "NAME.new", then that to NAME. Returns false, with
+// `siblingMade` false, when the ".part" file cannot even be created.
+bool SaveThroughSibling(const String& text, bool* siblingMade) {
+  const String part = g_prefs.name + ".part", fresh = g_prefs.name + ".new";
+  OsFile out = g_os.open(part.c_str(), OS_CREATE_ALWAYS);
+  *siblingMade = out != 0;
+  if (!out) return false;
+  bool written = WriteAll(out, text) && g_os.flush(out);
+  g_os.close(out);
+  if (!written || !g_os.replace(part.c_str(), fresh.c_str())) {
+    g_os.remove(part.c_str());
+    return false;
   }
-  if (g_prefs.file && g_os.seekStart(g_prefs.file, 0) == 0 && WriteAll(g_prefs.file, text))
-    g_os.truncate(g_prefs.file);
+  ReleaseFileHandle();  // the system replaces no file that is open
+  if (g_os.replace(fresh.c_str(), g_prefs.name.c_str())) return true;
+  g_os.remove(fresh.c_str());
+  return false;
+}
+
+int Save() {
+  OsPathInfo info = g_os.pathInfo(g_prefs.name.c_str());
+  if (info.directory) return PREFS_SAVE_DIRECTORY;
+  if (info.exists && info.readOnly) return PREFS_SAVE_READ_ONLY;
+  // A file that is there but could not be opened for writing, or not read whole, is not
+  // replaced by one made from what is known of it.
+  if ((info.exists && (!g_prefs.file || g_prefs.readOnly)) || !g_prefs.complete)
+    return PREFS_SAVE_FAILED;
+  String text;
+  try {
+    text = BuildText();
+  } catch (const std::bad_alloc&) {
+    return PREFS_SAVE_FAILED;
+  }
+  bool siblingMade = false;
+  if (SaveThroughSibling(text, &siblingMade)) return PREFS_SAVED;
+  if (siblingMade) return PREFS_SAVE_FAILED;
+  // No file can be made beside it (a directory without write rights that holds a
+  // writable file): the file is rewritten in place.
+  OsFile file = g_prefs.file;
+  if (!file) file = g_os.open(g_prefs.name.c_str(), OS_OPEN_READ_WRITE_ALWAYS);
+  bool written = file && g_os.seekStart(file, 0) == 0 && WriteAll(file, text) &&
+                 g_os.truncate(file) && g_os.flush(file);
+  if (file && file != g_prefs.file) g_os.close(file);
+  return written ? PREFS_SAVED : PREFS_SAVE_FAILED;
+}
+
+void ReadWholeFile() {
+  int64_t size = g_os.size(g_prefs.file);
+  if (size < 0 || size > MAX_FILE_SIZE) {
+    g_prefs.complete = false;
+    return;
+  }
+  try {
+    g_prefs.bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    g_prefs.complete = false;
+    return;
+  }
+  size_t got = 0;
+  while (got < g_prefs.bytes.size()) {
+    long n = g_os.read(g_prefs.file, &g_prefs.bytes[got],
+                       static_cast<long>(std::min<size_t>(g_prefs.bytes.size() - got, 1u << 30)));
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got < g_prefs.bytes.size()) {
+    g_prefs.bytes.resize(got);  // what was read still counts for reading
+    g_prefs.complete = false;
+  }
 }
 
 }  // namespace
@@ -195,6 +332,7 @@ void RewriteOpenFile(const String& text) {
 OsFile PrefsOpen(TextArg name) {
   PrefsClose();
   String path(name.view());
+  FinishInterruptedSave(path);
   OsFile file = g_os.open(path.c_str(), OS_OPEN_READ_WRITE);
   if (!file) {
     file = g_os.open(path.c_str(), OS_OPEN_READ);
@@ -207,72 +345,73 @@ OsFile PrefsOpen(TextArg name) {
     return 0;
   }
   g_prefs.file = file;
-  int64_t size = g_os.size(file);
-  if (size < 0) size = 0;
-  String text;
-  if (size > 0 && size < (int64_t{1} << 30)) {
-    text.resize(static_cast<size_t>(size));
-    size_t got = 0;
-    while (got < text.size()) {
-      long n = g_os.read(file, &text[got], static_cast<long>(text.size() - got));
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-    }
-    text.resize(got);  // a short read shrinks the text to what was read
+  ReadWholeFile();
+  DetectEncoding();
+  try {
+    Parse();
+  } catch (const std::bad_alloc&) {
+    g_prefs.entries.clear();
+    g_prefs.complete = false;
   }
-  std::string_view body = text;
-  if (body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF") {
-    g_prefs.encoding = PREFS_UTF8;
-    body.remove_prefix(3);
-  }
-  Parse(body);
   return file;
 }
 
+int PrefsReadValue(TextArg key, String* value) {
+  if (!IsOpen()) return PREFS_MISSING;
+  int i = FindKey(key.view());
+  if (i < 0) return PREFS_MISSING;
+  const PrefsEntry& e = g_prefs.entries[static_cast<size_t>(i)];
+  String text;
+  if (e.written) {
+    text = e.value;
+  } else {
+    for (char32_t c : Decode(e.valueBegin, e.lineEnd)) {
+      int byte = g_prefs.encoding == PREFS_ANSI ? static_cast<int>(c) : CodePointToCp1251(c);
+      if (byte < 0) return PREFS_NOT_CP1251;
+      text += static_cast<char>(byte);
+    }
+  }
+  size_t first = text.find_first_not_of(" \t");
+  size_t last = text.find_last_not_of(" \t");
+  *value = first == String::npos ? String() : text.substr(first, last - first + 1);
+  return PREFS_FOUND;
+}
+
 String PrefsReadString(TextArg key, TextArg fallback) {
-  if (!IsOpen()) return String(fallback.view());
-  bool utf8 = g_prefs.encoding == PREFS_UTF8;
-  auto it = utf8 ? FindKey(ToUtf8(key.view())) : FindKey(key.view());
-  if (it == g_prefs.entries.end()) return String(fallback.view());
-  if (utf8) return String(TrimBlanks(FromUtf8(it->text)));
-  return String(TrimBlanks(it->text));
+  String value;
+  return PrefsReadValue(key, &value) == PREFS_FOUND ? value : String(fallback.view());
 }
 
 void PrefsWriteString(TextArg key, TextArg value) {
   if (!IsOpen()) return;
-  bool utf8 = g_prefs.encoding == PREFS_UTF8;
-  String k = utf8 ? ToUtf8(key.view()) : String(key.view());
-  String v = utf8 ? ToUtf8(value.view()) : String(value.view());
-  auto it = FindKey(k);
-  if (it != g_prefs.entries.end()) {
-    it->key = k;
-    it->text = v;
-  } else {
-    // After the last entry before the first group header, or at the head.
-    auto at = g_prefs.entries.begin();
-    while (at != g_prefs.entries.end() && at->kind != ENTRY_GROUP) ++at;
-    g_prefs.entries.insert(at, {ENTRY_KEY, k, v});
+  std::string_view v = value.view();
+  v = v.substr(0, v.find_first_of(std::string_view("\r\n\0", 3)));
+  int i = FindKey(key.view());
+  try {
+    if (i < 0) {
+      // After the last entry before the first group header, or at the head.
+      size_t at = 0;
+      while (at < g_prefs.entries.size() && g_prefs.entries[at].kind != ENTRY_GROUP) ++at;
+      i = static_cast<int>(at);
+      g_prefs.entries.insert(g_prefs.entries.begin() + i, PrefsEntry());
+      g_prefs.entries[at].added = true;
+    }
+    PrefsEntry& e = g_prefs.entries[static_cast<size_t>(i)];
+    e.written = true;
+    e.key = String(key.view());
+    e.value = String(v);
+  } catch (const std::bad_alloc&) {
+    return;
   }
   g_prefs.modified = true;
 }
 
-void PrefsClose() {
-  if (g_prefs.file && g_prefs.modified && g_prefs.readOnly) {
-    // A file that could only be opened read-only keeps its content.
-    g_os.close(g_prefs.file);
-    g_prefs.file = 0;
-  } else if (g_prefs.modified && !g_prefs.file && !g_prefs.name.empty()) {
-    OsFile created = g_os.open(g_prefs.name.c_str(), OS_OPEN_READ_WRITE_ALWAYS);
-    if (created) {
-      String text = BuildText();
-      if (WriteAll(created, text)) g_os.truncate(created);
-      g_os.close(created);
-    }
-  } else if (g_prefs.file) {
-    if (g_prefs.modified) RewriteOpenFile(BuildText());
-    if (g_prefs.file) g_os.close(g_prefs.file);
-  }
+int PrefsClose() {
+  int result = PREFS_SAVED;
+  if (g_prefs.modified) result = Save();
+  ReleaseFileHandle();
   g_prefs = PrefsState();
+  return result;
 }
 
 int PrefsEncoding() { return g_prefs.encoding; }

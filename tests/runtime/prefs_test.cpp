@@ -1,16 +1,24 @@
+#include "prefs.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <random>
 
+#include "codepage.h"
 #include "os.h"
-#include "prefs.h"
 #include "temp_dir.h"
 
 namespace {
 
 class PrefsTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir = MakeScratchDir(); path = dir + "p.ini"; }
+  void SetUp() override {
+    dir = MakeScratchDir();
+    path = dir + "p.ini";
+  }
   void TearDown() override {
     PrefsClose();
     g_os = OsSystemApi();
@@ -52,13 +60,13 @@ TEST_F(PrefsTest, KeysAfterAGroupHeaderAreInvisibleAndWritesGoBeforeIt) {
   EXPECT_EQ(PrefsReadString("mail", "none"), "none");
   PrefsWriteString("mail", "top");
   PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "; note\r\nmail = top\r\n[group]\r\nmail = hidden\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "; note\nmail = top\r\n[group]\nmail = hidden\n");
 
   WriteWholeFile(path, "[g]x\n");
   ASSERT_NE(PrefsOpen(path), 0);
   PrefsWriteString("k", "v");
   PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "k = v\r\n[g]\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "k = v\r\n[g]x\n");
 }
 
 TEST_F(PrefsTest, WritingChangesTheFirstMatchTakingTheCallersCase) {
@@ -67,15 +75,21 @@ TEST_F(PrefsTest, WritingChangesTheFirstMatchTakingTheCallersCase) {
   PrefsWriteString("Mail", "new");
   EXPECT_EQ(PrefsReadString("mail", ""), "new");
   PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "Mail = new\r\nmail = second\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "Mail = new\nmail=second\n");
 }
 
-TEST_F(PrefsTest, RewriteNormalisesLayout) {
+TEST_F(PrefsTest, RewriteChangesOnlyTheWrittenLines) {
   WriteWholeFile(path, "\n\n  ;comment\n\t[Grp] trailing\n  [open\n");
   ASSERT_NE(PrefsOpen(path), 0);
   PrefsWriteString("a", "1");
   PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "; comment\r\na = 1\r\n[Grp]\r\n[open]\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "\n\n  ;comment\na = 1\r\n\t[Grp] trailing\n  [open\n");
+  // A last line without a line end gets one before the added line.
+  WriteWholeFile(path, "x=1");
+  ASSERT_NE(PrefsOpen(path), 0);
+  PrefsWriteString("y", "2\r\nz = injected");
+  PrefsClose();
+  EXPECT_EQ(ReadWholeFile(path), "x=1\r\ny = 2\r\n");
 }
 
 TEST_F(PrefsTest, OpenAndCloseWithoutWritesLeavesAnyBytesUnchanged) {
@@ -103,19 +117,26 @@ TEST_F(PrefsTest, HostileContentParsesWithoutCrash) {
   EXPECT_EQ(Read("\r\r\r\r", "mail"), "<none>");
 }
 
-TEST_F(PrefsTest, Utf8FilesMapBytesAsLatin1) {
+TEST_F(PrefsTest, Utf8ValuesAreWindows1251OrRefused) {
   WriteWholeFile(path, "\xEF\xBB\xBF");
   ASSERT_NE(PrefsOpen(path), 0);
   EXPECT_EQ(PrefsEncoding(), PREFS_UTF8);
-  PrefsWriteString("name", "\xE9t\xE9");
+  PrefsWriteString("name", "\xE9t\xE9");  // йtй
   EXPECT_EQ(PrefsReadString("name", ""), "\xE9t\xE9");
   PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "\xEF\xBB\xBFname = \xC3\xA9t\xC3\xA9\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "\xEF\xBB\xBFname = \xD0\xB9t\xD0\xB9\r\n");
 
-  // Characters beyond one byte read as '?', stray and cut-off bytes as nothing.
-  EXPECT_EQ(Read("\xEF\xBB\xBFk = a\xE2\x82\xAC" "b\xC5\x93" "c\x80\xFF" "d\xC3", "k"), "a?b?cd");
-  EXPECT_EQ(Read("\xEF\xBB\xBFk = \xC3x", "k"), "?x");
-  EXPECT_EQ(Read("\xEF\xBB\xBFk = x\xE2\x82", "k"), "x");
+  EXPECT_EQ(Read("\xEF\xBB\xBFk = a\xE2\x82\xAC\xD0\xAF ", "k"), "a\x88\xDF");  // a€Я
+  // Characters Windows-1251 lacks, and malformed bytes, give no value at all.
+  for (const char* bad : {"k = b\xC5\x93", "k = \xC3x", "k = x\xE2\x82", "k = \x80"}) {
+    WriteWholeFile(path, String("\xEF\xBB\xBF") + bad);
+    ASSERT_NE(PrefsOpen(path), 0);
+    String value = "untouched";
+    EXPECT_EQ(PrefsReadValue("k", &value), PREFS_NOT_CP1251) << bad;
+    EXPECT_EQ(value, "untouched");
+    EXPECT_EQ(PrefsReadString("k", "dflt"), "dflt");
+    PrefsClose();
+  }
   EXPECT_EQ(Read("\xEF\xBB", "\xEF\xBB"), "");  // two bytes only: plain text
 }
 
@@ -143,9 +164,151 @@ TEST_F(PrefsTest, FailedRewriteKeepsTheOldFile) {
   PrefsWriteString("mail", "a-much-longer-address-that-will-not-fit@example.test");
   g_os.write = FailingWrite;
   g_writeBudget = 10;
-  PrefsClose();
+  EXPECT_EQ(PrefsClose(), PREFS_SAVE_FAILED);
   g_os = OsSystemApi();
   EXPECT_EQ(ReadWholeFile(path), original);
+  EXPECT_FALSE(FileExists(path + ".new") || FileExists(path + ".part"));
+}
+
+// UTF-8 text in one of the encodings a preference file may have.
+String Encoded(const String& utf8, int encoding, bool mark = false) {
+  String out;
+  if (mark)
+    out = encoding == PREFS_UTF8      ? "\xEF\xBB\xBF"
+          : encoding == PREFS_UTF16LE ? "\xFF\xFE"
+                                      : "\xFE\xFF";
+  for (char32_t c : DecodeUtf8(utf8)) {
+    char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    if (encoding == PREFS_ANSI) out += static_cast<char>(CodePointToCp1251(c));
+    if (encoding == PREFS_UTF8) AppendUtf8(out, c);
+    if (encoding == PREFS_UTF16LE) out += String{low, high};
+    if (encoding == PREFS_UTF16BE) out += String{high, low};
+  }
+  return out;
+}
+
+TEST_F(PrefsTest, EveryEncodingRoundTripsByteForByteApartFromTheWrittenKeys) {
+  const String before = "; заметка\r\n  MAIL=старый@x.test  \n\n[группа]\r\nключ = значение\r\n";
+  const String after =
+      "; заметка\r\nmail = новый@x.test\npass = пароль\r\n\n[группа]\r\nключ = значение\r\n";
+  const std::pair<int, bool> kinds[] = {{PREFS_ANSI, false},
+                                        {PREFS_UTF8, false},
+                                        {PREFS_UTF8, true},
+                                        {PREFS_UTF16LE, true},
+                                        {PREFS_UTF16BE, true}};
+  for (auto [encoding, mark] : kinds) {
+    WriteWholeFile(path, Encoded(before, encoding, mark));
+    ASSERT_NE(PrefsOpen(path), 0);
+    EXPECT_EQ(PrefsEncoding(), encoding);
+    EXPECT_EQ(PrefsReadString("mail", ""), Encoded("старый@x.test", PREFS_ANSI));
+    PrefsWriteString("mail", Encoded("новый@x.test", PREFS_ANSI));
+    PrefsWriteString("pass", Encoded("пароль", PREFS_ANSI));
+    EXPECT_EQ(PrefsClose(), PREFS_SAVED);
+    EXPECT_EQ(ReadWholeFile(path), Encoded(after, encoding, mark)) << encoding << mark;
+  }
+}
+
+TEST_F(PrefsTest, BinaryBytesAndAMegabyteLineSurviveARewrite) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 10; ++round) {
+    String rest(4096, '\0');
+    for (char& c : rest) c = static_cast<char>(rng() % 256);
+    if (round == 0) rest = "\r\nnote = " + String(1 << 20, 'v') + "\r\n" + rest;
+    WriteWholeFile(path, "mail = old\r\n" + rest);
+    ASSERT_NE(PrefsOpen(path), 0);
+    if (round == 0) {
+      EXPECT_EQ(PrefsReadString("note", "").size(), size_t{1} << 20);
+    }
+    PrefsWriteString("mail", "new");
+    ASSERT_EQ(PrefsClose(), PREFS_SAVED);
+    ASSERT_EQ(ReadWholeFile(path), "mail = new\r\n" + rest) << round;
+  }
+}
+
+TEST_F(PrefsTest, ADirectoryOrAReadOnlyFileInItsPlaceIsReportedAndKeptAsItWas) {
+  namespace fs = std::filesystem;
+  fs::create_directory(path);
+  WriteWholeFile(path + "/inner", "x");
+  EXPECT_EQ(PrefsOpen(path), 0);
+  PrefsWriteString("mail", "m");
+  EXPECT_EQ(PrefsClose(), PREFS_SAVE_DIRECTORY);
+  EXPECT_EQ(ReadWholeFile(path + "/inner"), "x");
+  fs::remove_all(path);
+
+  WriteWholeFile(path, "mail = old\r\n");
+  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ASSERT_NE(PrefsOpen(path), 0);
+  PrefsWriteString("mail", "new");
+  EXPECT_EQ(PrefsClose(), PREFS_SAVE_READ_ONLY);
+  EXPECT_EQ(ReadWholeFile(path), "mail = old\r\n");
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_FALSE(FileExists(path + ".new") || FileExists(path + ".part"));
+}
+
+// A process killed during a save: from OS call number g_killAt on, the calls do nothing
+// and fail, except that handles are closed, as the system does for a dead process. Writes
+// take at most 3 bytes a call, so that kills also fall inside the text.
+int g_calls = 0, g_killAt = -1;
+bool Alive() { return g_calls++ < g_killAt || g_killAt < 0; }
+OsApi Killable() {
+  OsApi api = OsSystemApi();
+  api.open = [](const char* n, OsOpenMode m) { return Alive() ? OsSystemApi().open(n, m) : 0; };
+  api.write = [](OsFile f, const void* d, long n) {
+    return Alive() ? OsSystemApi().write(f, d, std::min(n, 3L)) : -1L;
+  };
+  api.seekStart = [](OsFile f, int64_t at) {
+    return Alive() ? OsSystemApi().seekStart(f, at) : -1;
+  };
+  api.truncate = [](OsFile f) { return Alive() && OsSystemApi().truncate(f); };
+  api.flush = [](OsFile f) { return Alive() && OsSystemApi().flush(f); };
+  api.close = [](OsFile f) { Alive(), OsSystemApi().close(f); };
+  api.remove = [](const char* n) { return Alive() && OsSystemApi().remove(n); };
+  api.replace = [](const char* a, const char* b) { return Alive() && OsSystemApi().replace(a, b); };
+  return api;
+}
+
+TEST_F(PrefsTest, KilledDuringASaveLeavesTheOldOrTheNewFileWholeAndTheNextOpenClean) {
+  const String before = "; kept\r\nmail = old@x.test\r\npass = old\r\n";
+  const String after = "; kept\r\nmail = new-address@x.test\r\npass = old\r\nname = added\r\n";
+  auto save = [&](int killAt) {
+    WriteWholeFile(path, before);
+    ASSERT_NE(PrefsOpen(path), 0);
+    PrefsWriteString("mail", "new-address@x.test");
+    PrefsWriteString("name", "added");
+    g_os = Killable();
+    g_calls = 0, g_killAt = killAt;
+    PrefsClose();
+    g_os = OsSystemApi();
+  };
+  save(-1);
+  ASSERT_EQ(ReadWholeFile(path), after);
+  const int steps = g_calls;
+  ASSERT_GE(steps, 20);
+  int olds = 0, news = 0;
+  for (int point = 0; point < 20; ++point) {
+    save(point * steps / 20);
+    ASSERT_NE(PrefsOpen(path), 0);  // the next start
+    String mail = PrefsReadString("mail", "");
+    PrefsClose();
+    String now = ReadWholeFile(path);
+    ASSERT_TRUE(now == before || now == after) << point << ": " << now;
+    ++(now == before ? olds : news);
+    EXPECT_EQ(mail, now == before ? "old@x.test" : "new-address@x.test");
+    EXPECT_FALSE(FileExists(path + ".new") || FileExists(path + ".part")) << point;
+  }
+  EXPECT_GT(olds, 0);
+  EXPECT_GT(news, 0);
+
+  // A finished save older than the file (edited by hand since) is dropped.
+  WriteWholeFile(path + ".new", "mail = stale\r\n");
+  WriteWholeFile(path, before);
+  std::filesystem::last_write_time(path + ".new",
+                                   std::filesystem::last_write_time(path) - std::chrono::hours(1));
+  ASSERT_NE(PrefsOpen(path), 0);
+  EXPECT_EQ(PrefsReadString("mail", ""), "old@x.test");
+  PrefsClose();
   EXPECT_FALSE(FileExists(path + ".new"));
 }
 
