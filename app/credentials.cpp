@@ -1,22 +1,44 @@
 #include "credentials.h"
 
 #include "prefs.h"
+#include "texts.h"
 
-void ReadCredentials(AppState& app) {
+namespace {
+
+String FilePath() { return g_os.fullPath(CREDENTIALS_FILE); }
+
+// Reads `key` into `value`; adds the key to `unreadable` when it has no Windows-1251 form.
+void ReadValue(const char* key, String& value, String& unreadable) {
+  if (PrefsReadValue(key, &value) != PREFS_NOT_CP1251) return;
+  unreadable += String(TEXT_NOT_CP1251_VALUE) + key + TEXT_NOT_CP1251_REASON + "\r\n";
+}
+
+}  // namespace
+
+String ReadCredentials(AppState& app) {
+  String unreadable;
   if (PrefsOpen(CREDENTIALS_FILE)) {
-    app.loginMail = PrefsReadString("mail", "");
-    app.loginPass = PrefsReadString("pass", "");
+    ReadValue("mail", app.loginMail, unreadable);
+    ReadValue("pass", app.loginPass, unreadable);
     PrefsClose();
   }
+  if (unreadable.empty()) return String();
+  return String(TEXT_NOT_CP1251_HEAD) + "\r\n" + FilePath() + "\r\n" + unreadable + TEXT_TYPE_AGAIN;
 }
 
 bool NeedsLoginDialog(const AppState& app) {
   return TextEquals(app.loginMail, "") || TextEquals(app.loginPass, "");
 }
 
-void StoreCredentials() {
+String StoreCredentials() {
   PrefsOpen(CREDENTIALS_FILE);  // a missing file is created at close
   PrefsWriteString("mail", g_app.loginMail);
   PrefsWriteString("pass", g_app.loginPass);
-  PrefsClose();
+  int result = PrefsClose();
+  if (result == PREFS_SAVED) return String();
+  const char* reason = result == PREFS_SAVE_DIRECTORY   ? TEXT_SAVE_DIRECTORY
+                       : result == PREFS_SAVE_READ_ONLY ? TEXT_SAVE_READ_ONLY
+                                                        : TEXT_SAVE_FAILED;
+  return String(TEXT_SAVE_FAILED_HEAD) + "\r\n" + FilePath() + "\r\n" + reason + "\r\n\r\n" +
+         TEXT_SAVE_FAILED_TAIL;
 }

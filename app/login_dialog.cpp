@@ -5,10 +5,21 @@
 #include "client_ids.h"
 #include "config.h"
 #include "credentials.h"
+#include "launcher.h"
 #include "texts.h"
 #include "toolkit.h"
 
-void RunLoginDialog() {
+namespace {
+
+constexpr int MB_OK_WARNING = 0x30;  // MB_OK | MB_ICONWARNING
+
+void ShowNotice(const String& text) {
+  if (!text.empty()) AskUser(TEXT_MAIN_TITLE, text, MB_OK_WARNING);
+}
+
+}  // namespace
+
+void RunLoginDialog(const String& notice) {
   String title = TEXT_LOGIN_TITLE;
   title += SiteDomain(SITE_BASE_ADDRESS);
   // No style bit: the toolkit gives the frame a title bar only (no close box).
@@ -18,6 +29,7 @@ void RunLoginDialog() {
   TextGadgetCreate(GADGET_PASS_LABEL, 10, 45, 45, 15, TEXT_PASS_LABEL);
   StringGadgetCreate(GADGET_LOGIN_PASS, 60, 43, 220, 20, g_app.loginPass);
   ButtonGadgetCreate(GADGET_LOGIN_OK, 110, 75, 70, 20, TEXT_LOGIN_OK);
+  ShowNotice(notice);  // over the dialog, whose fields it speaks of
 
   // Only the button ends the wait; typing and focus changes in the fields do not.
   for (;;) {
@@ -26,7 +38,7 @@ void RunLoginDialog() {
   }
   g_app.loginMail = GadgetGetText(GADGET_LOGIN_MAIL);
   g_app.loginPass = GadgetGetText(GADGET_LOGIN_PASS);
-  StoreCredentials();
+  ShowNotice(StoreCredentials());
   // Nothing reads the dialog again; closing it keeps it from lingering under the main
   // window for the whole run.
   WindowClose(WIN_LOGIN);

@@ -1,6 +1,9 @@
 // The small window that asks for the site login when Registration.ini lacks it.
 #pragma once
 
-// Shows window 0 with the current values, waits for its button, takes both texts into
-// g_app, stores them and closes the window.
-void RunLoginDialog();
+#include "text.h"
+
+// Shows window 0 with the current values and, over it, `notice` when it is not empty;
+// waits for its button, takes both texts into g_app, stores them (telling the user when
+// that fails) and closes the window.
+void RunLoginDialog(const String& notice);

@@ -22,8 +22,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GadgetsInit();
   SystemStartup();  // common controls and COM
 
-  ReadCredentials(g_app);
-  if (NeedsLoginDialog(g_app)) RunLoginDialog();
+  String notice = ReadCredentials(g_app);
+  if (NeedsLoginDialog(g_app)) RunLoginDialog(notice);
 
   JpegDecoderRegister();
   PngDecoderRegister();

@@ -1,11 +1,13 @@
+#include "credentials.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "addresses.h"
 #include "config.h"
-#include "credentials.h"
 #include "temp_dir.h"
+#include "texts.h"
 
 namespace {
 
@@ -52,8 +54,7 @@ TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
   g_app.loginMail = "user@zq.test";
   g_app.loginPass = " p&ss word ";
   StoreCredentials();
-  EXPECT_EQ(ReadWholeFile(dir + CREDENTIALS_FILE),
-            "mail = user@zq.test\r\npass =  p&ss word \r\n");
+  EXPECT_EQ(ReadWholeFile(dir + CREDENTIALS_FILE), "mail = user@zq.test\r\npass =  p&ss word \r\n");
   ReadCredentials(app);
   EXPECT_FALSE(NeedsLoginDialog(app));
   EXPECT_EQ(app.loginPass, "p&ss word");  // trimmed when read back
@@ -77,6 +78,32 @@ TEST_F(CredentialsTest, OneValueMissingAsksAndKeepsTheOther) {
   EXPECT_TRUE(NeedsLoginDialog(app));
   EXPECT_EQ(app.loginMail, "kept@x.test");
   EXPECT_EQ(app.loginPass, "");
+}
+
+TEST_F(CredentialsTest, AValueWithoutAWindows1251FormIsRefusedNamingTheFile) {
+  // UTF-8 with a mark: "я@x.test", then a star, which Windows-1251 lacks.
+  WriteWholeFile(dir + CREDENTIALS_FILE,
+                 "\xEF\xBB\xBFmail = \xD1\x8F@x.test\r\npass = \xE2\x98\x85\r\n");
+  AppState app;
+  String message = ReadCredentials(app);
+  EXPECT_EQ(app.loginMail, "\xFF@x.test");
+  EXPECT_EQ(app.loginPass, "");
+  EXPECT_TRUE(NeedsLoginDialog(app));
+  EXPECT_NE(message.find(dir + CREDENTIALS_FILE), String::npos) << message;
+  EXPECT_NE(message.find("\xABpass\xBB"), String::npos);
+  EXPECT_EQ(message.find("mail"), String::npos);
+}
+
+TEST_F(CredentialsTest, StoringIntoADirectorySaysSoNamingTheFile) {
+  std::filesystem::create_directory(dir + CREDENTIALS_FILE);
+  g_app.loginMail = "typed@x.test";
+  g_app.loginPass = "typed";
+  String message = StoreCredentials();
+  EXPECT_NE(message.find(dir + CREDENTIALS_FILE), String::npos) << message;
+  EXPECT_NE(message.find(TEXT_SAVE_DIRECTORY), String::npos);
+  EXPECT_EQ(g_app.loginMail, "typed@x.test");
+  std::filesystem::remove(dir + CREDENTIALS_FILE);
+  EXPECT_EQ(StoreCredentials(), "");
 }
 
 }  // namespace
