@@ -10,10 +10,13 @@
 #include "image.h"
 #include "login_dialog.h"
 #include "main_window.h"
+#include "single_instance.h"
 #include "startup.h"
 #include "toolkit.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // A second copy only brings the first one forward, before it touches any file.
+  if (!ClaimSingleInstance()) ExitProcess(0);
   SetProgramHeap(HeapCreate(0, 4096, 0));  // growable
 
   // Services and toolkit before anything of the program's own.

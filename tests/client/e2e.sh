@@ -6,8 +6,13 @@
 # request (when the toolkit has its web view); the main window's size, place, pixels and
 # fixed size (style read by PROBE); the hand cursor over the panel icon only (PROBE); the
 # panel slide sizes and the picture after sliding back; the temporary files deleted on
-# close; a second start without the dialog. Prints the slide durations and the start-up
-# times of the program and of a trivial Win32 program.
+# close; a second start without the dialog. One copy at a time: a second start while the
+# dialog or the main window shows ends by itself, brings that window to the front and
+# touches no file; a killed copy blocks no start. Registration.ini in UTF-8 with a
+# Cyrillic password, with a value Windows-1251 lacks (message, dialog, file rewritten
+# keeping the rest), and a directory in its place (message, login with the typed values).
+# Prints the slide durations and the start-up times of the program and of a trivial Win32
+# program.
 set -uo pipefail
 
 exe=$(realpath "$1") trivial=$(realpath "$2") native=$3 has_web=${4:-0} probe=${5:+$(realpath "$5")}
@@ -18,6 +23,28 @@ e2e_setup
 
 # probe ARGS...: runs the window probe in the program's prefix (same Wine server).
 probe() { VS_WINE_TIMEOUT=20 "$repo/scripts/wine-run" "$probe" "$@" 2>>"$scratch/probe.log" | tr -d '\r'; }
+# second_copy: starts the program again while one runs; sets copy_rc and copy_ms.
+second_copy() {
+  local t0
+  t0=$(date +%s%N)
+  (cd "$work" && VS_WINE_TIMEOUT=30 exec "$repo/scripts/wine-run" "$exe")
+  copy_rc=$? copy_ms=$((($(date +%s%N) - t0) / 1000000))
+}
+# wait_main SECONDS: the main window (the program's visible window taller than 610).
+wait_main() {
+  local w
+  for ((i = 0; i < $1 * 10; i++)); do
+    for w in $(xdotool search --onlyvisible --classname videosearch 2>/dev/null); do
+      geometry "$w"
+      ((wh > 610)) && { echo "$w"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+# login_request MAIL PASS: the site's log holds the login with these values (as logged).
+login_request() { LC_ALL=C grep -aqF $'GET\thttp://login.zq.test:80/?act=login&email='"$1&pass=$2&expire=" "$scratch/site.log"; }
+ini_path="Z:${work//\//\\}\\Registration.ini"  # as the program names it
 
 # --- 1. first start: the login dialog ------------------------------------------------------
 start "$exe"
@@ -28,6 +55,20 @@ title=$(xdotool getwindowname "$dialog")
 client_origin "$dialog" 300 110
 ((ww - 2 * ((ww - 300) / 2) == 300)) && pass "dialog width 300" || fail "dialog outer width $ww"
 [[ -f $work/Registration.ini ]] && fail "Registration.ini exists before the button"
+if [[ -n $probe ]]; then
+  # Another program in front, then a second start: it ends and the dialog comes forward.
+  (cd "$work" && VS_WINE_TIMEOUT=60 exec "$repo/scripts/wine-run" "$trivial") &
+  other_pid=$!
+  visible_window trivial_window 40 >/dev/null || fail "the trivial program shows no window"
+  front_before=$(probe foreground)
+  second_copy
+  front_after=$(probe foreground)
+  kill "$other_pid" && wait "$other_pid" 2>/dev/null
+  ((copy_rc == 0)) && [[ $front_before != *WindowClass_0 && $front_after == *WindowClass_0 ]] &&
+    pass "a second start during the dialog ends with 0 after $copy_ms ms, the dialog in front" ||
+    fail "second start: exit $copy_rc after $copy_ms ms, in front before '$front_before', after '$front_after'"
+  [[ -e $work/Registration.ini ]] && fail "the second start wrote Registration.ini"
+fi
 # Typing into the fields and changing focus must not end the dialog.
 xdotool mousemove $((cx + 150)) $((cy + 22)) click 1 sleep 0.2 type --delay 20 'demo@zq.test'
 xdotool mousemove $((cx + 150)) $((cy + 52)) click 1 sleep 0.2 type --delay 20 'demo'
@@ -170,8 +211,15 @@ diff_px=$(compare -metric AE "$scratch/before_crop.png" "$scratch/after_crop.png
 
 # --- 4. closing before any video deletes the temporary files -----------------------------
 [[ -d $tmp ]] || tmp=$(find "$VS_WINEPREFIX/drive_c/users" -maxdepth 2 -iname temp -type d | head -1)
-for f in Text.txt defolt.jpg 111.htm film.htm; do echo x >"$tmp/$f"; done
+for f in Text.txt defolt.jpg 111.htm film.htm; do echo "$f of the first copy" >"$tmp/$f"; done
 echo keep >"$tmp/other.txt"
+sums=$(cd "$tmp" && md5sum Text.txt defolt.jpg 111.htm film.htm)
+second_copy
+((copy_rc == 0)) && [[ $(cd "$tmp" && md5sum Text.txt defolt.jpg 111.htm film.htm) == "$sums" ]] &&
+  [[ $(wait_main 1) == "$main" ]] &&
+  pass "a second start beside the main window ends with 0 and leaves its temporary files alone" ||
+  fail "second start beside the main window: exit $copy_rc, files or window changed"
+[[ -z $probe || $(probe foreground) == *WindowClass_100 ]] || fail "the main window is not in front"
 close_window "$main" 500 600 780 610
 wait_exit 20
 rc=$?
@@ -191,8 +239,60 @@ geometry "$main"
   fail "second start shows a ${ww}x$wh window"
 [[ $(md5sum <"$work/Registration.ini") == "$sum" ]] && pass "Registration.ini unchanged" ||
   fail "Registration.ini rewritten"
+if [[ -n $probe ]]; then
+  # Killed, as by a crash: the next start runs all the same. It reads a UTF-8 file and logs
+  # in with the Windows-1251 form of its Cyrillic password.
+  probe kill
+  wait_exit 20
+  printf '\xEF\xBB\xBFmail = demo@zq.test\r\npass = \xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C\r\n' \
+    >"$work/Registration.ini"  # пароль
+  start "$exe"
+  main=$(wait_main 40) && pass "a start after a killed copy opens the main window" ||
+    die "no main window after a killed copy"
+  sleep 1
+  login_request demo@zq.test $'\xEF\xE0\xF0\xEE\xEB\xFC' || login_request demo@zq.test %EF%E0%F0%EE%EB%FC &&
+    pass "the UTF-8 file's Cyrillic password is sent in Windows-1251" ||
+    fail "no login with the Windows-1251 password: $(grep -aF act=login "$scratch/site.log" | tail -1 | od -c | head -5)"
+fi
 close_window "$main" 500 600 780 610
 wait_exit 20 || fail "second run did not end cleanly"
+
+if [[ -n $probe ]]; then
+  # --- 6. a value without a Windows-1251 form; a directory in the file's place -------------
+  printf '\xEF\xBB\xBF; kept\r\nmail = demo@zq.test\r\npass = \xE2\x98\x85\r\n' >"$work/Registration.ini"
+  start "$exe"
+  message=$(probe message | iconv -f cp1251 -t utf-8)
+  [[ $message == *"$ini_path"* && $message == *"«pass» содержит символы, которых нет в кодировке Windows-1251"* ]] &&
+    pass "a value without a Windows-1251 form is named in a message" || fail "message: '$message'"
+  dialog=$(visible_window videosearch 20) || die "no login dialog after the message"
+  client_origin "$dialog" 300 110
+  xdotool mousemove $((cx + 150)) $((cy + 52)) click 1 sleep 0.2 type --delay 20 'demo'
+  xdotool mousemove $((cx + 145)) $((cy + 85)) click 1
+  main=$(wait_main 20) || die "no main window after the dialog"
+  [[ "$(cat "$work/Registration.ini"; echo x)" == $'\xEF\xBB\xBF; kept\r\nmail = demo@zq.test\r\npass = demo\r\nx' ]] &&
+    pass "the password typed again replaces only its line, in UTF-8 with the mark" ||
+    fail "Registration.ini: $(od -c "$work/Registration.ini" | head -4)"
+  close_window "$main" 500 600 780 610
+  wait_exit 20 || fail "the run after the message did not end cleanly"
+
+  rm "$work/Registration.ini" && mkdir "$work/Registration.ini"
+  start "$exe"
+  dialog=$(visible_window videosearch 40) || die "no login dialog with a directory in the file's place"
+  client_origin "$dialog" 300 110
+  xdotool mousemove $((cx + 150)) $((cy + 22)) click 1 sleep 0.2 type --delay 20 'dir@zq.test'
+  xdotool mousemove $((cx + 150)) $((cy + 52)) click 1 sleep 0.2 type --delay 20 'typed'
+  xdotool mousemove $((cx + 145)) $((cy + 85)) click 1
+  message=$(probe message | iconv -f cp1251 -t utf-8)
+  [[ $message == *"$ini_path"*"На месте файла находится папка."* ]] &&
+    pass "a directory in the file's place is reported with the path" || fail "message: '$message'"
+  main=$(wait_main 20) || die "no main window after the message"
+  sleep 1
+  login_request dir@zq.test typed && [[ -d $work/Registration.ini ]] &&
+    pass "the typed values log in for this run; the directory stays" ||
+    fail "no login with the typed values, or the directory is gone"
+  close_window "$main" 500 600 780 610
+  wait_exit 20 || fail "the run with a directory did not end cleanly"
+fi
 
 start "$trivial"
 w=$(visible_window trivial_window 40) || die "the trivial program shows no window"

@@ -22,7 +22,12 @@
 //   window_probe answers SECONDS   sends the main window WM_NULL every 20 ms for SECONDS:
 //     answers N slowest MS over200 K   N answers, the slowest in ms, K slower than 200 ms
 //                                      (an answer not given within 5 s counts there too)
-// Exit code 1: no main window (style, gadgets) or no cursor information.
+//   window_probe foreground   foreground CLASS   the class of the window in front
+//   window_probe message      message TEXT       the text of a message box shown within
+//                                                10 s (line ends as \n), then presses its OK
+//   window_probe kill         ends the process of the program's window at once, as a crash
+// Exit code 1: no main window (style, gadgets), no cursor information, no message box,
+// nothing to kill.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
@@ -194,6 +199,37 @@ int Gadgets(int asked) {
   return 0;
 }
 
+int Foreground() {
+  char name[256] = "";
+  HWND front = GetForegroundWindow();
+  if (front) GetClassNameA(front, name, sizeof name);
+  std::printf("foreground %s\n", front ? name : "none");
+  return 0;
+}
+
+int Message() {
+  for (int i = 0; i < 100; ++i, Sleep(100)) {
+    HWND box = FindWindowA("#32770", nullptr);
+    if (!box || !IsWindowVisible(box)) continue;
+    std::printf("message %s\n", Text(GetDlgItem(box, 0xFFFF)).c_str());  // the text's static
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+  }
+  return 1;
+}
+
+int Kill() {
+  HWND window = FindWindowA("WindowClass_100", nullptr);
+  if (!window) window = FindWindowA("WindowClass_0", nullptr);
+  DWORD pid = 0;
+  if (window) GetWindowThreadProcessId(window, &pid);
+  HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE, FALSE, pid) : nullptr;
+  if (!process) return 1;
+  BOOL ended = TerminateProcess(process, 3);
+  CloseHandle(process);
+  return ended ? 0 : 1;
+}
+
 }  // namespace
 
 int Answers(double seconds) {
@@ -227,8 +263,10 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "style") == 0) return Style();
   if (argc > 2 && std::strcmp(argv[1], "answers") == 0) return Answers(std::atof(argv[2]));
   if (argc > 1 && std::strcmp(argv[1], "cursor") == 0) return Cursor();
-  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0)
-    return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
-  std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]\n");
+  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0) return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
+  if (argc > 1 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
+  if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
+  if (argc > 1 && std::strcmp(argv[1], "kill") == 0) return Kill();
+  std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]|answers SECONDS|foreground|message|kill\n");
   return 2;
 }
