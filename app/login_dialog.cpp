@@ -17,6 +17,15 @@ void ShowNotice(const String& text) {
   if (!text.empty()) AskUser(TEXT_MAIN_TITLE, text, MB_OK_WARNING);
 }
 
+// An edit field created with a long text can come up empty (Wine drops a creation text of
+// 100,000 bytes), and the button would then store the empty field: the text is set after
+// creation, with the field's limit of 30,000 typed characters lifted too.
+void StringFieldCreate(ObjectNumber number, int y, const String& text) {
+  StringGadgetCreate(number, 60, y, 220, 20, "");
+  SendMessageA(GadgetHandle(number), EM_SETLIMITTEXT, 0, 0);
+  GadgetSetText(number, text);
+}
+
 }  // namespace
 
 void RunLoginDialog(const String& notice) {
@@ -25,9 +34,9 @@ void RunLoginDialog(const String& notice) {
   // No style bit: the toolkit gives the frame a title bar only (no close box).
   WindowOpen(WIN_LOGIN, 0, 0, 300, 110, title, WINDOW_CENTERED);
   TextGadgetCreate(GADGET_LOGIN_LABEL, 10, 15, 45, 15, TEXT_LOGIN_LABEL);
-  StringGadgetCreate(GADGET_LOGIN_MAIL, 60, 13, 220, 20, g_app.loginMail);
+  StringFieldCreate(GADGET_LOGIN_MAIL, 13, g_app.loginMail);
   TextGadgetCreate(GADGET_PASS_LABEL, 10, 45, 45, 15, TEXT_PASS_LABEL);
-  StringGadgetCreate(GADGET_LOGIN_PASS, 60, 43, 220, 20, g_app.loginPass);
+  StringFieldCreate(GADGET_LOGIN_PASS, 43, g_app.loginPass);
   ButtonGadgetCreate(GADGET_LOGIN_OK, 110, 75, 70, 20, TEXT_LOGIN_OK);
   ShowNotice(notice);  // over the dialog, whose fields it speaks of
 

@@ -10,7 +10,7 @@
 # dialog or the main window shows ends by itself, brings that window to the front and
 # touches no file; a killed copy blocks no start. Registration.ini in UTF-8 with a
 # Cyrillic password, with a value Windows-1251 lacks (message, dialog, file rewritten
-# keeping the rest), and a directory in its place (message, login with the typed values).
+# keeping the rest, a 100,000-byte mail included), and a directory in its place (message, login with the typed values).
 # Prints the slide durations and the start-up times of the program and of a trivial Win32
 # program.
 set -uo pipefail
@@ -259,7 +259,9 @@ wait_exit 20 || fail "second run did not end cleanly"
 
 if [[ -n $probe ]]; then
   # --- 6. a value without a Windows-1251 form; a directory in the file's place -------------
-  printf '\xEF\xBB\xBF; kept\r\nmail = demo@zq.test\r\npass = \xE2\x98\x85\r\n' >"$work/Registration.ini"
+  # A mail longer than an edit field takes by default: it comes back whole.
+  long_mail=$(printf 'm%.0s' {1..100000})@zq.test
+  printf '\xEF\xBB\xBF; kept\r\nmail = %s\r\npass = \xE2\x98\x85\r\n' "$long_mail" >"$work/Registration.ini"
   start "$exe"
   message=$(probe message | iconv -f cp1251 -t utf-8)
   [[ $message == *"$ini_path"* && $message == *"«pass» содержит символы, которых нет в кодировке Windows-1251"* ]] &&
@@ -269,9 +271,9 @@ if [[ -n $probe ]]; then
   xdotool mousemove $((cx + 150)) $((cy + 52)) click 1 sleep 0.2 type --delay 20 'demo'
   xdotool mousemove $((cx + 145)) $((cy + 85)) click 1
   main=$(wait_main 20) || die "no main window after the dialog"
-  [[ "$(cat "$work/Registration.ini"; echo x)" == $'\xEF\xBB\xBF; kept\r\nmail = demo@zq.test\r\npass = demo\r\nx' ]] &&
+  [[ "$(cat "$work/Registration.ini"; echo x)" == $'\xEF\xBB\xBF; kept\r\nmail = '"$long_mail"$'\r\npass = demo\r\nx' ]] &&
     pass "the password typed again replaces only its line, in UTF-8 with the mark" ||
-    fail "Registration.ini: $(od -c "$work/Registration.ini" | head -4)"
+    fail "Registration.ini: $(od -c "$work/Registration.ini" | head -4) ($(wc -c <"$work/Registration.ini") bytes)"
   close_window "$main" 500 600 780 610
   wait_exit 20 || fail "the run after the message did not end cleanly"
 
