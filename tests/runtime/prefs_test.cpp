@@ -31,6 +31,14 @@ class PrefsTest : public ::testing::Test {
     PrefsClose();
     return v;
   }
+  // The file after `bytes` was opened, `key` written and the file closed.
+  String Rewrite(const String& bytes, const char* key, const char* value) {
+    WriteWholeFile(path, bytes);
+    EXPECT_NE(PrefsOpen(path), 0);
+    PrefsWriteString(key, value);
+    EXPECT_EQ(PrefsClose(), PREFS_SAVED);
+    return ReadWholeFile(path);
+  }
   std::string dir, path;
 };
 
@@ -62,11 +70,7 @@ TEST_F(PrefsTest, KeysAfterAGroupHeaderAreInvisibleAndWritesGoBeforeIt) {
   PrefsClose();
   EXPECT_EQ(ReadWholeFile(path), "; note\nmail = top\r\n[group]\nmail = hidden\n");
 
-  WriteWholeFile(path, "[g]x\n");
-  ASSERT_NE(PrefsOpen(path), 0);
-  PrefsWriteString("k", "v");
-  PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "k = v\r\n[g]x\n");
+  EXPECT_EQ(Rewrite("[g]x\n", "k", "v"), "k = v\r\n[g]x\n");
 }
 
 TEST_F(PrefsTest, WritingChangesTheFirstMatchTakingTheCallersCase) {
@@ -79,17 +83,10 @@ TEST_F(PrefsTest, WritingChangesTheFirstMatchTakingTheCallersCase) {
 }
 
 TEST_F(PrefsTest, RewriteChangesOnlyTheWrittenLines) {
-  WriteWholeFile(path, "\n\n  ;comment\n\t[Grp] trailing\n  [open\n");
-  ASSERT_NE(PrefsOpen(path), 0);
-  PrefsWriteString("a", "1");
-  PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "\n\n  ;comment\na = 1\r\n\t[Grp] trailing\n  [open\n");
-  // A last line without a line end gets one before the added line.
-  WriteWholeFile(path, "x=1");
-  ASSERT_NE(PrefsOpen(path), 0);
-  PrefsWriteString("y", "2\r\nz = injected");
-  PrefsClose();
-  EXPECT_EQ(ReadWholeFile(path), "x=1\r\ny = 2\r\n");
+  EXPECT_EQ(Rewrite("\n\n  ;comment\n\t[Grp] trailing\n  [open\n", "a", "1"),
+            "\n\n  ;comment\na = 1\r\n\t[Grp] trailing\n  [open\n");
+  // A last line without a line end gets one before the added line, which holds no break.
+  EXPECT_EQ(Rewrite("x=1", "y", "2\r\nz = injected"), "x=1\r\ny = 2\r\n");
 }
 
 TEST_F(PrefsTest, OpenAndCloseWithoutWritesLeavesAnyBytesUnchanged) {
@@ -213,15 +210,11 @@ TEST_F(PrefsTest, BinaryBytesAndAMegabyteLineSurviveARewrite) {
   for (int round = 0; round < 10; ++round) {
     String rest(4096, '\0');
     for (char& c : rest) c = static_cast<char>(rng() % 256);
-    if (round == 0) rest = "\r\nnote = " + String(1 << 20, 'v') + "\r\n" + rest;
-    WriteWholeFile(path, "mail = old\r\n" + rest);
-    ASSERT_NE(PrefsOpen(path), 0);
     if (round == 0) {
-      EXPECT_EQ(PrefsReadString("note", "").size(), size_t{1} << 20);
+      rest = "\r\nnote = " + String(1 << 20, 'v') + "\r\n" + rest;
+      EXPECT_EQ(Read("mail = old\r\n" + rest, "note"), String(1 << 20, 'v'));
     }
-    PrefsWriteString("mail", "new");
-    ASSERT_EQ(PrefsClose(), PREFS_SAVED);
-    ASSERT_EQ(ReadWholeFile(path), "mail = new\r\n" + rest) << round;
+    ASSERT_EQ(Rewrite("mail = old\r\n" + rest, "mail", "new"), "mail = new\r\n" + rest) << round;
   }
 }
 
