@@ -16,9 +16,6 @@ struct OpenFile {
 };
 
 inline std::map<std::string, std::string> g_files;
-// Last write time of each file: a counter that every change advances.
-inline std::map<std::string, int64_t> g_modified;
-inline int64_t g_clock = 0;
 inline std::vector<OpenFile> g_open;
 
 inline OpenFile* At(OsFile f) {
@@ -30,10 +27,7 @@ inline OsFile Open(const char* name, OsOpenMode mode) {
   if (!name || !*name) return 0;
   bool exists = g_files.count(name) != 0;
   if (!exists && mode != OS_OPEN_READ_WRITE_ALWAYS && mode != OS_CREATE_ALWAYS) return 0;
-  if (mode == OS_CREATE_ALWAYS || !exists) {
-    g_files[name].clear();
-    g_modified[name] = ++g_clock;
-  }
+  if (mode == OS_CREATE_ALWAYS || !exists) g_files[name].clear();
   g_open.push_back({name, 0});
   return static_cast<OsFile>(g_open.size());
 }
@@ -58,7 +52,6 @@ inline long Write(OsFile f, const void* buffer, long size) {
   bytes.replace(static_cast<size_t>(o->position), static_cast<size_t>(size),
                 static_cast<const char*>(buffer), static_cast<size_t>(size));
   o->position = static_cast<int64_t>(end);
-  g_modified[o->name] = ++g_clock;
   return size;
 }
 
@@ -79,7 +72,6 @@ inline bool Truncate(OsFile f) {
   OpenFile* o = At(f);
   if (!o) return false;
   g_files[o->name].resize(static_cast<size_t>(o->position));
-  g_modified[o->name] = ++g_clock;
   return true;
 }
 inline bool Flush(OsFile f) { return At(f) != nullptr; }
@@ -91,16 +83,14 @@ inline bool Replace(const char* from, const char* to) {
   auto it = g_files.find(from);
   if (it == g_files.end()) return false;
   g_files[to] = it->second;
-  g_modified[to] = g_modified[from];
   g_files.erase(from);
   return true;
 }
 inline std::string TempPath() { return "/mem/"; }
+// Files only, with no times: a leftover "NAME.new" always counts as the newer file.
 inline OsPathInfo PathInfo(const char* name) {
   OsPathInfo info;
-  if (!name || !g_files.count(name)) return info;
-  info.exists = true;
-  info.modified = g_modified[name];
+  info.exists = name && g_files.count(name) != 0;
   return info;
 }
 inline std::string FullPath(const char* name) { return std::string("/mem/") + (name ? name : ""); }
@@ -108,7 +98,6 @@ inline std::string FullPath(const char* name) { return std::string("/mem/") + (n
 // Installs the memory file system with no files.
 inline void Install() {
   g_files.clear();
-  g_modified.clear();
   g_open.clear();
   g_os = OsApi{Open,  Read,  Write,  SeekRelative, SeekStart, Size,     Truncate,
                Flush, Close, Remove, Replace,      TempPath,  PathInfo, FullPath};

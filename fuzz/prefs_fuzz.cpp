@@ -3,41 +3,26 @@
 // but that key's line: the bytes of every other line come back as they were.
 #include <algorithm>
 #include <cstdlib>
-#include <vector>
+#include <string_view>
 
 #include "memory_os.h"
 #include "prefs.h"
 
 namespace {
 
-// The text as code units: bytes, or 16-bit units in UTF-16 files (an odd last byte as a
-// unit of its own that is no character).
-std::vector<unsigned> Units(const std::string& text, int encoding) {
-  std::vector<unsigned> units;
-  bool utf16 = encoding == PREFS_UTF16LE || encoding == PREFS_UTF16BE;
-  for (size_t at = 0; at < text.size(); at += utf16 ? 2 : 1) {
-    unsigned u = static_cast<unsigned char>(text[at]);
-    if (utf16 && at + 1 == text.size()) u |= 0x10000;
-    if (utf16 && at + 1 < text.size()) {
-      unsigned next = static_cast<unsigned char>(text[at + 1]);
-      u = encoding == PREFS_UTF16BE ? u << 8 | next : u | next << 8;
-    }
-    units.push_back(u);
-  }
-  return units;
-}
-
-// Where the two texts differ, the old one held part of one line (no line break) and the
-// new one holds no more than a line break, the line "Fz = value 1" and another break.
+// Where the two texts differ, the old one held part of one line (no line feed, checked
+// where bytes are units) and the new one no more than a line break, the line
+// "Fz = value 1" and another line break.
 bool OneLineChanged(const std::string& before, const std::string& after, int encoding) {
-  std::vector<unsigned> a = Units(before, encoding), b = Units(after, encoding);
-  size_t shorter = std::min(a.size(), b.size()), head = 0, tail = 0;
-  while (head < shorter && a[head] == b[head]) ++head;
-  while (tail < shorter - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) ++tail;
-  for (size_t at = head; at < a.size() - tail; ++at) {
-    if (a[at] == '\r' || a[at] == '\n' || a[at] == 0) return false;
-  }
-  return b.size() - tail - head <= std::string("\r\nFz = value 1\r\n").size();
+  size_t unit = encoding == PREFS_UTF16LE || encoding == PREFS_UTF16BE ? 2 : 1;
+  size_t shorter = std::min(before.size(), after.size()), head = 0, tail = 0;
+  while (head < shorter && before[head] == after[head]) ++head;
+  while (tail < shorter - head &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+    ++tail;
+  std::string_view old = std::string_view(before).substr(head, before.size() - tail - head);
+  if (unit == 1 && old.find_first_of(std::string_view("\r\n\0", 3)) != old.npos) return false;
+  return after.size() - tail - head <= unit * (std::string("\r\nFz = value 1\r\n").size() + 1);
 }
 
 }  // namespace

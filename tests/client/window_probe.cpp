@@ -25,9 +25,7 @@
 //   window_probe foreground   foreground CLASS   the class of the window in front
 //   window_probe message      message TEXT       the text of a message box shown within
 //                                                10 s (line ends as \n), then presses its OK
-//   window_probe kill         ends the process of the program's window at once, as a crash
-// Exit code 1: no main window (style, gadgets), no cursor information, no message box,
-// nothing to kill.
+// Exit code 1: no main window (style, gadgets), no cursor information or no message box.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
@@ -218,18 +216,6 @@ int Message() {
   return 1;
 }
 
-int Kill() {
-  HWND window = FindWindowA("WindowClass_100", nullptr);
-  if (!window) window = FindWindowA("WindowClass_0", nullptr);
-  DWORD pid = 0;
-  if (window) GetWindowThreadProcessId(window, &pid);
-  HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE, FALSE, pid) : nullptr;
-  if (!process) return 1;
-  BOOL ended = TerminateProcess(process, 3);
-  CloseHandle(process);
-  return ended ? 0 : 1;
-}
-
 }  // namespace
 
 int Answers(double seconds) {
@@ -266,7 +252,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0) return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
   if (argc > 1 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
   if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
-  if (argc > 1 && std::strcmp(argv[1], "kill") == 0) return Kill();
-  std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]|answers SECONDS|foreground|message|kill\n");
+  std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]|answers SECONDS|foreground|message
+");
   return 2;
 }
