@@ -181,12 +181,10 @@ TEST_F(PrefsTest, EveryEncodingRoundTripsByteForByteApartFromTheWrittenKeys) {
   const String before = "; заметка\r\n  MAIL=старый@x.test  \n\n[группа]\r\nключ = значение\r\n";
   const String after =
       "; заметка\r\nmail = новый@x.test\npass = пароль\r\n\n[группа]\r\nключ = значение\r\n";
-  const std::pair<int, bool> kinds[] = {{PREFS_ANSI, false},
-                                        {PREFS_UTF8, false},
-                                        {PREFS_UTF8, true},
-                                        {PREFS_UTF16LE, true},
-                                        {PREFS_UTF16BE, true}};
-  for (auto [encoding, mark] : kinds) {
+  const int encodings[] = {PREFS_ANSI, PREFS_UTF8, PREFS_UTF8, PREFS_UTF16LE, PREFS_UTF16BE};
+  for (int kind = 0; kind < 5; ++kind) {
+    const int encoding = encodings[kind];
+    const bool mark = kind > 1;  // UTF-8 both without and with the mark
     WriteWholeFile(path, Encoded(before, encoding, mark));
     ASSERT_NE(PrefsOpen(path), 0);
     EXPECT_EQ(PrefsEncoding(), encoding);
@@ -194,7 +192,7 @@ TEST_F(PrefsTest, EveryEncodingRoundTripsByteForByteApartFromTheWrittenKeys) {
     PrefsWriteString("mail", Encoded("новый@x.test", PREFS_ANSI));
     PrefsWriteString("pass", Encoded("пароль", PREFS_ANSI));
     EXPECT_EQ(PrefsClose(), PREFS_SAVED);
-    EXPECT_EQ(ReadWholeFile(path), Encoded(after, encoding, mark)) << encoding << mark;
+    EXPECT_EQ(ReadWholeFile(path), Encoded(after, encoding, mark)) << kind;
   }
 }
 
