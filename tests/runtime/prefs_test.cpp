@@ -130,6 +130,7 @@ TEST_F(PrefsTest, Utf8ValuesAreWindows1251OrRefused) {
   String value = "untouched";
   EXPECT_EQ(PrefsOpen(path) ? PrefsReadValue("k", &value) : -1, PREFS_NOT_CP1251);
   EXPECT_EQ(value, "untouched");
+  PrefsClose();
   EXPECT_EQ(Read("\xEF\xBB", "\xEF\xBB"), "");  // two bytes only: plain text
 }
 
