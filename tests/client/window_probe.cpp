@@ -249,10 +249,12 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "style") == 0) return Style();
   if (argc > 2 && std::strcmp(argv[1], "answers") == 0) return Answers(std::atof(argv[2]));
   if (argc > 1 && std::strcmp(argv[1], "cursor") == 0) return Cursor();
-  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0) return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
+  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0)
+    return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
   if (argc > 1 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
   if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
-  std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]|answers SECONDS|foreground|message
-");
+  std::fprintf(
+      stderr,
+      "usage: window_probe style|cursor|gadgets [ROWS]|answers SECONDS|foreground|message\n");
   return 2;
 }
