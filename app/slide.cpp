@@ -2,6 +2,9 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "client_ids.h"
 #include "launcher.h"
 #include "toolkit.h"
@@ -9,6 +12,9 @@
 namespace {
 
 int g_fineTimer = 1;
+
+// The longest a slide takes where the window system cannot show every step in time.
+constexpr double SLIDE_MS = 400;
 
 // What the main window showed just before its last slide to the narrow form. The slide
 // back paints each strip it uncovers from this picture and takes the strip off the
@@ -36,8 +42,7 @@ void DropSnapshot() {
 void TakeSnapshot(HWND window) {
   DropSnapshot();
   RECT client;
-  if (!window || !GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0)
-    return;
+  if (!window || !GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) return;
   // Repaints still pending would otherwise be missing from the picture.
   RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   HDC screen = GetDC(window);
@@ -74,12 +79,14 @@ void PaintFromSnapshot(HWND window, const RECT& strip) {
   ReleaseDC(window, dc);
 }
 
-void Step(HWND window, int width, int height) {
+// Brings the window to the given inner size (IGNORE keeps a dimension) and paints what it
+// uncovered from the snapshot.
+void Frame(HWND window, int width, int height) {
   RECT before = {}, after = {};
   GetClientRect(window, &before);
   WindowResize(WIN_MAIN, IGNORE, IGNORE, width, height);
   if (g_snapshot.dc && GetClientRect(window, &after)) {
-    // Only one dimension changes per step; the strips are empty when it shrank.
+    // The strips are empty where the window shrank.
     if (after.right > before.right)
       PaintFromSnapshot(window, {before.right, 0, after.right, after.bottom});
     if (after.bottom > before.bottom)
@@ -88,6 +95,51 @@ void Step(HWND window, int width, int height) {
   // Lets the window and its gadgets repaint; what arrives during a slide is dropped.
   for (int i = 0; i < 10; ++i) EventPoll();
   Pause(1);
+}
+
+// One step of a slide: the one dimension it sets (the other is IGNORE).
+struct SlideStep {
+  int width;
+  int height;
+};
+
+// Runs through the steps in SLIDE_MS at most. Each frame goes to the size the sequence has
+// reached by then, at least one step further than the frame before: where the window
+// system shows every step in time that is every step, one per frame as ever; where it
+// cannot, frames skip the steps they have no time for, and the last frame ends on the
+// sequence's last size.
+void Run(HWND window, const std::vector<SlideStep>& steps) {
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  int width = IGNORE, height = IGNORE;
+  size_t done = 0;
+  while (done < steps.size()) {
+    QueryPerformanceCounter(&now);
+    double elapsed = static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+                     static_cast<double>(frequency.QuadPart);
+    size_t due = static_cast<size_t>(elapsed / SLIDE_MS * static_cast<double>(steps.size()));
+    size_t next = std::min(steps.size(), std::max(done + 1, due));
+    for (; done < next; ++done) {
+      if (steps[done].width != IGNORE) width = steps[done].width;
+      if (steps[done].height != IGNORE) height = steps[done].height;
+    }
+    Frame(window, width, height);
+  }
+}
+
+// The steps of a slide: to the narrow form 780, 778 ... 504 wide, then 610, 608 ... 420
+// high; to the wide form 503, 505 ... 779 wide, then 420 ... 610 high.
+std::vector<SlideStep> StepsOf(int direction) {
+  std::vector<SlideStep> steps;
+  if (direction == 1) {
+    for (int w = MAIN_WIDTH; w >= NARROW_WIDTH - 1; w -= 2) steps.push_back({w, IGNORE});
+    for (int h = MAIN_HEIGHT; h >= NARROW_HEIGHT; h -= 2) steps.push_back({IGNORE, h});
+  } else {
+    for (int w = NARROW_WIDTH - 1; w <= MAIN_WIDTH; w += 2) steps.push_back({w, IGNORE});
+    for (int h = NARROW_HEIGHT; h <= MAIN_HEIGHT; h += 2) steps.push_back({IGNORE, h});
+  }
+  return steps;
 }
 
 // The real picture of what the slide uncovered, in place of the snapshot's.
@@ -111,19 +163,19 @@ int SlidePanel(int direction) {
   HWND window = WindowHandle(WIN_MAIN);
   // The timer resolution is process-wide: ask for 1 ms only while the slide runs.
   bool raised = g_fineTimer && timeBeginPeriod(1) == TIMERR_NOERROR;
+  std::vector<SlideStep> steps = StepsOf(direction);
   if (direction == 1) {
     TakeSnapshot(window);
     // The first step may widen the window by a pixel that the snapshot does not hold:
     // that column repaints as usual.
-    for (int w = MAIN_WIDTH; w >= NARROW_WIDTH - 1; w -= 2) Step(window, w, IGNORE);
-    for (int h = MAIN_HEIGHT; h >= NARROW_HEIGHT; h -= 2) Step(window, IGNORE, h);
+    Run(window, steps);
   } else {
     bool fromSnapshot = g_snapshot.dc != nullptr;
-    Step(window, NARROW_WIDTH - 1, IGNORE);
+    Frame(window, steps.front().width, IGNORE);
     RECT start = {};  // where the slide starts, whatever the window's size was before
     GetClientRect(window, &start);
-    for (int w = NARROW_WIDTH + 1; w <= MAIN_WIDTH; w += 2) Step(window, w, IGNORE);
-    for (int h = NARROW_HEIGHT; h <= MAIN_HEIGHT; h += 2) Step(window, IGNORE, h);
+    steps.erase(steps.begin());
+    Run(window, steps);
     if (fromSnapshot) {
       DropSnapshot();
       RepaintUncovered(window, start);
