@@ -33,8 +33,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   AllocateResultArrays(g_app);
   LoadEmbeddedPictures();
   if (!OpenMainWindow()) EndProgram();
-  // The login view comes right after the background picture, before any other gadget.
-  StartLoginNavigation();
   BuildMainGadgets();
+  // The browser views are never seen: they come once the window shows, and the login,
+  // the program's first request, before any event is taken.
+  CreateBrowserViews();
+  StartLoginNavigation();
   RunMainLoop();
 }

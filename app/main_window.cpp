@@ -69,17 +69,24 @@ int OpenMainWindow() {
   return 1;
 }
 
-void StartLoginNavigation() {
-  // Wholly left of the client area, so never seen; the browser keeps the login cookie.
-  WebGadgetCreate(GADGET_SESSION_WEB, -1000, 0, 400, 300,
-                  LoginAddress(SITE_LOGIN_ENDPOINT, g_app.loginMail, g_app.loginPass));
+void CreateBrowserViews() {
+  // The login view lies wholly left of the client area, so it is never seen; its browser
+  // keeps the login cookie. The other one has no size. Neither is seen, so both come after
+  // the window shows: starting the browser control takes longer than the rest of the
+  // window. The browser's engine starts with the login navigation.
+  WebGadgetCreate(GADGET_SESSION_WEB, -1000, 0, 400, 300, "", WEB_NO_BLANK_PAGE);
   // The files this view is asked to open are saved by the program, with progress.
   GadgetSetAttribute(GADGET_SESSION_WEB, WEB_ATTRIBUTE_DOWNLOAD_CALLBACK,
                      reinterpret_cast<intptr_t>(SaveVideoFile));
+  WebGadgetCreate(GADGET_AUX_WEB, 0, 0, 0, 0, "", WEB_NO_BLANK_PAGE);
+}
+
+void StartLoginNavigation() {
+  GadgetSetText(GADGET_SESSION_WEB,
+                LoginAddress(SITE_LOGIN_ENDPOINT, g_app.loginMail, g_app.loginPass));
 }
 
 void BuildMainGadgets() {
-  WebGadgetCreate(GADGET_AUX_WEB, 0, 0, 0, 0, "");
   StringGadgetCreate(GADGET_SEARCH_TEXT, 520, 13, 170, 15, TEXT_SEARCH_DEFAULT, STRING_BORDERLESS);
   Colour(GADGET_SEARCH_TEXT);
   HyperlinkGadgetCreate(GADGET_SEARCH_LINK, 710, 13, 40, 15, TEXT_SEARCH_LINK, HOVER);

@@ -9,7 +9,10 @@ String AboutText();
 int LoadEmbeddedPictures();
 // Opens window 100 invisible and gives it the background picture; 0 on failure.
 int OpenMainWindow();
-// Creates the hidden login view 101 with the login address of the current credentials.
-void StartLoginNavigation();
-// Creates the remaining gadgets, makes the window topmost and shows it.
+// Creates the gadgets the user sees, makes the window topmost and shows it.
 void BuildMainGadgets();
+// Creates the two browser views that are never seen: the login view 101 and view 115.
+void CreateBrowserViews();
+// Opens the login address of the current credentials in view 101: the program's first
+// request to the site, made once the window shows and before any event is taken.
+void StartLoginNavigation();

@@ -20,5 +20,6 @@ inline bool OpenBenchMainWindow() {
     return false;
   }
   BuildMainGadgets();
+  CreateBrowserViews();
   return true;
 }

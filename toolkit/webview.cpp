@@ -891,8 +891,8 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
     gadget->data[2] = static_cast<intptr_t>(Connect(browser, sink));
   }
   gadget->data[1] = reinterpret_cast<intptr_t>(new (std::nothrow) WebUiHandler(host));
-  if (!sink || !gadget->data[2]) {
-    // Nothing would tell the end of the blank page: no wait.
+  if (!sink || !gadget->data[2] || (flags & WEB_NO_BLANK_PAGE)) {
+    // Nothing would tell the end of the blank page, or the caller wants none: no wait.
     if (sink) sink->StartReporting();
     Navigate(browser, address);
     return result;

@@ -6,8 +6,11 @@
 
 #include "toolkit.h"
 
-// WebGadgetCreate flag: host "Mozilla.Browser.1" instead of "Shell.Explorer.1".
+// WebGadgetCreate flags: host "Mozilla.Browser.1" instead of "Shell.Explorer.1"; do not
+// load the blank page first (the first navigation then starts the browser's engine, which
+// takes the time, a tenth of a second or more, that the creation would otherwise take).
 constexpr int WEB_MOZILLA_CONTROL = 1;
+constexpr int WEB_NO_BLANK_PAGE = 2;
 
 // Event types of EVENT_GADGET for a web view.
 constexpr int WEB_TYPE_TITLE = 1;

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Start-up of the program under Wine against the site, beside two references measured in
+# the same rounds: a trivial Win32 program, and the same program importing the system
+# libraries the client imports (what loading them costs is the platform's share).
+#   bench/startup_bench.sh [ROUNDS]        (default 10)
+# Starts vs_site (search open to guests) and runs build/win/bench/startup_timer.exe in one
+# Wine prefix, from a folder holding a Registration.ini with the demo account.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+site=${VS_SITE:-$root/build/native/site/vs_site}
+win=${VS_WIN_BUILD:-$root/build/win}
+rounds=${1:-10}
+for f in "$site" "$win/bench/startup_timer.exe" "$win/app/videosearch.exe" \
+  "$win/tests/client/trivial_window.exe" "$win/tests/client/trivial_window_dlls.exe"; do
+  [[ -e $f ]] || { echo "startup_bench: $f is missing (build the site and the Windows tree)" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+pid=
+cleanup() {
+  [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+"$site" --port 0 --open-search --idle-exit 120 >"$work/port" 2>"$work/stderr" </dev/null &
+pid=$!
+for _ in $(seq 100); do grep -q '^port ' "$work/port" 2>/dev/null && break; sleep 0.05; done
+port=$(awk '/^port /{print $2}' "$work/port")
+[[ -n $port ]] || { echo "startup_bench: the server did not start" >&2; exit 1; }
+mkdir -p "$work/run"
+printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/run/Registration.ini"
+cp "$win/app/videosearch.exe" "$win/tests/client/trivial_window.exe" \
+  "$win/tests/client/trivial_window_dlls.exe" ${VS_STARTUP_EXTRA:+"$win/tests/client/$VS_STARTUP_EXTRA"} "$work/run/"
+cd "$work/run"
+http_proxy=http://127.0.0.1:$port VS_WINE_TIMEOUT=600 "$root/scripts/wine-run" \
+  "$win/bench/startup_timer.exe" "$rounds" trivial_window.exe trivial_window_dlls.exe ${VS_STARTUP_EXTRA:-} videosearch.exe
