@@ -31,7 +31,7 @@ port=$(awk '/^port /{print $2}' "$work/port")
 mkdir -p "$work/run"
 printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/run/Registration.ini"
 cp "$win/app/videosearch.exe" "$win/tests/client/trivial_window.exe" \
-  "$win/tests/client/trivial_window_dlls.exe" ${VS_STARTUP_EXTRA:+"$win/tests/client/$VS_STARTUP_EXTRA"} "$work/run/"
+  "$win/tests/client/trivial_window_dlls.exe" "$work/run/"
 cd "$work/run"
 http_proxy=http://127.0.0.1:$port VS_WINE_TIMEOUT=600 "$root/scripts/wine-run" \
-  "$win/bench/startup_timer.exe" "$rounds" trivial_window.exe trivial_window_dlls.exe ${VS_STARTUP_EXTRA:-} videosearch.exe
+  "$win/bench/startup_timer.exe" "$rounds" trivial_window.exe trivial_window_dlls.exe videosearch.exe
