@@ -26,24 +26,12 @@ struct Replacement {
 // Applied in this order; each replacement is shorter than what it replaces, so cleaning
 // never makes a text longer. "lt;" and "gt;" are searched without their ampersand.
 constexpr Replacement kCleanTable[] = {
-    {"&#9679;", "\x95"},
-    {"&#39;", "'"},
-    {"&#9602;", "\x95"},
-    {"&#9603;", "\x95"},
-    {"&#036;", "$"},
-    {"&#9733;", "\x95"},
-    {"&#33;", "!"},
-    {"#33;", "!"},
-    {"lt;", "<"},
-    {"gt;", ">"},
-    {"&#8221;", "\""},
-    {"&#8220;", "\""},
-    {"&#8211;", "-"},
-    {"&#8230;", "..."},
-    {"&quot;", "\""},
-    {"&laquo;", "\xAB"},
-    {"&raquo;", "\xBB"},
-    {"<span class=\"match\">", " "},
+    {"&#9679;", "\x95"}, {"&#39;", "'"},      {"&#9602;", "\x95"},
+    {"&#9603;", "\x95"}, {"&#036;", "$"},     {"&#9733;", "\x95"},
+    {"&#33;", "!"},      {"#33;", "!"},       {"lt;", "<"},
+    {"gt;", ">"},        {"&#8221;", "\""},   {"&#8220;", "\""},
+    {"&#8211;", "-"},    {"&#8230;", "..."},  {"&quot;", "\""},
+    {"&laquo;", "\xAB"}, {"&raquo;", "\xBB"}, {"<span class=\"match\">", " "},
     {"</span>", " "},
 };
 
@@ -144,11 +132,14 @@ void CoverRow(AppState& app, int row) {
 }  // namespace
 
 void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, const AddRow& addRow) {
-  if (TextFind(line, "aname", 1) != 0 &&
-      StoreEntry(app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
-    CoverRow(app, counters.linkCount);
-    addRow(CleanText(TextBetween(line, "\">", "</a>")));
-    ++counters.linkCount;
+  if (TextFind(line, "aname", 1) != 0) {
+    if (StoreEntry(app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
+      CoverRow(app, counters.linkCount);
+      addRow(CleanText(TextBetween(line, "\">", "</a>")));
+      ++counters.linkCount;
+    } else {
+      ++counters.rowsLeftOut;
+    }
   }
   if (TextFind(line, "img src=", 1) != 0) {
     line = TextBetween(line, "img src=\"", "jpg");

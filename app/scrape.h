@@ -19,6 +19,7 @@ String CleanText(TextArg text);
 // independently, and row i is tied to entry i of each array.
 struct ScrapeCounters {
   int linkCount = 0;
+  int rowsLeftOut = 0;  // titles past RESULT_ROWS_LIMIT, which add no row
   int pictureCount = 0;
   int descriptionCount = 0;
 };

@@ -65,16 +65,22 @@ bool SearchVideos(const String& searchUrl) {
 }
 
 void ShowResultPage(const String& file) {
+  int leftOut = 0;
   {
     ListPaintPause pause;
     GadgetClearItems(GADGET_RESULT_LIST);
     if (FileOpenRead(0, file)) {
-      ScrapeResultFile(
-          0, g_app, [](const String& title) { GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0); });
+      leftOut = ScrapeResultFile(0, g_app, [](const String& title) {
+                  GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0);
+                }).rowsLeftOut;
       FileClose(0);
     }
   }
-  if (ListRows() == 0) {
+  if (leftOut > 0) {
+    // More results than the list keeps: nothing is dropped without a word.
+    ShowStatus(TEXT_ROWS_SHOWN_BEFORE + std::to_string(RESULT_ROWS_LIMIT) + TEXT_ROWS_LEFT_OUT +
+               std::to_string(leftOut) + ".");
+  } else if (ListRows() == 0) {
     ShowStatus(g_app.searchText.empty()
                    ? String(TEXT_NOTHING_FOUND)
                    : TEXT_NOTHING_FOUND_BEFORE + g_app.searchText + TEXT_NOTHING_FOUND_AFTER);

@@ -128,6 +128,7 @@ TEST_F(ScrapeTest, RowsStopAtTheLimit) {
   for (int i = 0; i < RESULT_ROWS_LIMIT + 5; ++i) Feed("class=\"aname\"");
   EXPECT_EQ(rows.size(), static_cast<size_t>(RESULT_ROWS_LIMIT));
   EXPECT_EQ(counters.linkCount, RESULT_ROWS_LIMIT);
+  EXPECT_EQ(counters.rowsLeftOut, 5);  // counted, so that the user can be told
   EXPECT_EQ(app.videoLinks.size(), static_cast<size_t>(RESULT_ROWS_LIMIT));
 }
 
