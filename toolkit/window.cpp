@@ -497,6 +497,18 @@ int WindowSetEraseCallback(ObjectNumber number, EraseCallback callback) {
   return 1;
 }
 
+int WindowAddTimer(ObjectNumber number, int timer, int milliseconds) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window || milliseconds < 0) return 0;
+  return SetTimer(window->handle, static_cast<UINT_PTR>(timer), static_cast<UINT>(milliseconds),
+                  nullptr) != 0;
+}
+
+int WindowRemoveTimer(ObjectNumber number, int timer) {
+  WindowRecord* window = LookupWindow(number);
+  return window && KillTimer(window->handle, static_cast<UINT_PTR>(timer));
+}
+
 void EventSetCallback(WindowCallback callback) { events.globalCallback = callback; }
 
 int EventWaitFor(int milliseconds) {

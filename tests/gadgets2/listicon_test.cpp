@@ -201,8 +201,8 @@ TEST_F(ListIconTest, StateSelectsAndTextFollowsTheSelection) {
   EXPECT_EQ(GadgetGetItemState(7, 2), 0);
   RECT client, row = RowRect(29);
   GetClientRect(list_, &client);
-  EXPECT_LT(row.top, client.bottom);
-  EXPECT_GE(row.bottom, 0);
+  EXPECT_LE(row.bottom, client.bottom);  // wholly
+  EXPECT_GE(row.top, 0);
 
   GadgetSetText(7, "new\ncell");
   EXPECT_EQ(GadgetGetItemText(7, 29, 0), "new");
@@ -256,6 +256,34 @@ TEST_F(ListIconTest, ViewsAndColumnWidths) {
   EXPECT_EQ(GadgetGetAttribute(7, LIST_ATTRIBUTE_VIEW), LIST_VIEW_REPORT);
   GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 123, 0);
   EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), 123);
+}
+
+TEST_F(ListIconTest, AFillColumnTakesTheWidthTheScrollBarLeaves) {
+  Create(LIST_NO_HEADER, 7, 200, 100);
+  int empty = ListIconRowHeight(7);
+  ASSERT_GT(empty, 0);
+  GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
+  RECT client;
+  GetClientRect(list_, &client);
+  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
+  // More rows than fit: the vertical scroll bar narrows the client area, the column
+  // follows, and no horizontal scroll bar comes.
+  AddRows(30);
+  EXPECT_EQ(ListIconRowHeight(7), RowRect(0).bottom - RowRect(0).top);
+  EXPECT_EQ(ListIconRowHeight(7), empty);
+  EXPECT_TRUE(GetWindowLongA(list_, GWL_STYLE) & WS_VSCROLL);
+  EXPECT_FALSE(GetWindowLongA(list_, GWL_STYLE) & WS_HSCROLL);
+  GetClientRect(list_, &client);
+  EXPECT_LT(client.right, 200);
+  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
+  GadgetClearItems(7);
+  GetClientRect(list_, &client);
+  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
+  // A width of its own ends the filling.
+  GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 90, 0);
+  AddRows(30);
+  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), 90);
+  EXPECT_EQ(ListIconRowHeight(99), 0);
 }
 
 // --- colours -------------------------------------------------------------------------
@@ -525,6 +553,43 @@ TEST_F(ListClickTest, RightClicksAndDragStart) {
   EXPECT_TRUE(WaitForGadgetEvent(7, TYPE_DRAG_START, 2000, &seen));
   MouseButton(MOUSEEVENTF_LEFTUP);
   DrainEvents(60);
+}
+
+TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoAndEnterIsReported) {
+  RECT row = RowRect(0);
+  ClickAt(40, (row.top + row.bottom) / 2);
+  ListEvents(200);
+  KeyPress(VK_DOWN);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
+  EXPECT_EQ(GadgetGetState(7), 1);
+  KeyPress(VK_END);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
+  EXPECT_EQ(GadgetGetState(7), 2);
+  KeyPress(VK_DOWN);  // already at the end: nothing moved
+  KeyPress(VK_RETURN);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_RETURN_KEY}));
+  // Selecting from the program is no keyboard selection.
+  GadgetSetState(7, 0);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE}));
+}
+
+TEST_F(ListClickTest, ACutCellShowsItsWholeTextAsATip) {
+  const std::string whole = "a row text far too long for the column it stands in";
+  GadgetAddItem(7, 0, whole, 0);
+  SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, 90);
+  RECT cut = RowRect(0), fits = RowRect(1);
+  POINT at = {30, (cut.top + cut.bottom) / 2};
+  MapWindowPoints(list_, window_, &at, 1);
+  MouseMoveTo(window_, at.x, at.y);
+  DrainEvents(60);
+  HWND tip = ListIconTooltip(list_);
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(TooltipText(tip, list_), whole);
+  at = {30, (fits.top + fits.bottom) / 2};
+  MapWindowPoints(list_, window_, &at, 1);
+  MouseMoveTo(window_, at.x, at.y);
+  DrainEvents(60);
+  EXPECT_EQ(TooltipText(tip, list_), "");
 }
 
 // --- grid lines ----------------------------------------------------------------------
