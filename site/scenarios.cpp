@@ -34,6 +34,9 @@ const std::vector<ScenarioInfo> kScenarios = {
      "climbing up in vtag, an escaped address with no dot after it"},
     {"zqtest-video-twice", "a video page with two player lines (the second one counts)"},
     {"zqtest-video-nomarker", "a video page without a player line"},
+    {"zqtest-references",
+     "titles and descriptions with &lt;, &gt;, &amp;, &nbsp;, numeric references and "
+     "search-word marks inside words, and a title too long for one line"},
     {"zqtest-stall", "the result page stops half-way for 30 s, then finishes"},
     {"zqtest-cut", "the connection closes half-way through the result page"},
     {"zqtest-404", "the result page answers 404 Not Found"},
@@ -152,6 +155,26 @@ std::string HugePngPage(const Visitor& visitor) {
   out += Block(VideoLink(Entry(0)), HtmlText(Entry(0).title_cps), Picture("hugepng.jpg"),
                "PNG 60000 x 60000");
   out += ResultBlock(Entry(1), {});
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
+// Titles and descriptions whose references and marks a careless clean-up corrupts: each
+// must come out as the text in the comment.
+std::string ReferencesPage(const Visitor& visitor) {
+  const std::string mark = "<span class=\"match\">720</span>";
+  const std::string titles[] = {
+      "&lt;b&gt; &amp; " + mark + "p",  // <b> & 720p
+      mark + "p (" + mark +
+          "p) &#1025;&#x451; &amp;lt;i&amp;gt;&nbsp;",  // 720p (720p) Ёё &lt;i&gt;
+      "A title far too long for one line of the list or of the title label, " + mark +
+          "p, with more words after it",
+  };
+  const std::string descriptions[] = {"Tom &amp; Jerry &lt;3", "&#8470; 5 &#8212; " + mark + "p",
+                                      "Long title"};
+  std::string out = SearchPageHead(visitor, 3);
+  for (size_t i = 0; i < 3; ++i)
+    out += Block(VideoLink(Entry(i)), titles[i], PreviewAddress(Entry(i)), descriptions[i]);
   out += SearchPageTail();
   return Utf8ToCp1251(out);
 }
@@ -284,6 +307,8 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     res.set_content(VideoRowsPage(visitor, {{8, "Two player lines"}}), kHtml);
   } else if (name == "zqtest-video-nomarker") {
     res.set_content(VideoRowsPage(visitor, {{9, "No player line"}}), kHtml);
+  } else if (name == "zqtest-references") {
+    res.set_content(ReferencesPage(visitor), kHtml);
   } else if (name == "zqtest-stall") {
     std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20, "720") + SearchPageTail();
     Stall(res, Utf8ToCp1251(page), options);

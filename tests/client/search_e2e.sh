@@ -65,7 +65,10 @@ colours() {
 search() {
   local text=$1 q
   if [[ $text != -keep ]]; then
-    xdotool mousemove $((cx + 600)) $((cy + 20)) click 1 sleep 0.2 key End shift+Home BackSpace
+    # Keys typed before the field has the focus would go to the list and move its rows.
+    xdotool mousemove $((cx + 600)) $((cy + 20)) click 1
+    for ((w = 0; w < 20; w++)); do probe && [[ $(field focus) == 103 ]] && break; sleep 0.2; done
+    xdotool key End shift+Home BackSpace
     [[ -n $text ]] && xdotool type --delay 25 "$text"
   else
     text="Фантастика 720"
@@ -77,6 +80,13 @@ search() {
   wait_idle 30 || { fail "the program does not answer after the search for '$text'"; return 1; }
   perl "$oracle" results "$tmp/Text.txt" >"$scratch/oracle.txt"
   expected_rows=$(sed -n 's/^rows //p' "$scratch/oracle.txt")
+  # The probe may be answered before the page has been read (the list is cleared first):
+  # give the rows a moment to come.
+  for ((w = 0; w < 20; w++)); do
+    [[ $(field rows) == "$expected_rows" ]] && break
+    sleep 0.25
+    probe
+  done
 }
 # choose I: clicks row I (scrolled into view by the caller) and waits for its video page.
 choose() {
@@ -179,26 +189,82 @@ fi
 search 720
 [[ $(field rows) == 56 && $expected_rows == 56 ]] && pass "56 rows for '720'" ||
   fail "rows $(field rows) for '720', page has $expected_rows"
+panel_top=52 panel_bottom=562  # the list's panel, in the client area
+# wholly_shown I: row I lies wholly inside the panel in the last probe.
+wholly_shown() {
+  local top bottom
+  top=$(row_field "$1" 1) bottom=$(row_field "$1" 2)
+  [[ -n $top ]] && ((top >= panel_top && bottom <= panel_bottom))
+}
+# picture_of I, page_of I: the targets of row I's preview and video page as requested.
+picture_of() { proxy_form "$(sed -n "s/^picture $1 //p" "$scratch/oracle.txt")"; }
+page_of() { echo "http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"; }
+
+# The keyboard: a held Down key moves one row, waits out the repeat delay, then repeats
+# fast. The row reached first is chosen once the selection rests, the rows passed later
+# not at all, the last one once.
+# requests_of I: "PICTURES/PAGES" requested so far for row I.
+requests_of() { echo "$(gets "$(picture_of "$1")")/$(gets "$(page_of "$1")")"; }
+choose 0
+before=()
+for i in 1 2 3 4 5; do before[i]=$(requests_of $i); done
+xdotool key Down sleep 0.4 key --delay 40 Down Down Down Down
+wait_log "$(page_of 5)" 10
+sleep 0.5
+probe 6
+counts=
+for i in 1 2 3 4 5; do
+  IFS=/ read -r p0 v0 <<<"${before[i]}"
+  IFS=/ read -r p1 v1 <<<"$(requests_of $i)"
+  counts+="$((p1 - p0))/$((v1 - v0)) "
+done
+[[ $(field selected) == 5 && $counts == "1/1 0/0 0/0 0/0 1/1 " ]] &&
+  pass "held Down: row 1 and row 5 each requested once, rows 2-4 not (picture/page: $counts)" ||
+  fail "held Down from row 0: selected $(field selected), requests per row 1-5: $counts"
+[[ $(field text113) == "$(row_field 5 3)" ]] && pass "the title label follows the keyboard" ||
+  fail "title label '$(field text113)' for row 5 '$(row_field 5 3)'"
+# End, Page Up and Page Down select rows wholly in view; the last one is chosen too.
+xdotool key End
+wait_log "$(picture_of 55)" 10 && pass "End: the last row's picture requested after the pause" ||
+  fail "End: no request for the last row's picture"
+wait_idle 20
+probe 56
+[[ $(field selected) == 55 ]] && wholly_shown 55 && pass "End: row 56 of 56 selected and wholly in view" ||
+  fail "End: selected $(field selected), row 55 at $(row_field 55 1)..$(row_field 55 2)"
+xdotool key Prior sleep 0.3 key Prior sleep 0.3 key Next sleep 0.5
+wait_idle 20
+probe 56
+selected=$(field selected)
+[[ $selected =~ ^[0-9]+$ ]] && wholly_shown "$selected" &&
+  pass "Page Up, Page Down: row $selected selected and wholly in view" ||
+  fail "after Page Up/Down: selected '$selected' at $(row_field "$selected" 1)..$(row_field "$selected" 2)"
+# Enter plays the selected row, as a double click does.
+n=$(gets "$(page_of "$selected")") row_text=$(row_field "$selected" 3)
+xdotool key Return
+for ((w = 0; w < 100; w++)); do (($(gets "$(page_of "$selected")") >= n + 2)) && break; sleep 0.1; done
+wait_idle 20
+[[ $(xdotool getwindowname "$main") == "$row_text" && $(field player) == 1 ]] &&
+  pass "Enter plays row $selected" ||
+  fail "after Enter: window title '$(xdotool getwindowname "$main")' for '$row_text', player $(field player)"
+# The wheel and the scroll bar reach the last row too.
 xdotool mousemove $((cx + 600)) $((cy + 300))
 for ((k = 0; k < 20; k++)); do xdotool click 5; done
 sleep 0.3
 probe 56
-# The list is taller than the panel that clips it, so its last rows may stay hidden: take
-# the last row past the 51st that shows.
-last=
-for ((i = 55; i > 50; i--)); do
-  b=$(row_field $i 2)
-  ((b > 60 && b <= 562)) && { last=$i; break; }
-done
-if [[ -n $last ]]; then
-  picture=$(sed -n "s/^picture $last //p" "$scratch/oracle.txt")
-  choose $last
-  [[ $(field selected) == "$last" ]] && log_has "$(proxy_form "$picture")" &&
-    pass "row $((last + 1)) of 56: its own picture and video page" ||
-    fail "row $last: selected $(field selected)"
-else
-  fail "no row past the 51st scrolled into view: $(grep '^row 5[0-5]' "$scratch/probe.txt")"
-fi
+wholly_shown 55 && pass "the wheel scrolls row 56 wholly into view" ||
+  fail "after the wheel: row 55 at $(row_field 55 1)..$(row_field 55 2)"
+for ((k = 0; k < 20; k++)); do xdotool click 4; done
+sleep 0.3
+probe 56
+wholly_shown 55 && fail "the wheel did not scroll back up"
+xdotool mousemove $((cx + 759)) $((cy + 500)) click --repeat 3 --delay 150 1
+sleep 0.3
+probe 56
+wholly_shown 55 && pass "the scroll bar scrolls row 56 wholly into view" ||
+  fail "after clicks below the scroll box: row 55 at $(row_field 55 1)..$(row_field 55 2)"
+choose 55
+[[ $(field selected) == 55 ]] && log_has "$(picture_of 55)" &&
+  pass "row 56 of 56: clicked, its own picture and video page" || fail "row 55: selected $(field selected)"
 search "Фантастика 720"
 [[ $(field rows) == 11 ]] && pass "a second search with fewer results shows 11 rows" ||
   fail "rows $(field rows) after the shorter search"
@@ -209,6 +275,18 @@ search "котики 720"
 [[ $(field rows) == "$expected_rows" && $expected_rows -ge 1 ]] &&
   pass "typed Cyrillic text with a blank: sent byte for byte, $expected_rows row(s)" ||
   fail "typed search: rows $(field rows), page has $expected_rows"
+
+# --- references and search-word marks: clean titles -------------------------------------
+search zqtest-references
+probe 3
+[[ $(row_field 0 3) == "<b> & 720p" ]] && pass "a title with &lt;b&gt; &amp; and a mark shows '<b> & 720p'" ||
+  fail "row 0 shows '$(row_field 0 3)'"
+[[ $(row_field 1 3) == "720p (720p) Ёё &lt;i&gt;" ]] && pass "marks inside words, numeric references, &amp;lt;: '$(row_field 1 3)'" ||
+  fail "row 1 shows '$(row_field 1 3)'"
+choose 0
+[[ $(field text113) == "<b> & 720p" && $(field text112) == "Tom & Jerry <3" ]] &&
+  pass "title and description labels of that row: '$(field text113)', '$(field text112)'" ||
+  fail "labels '$(field text113)', '$(field text112)'"
 
 # --- hostile pages -----------------------------------------------------------------------
 choose 0  # a real picture on screen before the bad ones
