@@ -1,8 +1,7 @@
 // The two scraping routines against straightforward reference definitions (the code page
 // of numeric references from the stand-in site's own table).
-#include <cctype>
 #include <cstdlib>
-#include <cstring>
+#include <map>
 #include <string>
 
 #include "cp1251.h"
@@ -44,53 +43,28 @@ std::string ReferenceReplace(const std::string& t, const std::string& f, const s
 }
 
 // "&nbsp;", "&lt;", "&gt;", "&amp;" and "&#N;" / "&#xN;" of printable characters that
-// Windows-1251 has (the site's own table says which), left to right, each once.
+// Windows-1251 has (the site's own table says which), left to right, each once; then
+// without blanks at either end.
 std::string ReferenceDecode(const std::string& t) {
-  static const char* const kNamed[][2] = {
-      {"&nbsp;", "\xA0"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
+  static const std::map<std::string, int> kNamed = {
+      {"nbsp", 0xA0}, {"lt", '<'}, {"gt", '>'}, {"amp", '&'}};
   std::string out;
-  size_t i = 0;
-  while (i < t.size()) {
-    bool done = false;
-    for (const auto& named : kNamed) {
-      if (t.compare(i, strlen(named[0]), named[0]) == 0) {
-        out += named[1];
-        i += strlen(named[0]);
-        done = true;
-        break;
-      }
+  for (size_t i = 0; i < t.size();) {
+    size_t semi = t[i] == '&' ? t.substr(i, 12).find(';') : std::string::npos;
+    std::string ref = semi == std::string::npos ? "" : t.substr(i + 1, semi - 1);
+    bool hex = ref.size() > 2 && (ref[1] == 'x' || ref[1] == 'X');
+    std::string digits = ref.size() > 1 && ref[0] == '#' ? ref.substr(hex ? 2 : 1) : "";
+    int byte = kNamed.count(ref) ? kNamed.at(ref) : -1;
+    if (!digits.empty() && digits.size() <= 8 &&
+        digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") == ref.npos) {
+      unsigned long code = std::stoul(digits, nullptr, hex ? 16 : 10);
+      if (code >= 0x20 && code != 0x7F) byte = site::CodePointToCp1251(static_cast<char32_t>(code));
     }
-    if (done) continue;
-    if (t.compare(i, 2, "&#") == 0) {
-      bool hex = i + 2 < t.size() && (t[i + 2] == 'x' || t[i + 2] == 'X');
-      size_t first = i + (hex ? 3 : 2), end = first;
-      while (end < t.size() && end - first < 8 &&
-             (hex ? isxdigit(static_cast<unsigned char>(t[end]))
-                  : isdigit(static_cast<unsigned char>(t[end]))))
-        ++end;
-      if (end > first && end < t.size() && t[end] == ';') {
-        unsigned long code = strtoul(t.substr(first, end - first).c_str(), nullptr, hex ? 16 : 10);
-        int byte = code >= 0x20 && code != 0x7F
-                       ? site::CodePointToCp1251(static_cast<char32_t>(code))
-                       : -1;
-        if (byte >= 0) {
-          out += static_cast<char>(byte);
-          i = end + 1;
-          continue;
-        }
-      }
-    }
-    out += t[i++];
+    out += byte >= 0 ? static_cast<char>(byte) : t[i];
+    i += byte >= 0 ? semi + 1 : 1;
   }
-  return out;
-}
-
-std::string ReferenceTrim(const std::string& t) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\xA0'; };
-  size_t b = 0, e = t.size();
-  while (b < e && blank(t[b])) ++b;
-  while (e > b && blank(t[e - 1])) --e;
-  return t.substr(b, e - b);
+  size_t first = out.find_first_not_of(" \t\xA0"), last = out.find_last_not_of(" \t\xA0");
+  return first == std::string::npos ? "" : out.substr(first, last - first + 1);
 }
 
 }  // namespace
@@ -108,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       {"</span>", ""}};
   std::string reference = text;
   for (const auto& row : kTable) reference = ReferenceReplace(reference, row[0], row[1]);
-  reference = ReferenceTrim(ReferenceDecode(reference));
+  reference = ReferenceDecode(reference);
   std::string clean = CleanText(text);
   if (clean != reference || clean.size() > text.size()) abort();
   int found = TextFind(text, start, static_cast<int>(end.size()) - 3);

@@ -12,6 +12,8 @@ oracle=$repo/tests/client/page_oracle.pl
 # shellcheck source=e2e_lib.sh
 source "$repo/tests/client/e2e_lib.sh"
 stall=6
+# The first program lives through nearly the whole script.
+export VS_E2E_PROGRAM_TIMEOUT=${VS_E2E_PROGRAM_TIMEOUT:-300}
 e2e_setup --stall-seconds $stall
 base=http://zq.test/
 
@@ -65,11 +67,16 @@ colours() {
 search() {
   local text=$1 q
   if [[ $text != -keep ]]; then
-    # Keys typed before the field has the focus would go to the list and move its rows.
+    # Keys typed before the field has the focus would go to the list and move its rows;
+    # letters typed through remapped keys (Cyrillic) now and then go wrong: type again,
+    # slower.
     xdotool mousemove $((cx + 600)) $((cy + 20)) click 1
     for ((w = 0; w < 20; w++)); do probe && [[ $(field focus) == 103 ]] && break; sleep 0.2; done
-    xdotool key End shift+Home BackSpace
-    [[ -n $text ]] && xdotool type --delay 25 "$text"
+    for ((w = 0; w < 3; w++)); do
+      xdotool key End shift+Home BackSpace
+      [[ -n $text ]] && xdotool type --delay $((25 + 75 * w)) "$text"
+      probe && [[ $(field text103) == "$text" ]] && break
+    done
   else
     text="Фантастика 720"
   fi
@@ -80,13 +87,6 @@ search() {
   wait_idle 30 || { fail "the program does not answer after the search for '$text'"; return 1; }
   perl "$oracle" results "$tmp/Text.txt" >"$scratch/oracle.txt"
   expected_rows=$(sed -n 's/^rows //p' "$scratch/oracle.txt")
-  # The probe may be answered before the page has been read (the list is cleared first):
-  # give the rows a moment to come.
-  for ((w = 0; w < 20; w++)); do
-    [[ $(field rows) == "$expected_rows" ]] && break
-    sleep 0.25
-    probe
-  done
 }
 # choose I: clicks row I (scrolled into view by the caller) and waits for its video page.
 choose() {
@@ -189,85 +189,59 @@ fi
 search 720
 [[ $(field rows) == 56 && $expected_rows == 56 ]] && pass "56 rows for '720'" ||
   fail "rows $(field rows) for '720', page has $expected_rows"
-panel_top=52 panel_bottom=562  # the list's panel, in the client area
-# wholly_shown I: row I lies wholly inside the panel in the last probe.
-wholly_shown() {
-  local top bottom
-  top=$(row_field "$1" 1) bottom=$(row_field "$1" 2)
-  [[ -n $top ]] && ((top >= panel_top && bottom <= panel_bottom))
-}
-# picture_of I, page_of I: the targets of row I's preview and video page as requested.
+# wholly_shown I: row I lies wholly inside the list's panel (y 52 to 562) in the last probe.
+wholly_shown() { (($(row_field "$1" 1) >= 52 && $(row_field "$1" 2) <= 562)); }
 picture_of() { proxy_form "$(sed -n "s/^picture $1 //p" "$scratch/oracle.txt")"; }
 page_of() { echo "http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"; }
-
-# The keyboard: a held Down key moves one row, waits out the repeat delay, then repeats
-# fast. The row reached first is chosen once the selection rests, the rows passed later
-# not at all, the last one once.
-# requests_of I: "PICTURES/PAGES" requested so far for row I.
-requests_of() { echo "$(gets "$(picture_of "$1")")/$(gets "$(page_of "$1")")"; }
+# requests_since MARK I: "PICTURES/PAGES" requested for row I after log line MARK.
+requests_since() {
+  tail -n +$(($1 + 1)) "$scratch/site.log" | LC_ALL=C awk -F'\t' -v p="$(picture_of "$2")" \
+    -v v="$(page_of "$2")" '$2 == "GET" {n += $3 == p; m += $3 == v} END {print n + 0 "/" m + 0}'
+}
+# A held Down key moves a row, waits out the repeat delay, then repeats fast: the first
+# row and the last are chosen once each when the selection rests, the rows between never.
 choose 0
-before=()
-for i in 1 2 3 4 5; do before[i]=$(requests_of $i); done
+mark=$(log_lines)
 xdotool key Down sleep 0.4 key --delay 40 Down Down Down Down
 wait_log "$(page_of 5)" 10
 sleep 0.5
 probe 6
-counts=
-for i in 1 2 3 4 5; do
-  IFS=/ read -r p0 v0 <<<"${before[i]}"
-  IFS=/ read -r p1 v1 <<<"$(requests_of $i)"
-  counts+="$((p1 - p0))/$((v1 - v0)) "
-done
-[[ $(field selected) == 5 && $counts == "1/1 0/0 0/0 0/0 1/1 " ]] &&
-  pass "held Down: row 1 and row 5 each requested once, rows 2-4 not (picture/page: $counts)" ||
-  fail "held Down from row 0: selected $(field selected), requests per row 1-5: $counts"
-[[ $(field text113) == "$(row_field 5 3)" ]] && pass "the title label follows the keyboard" ||
-  fail "title label '$(field text113)' for row 5 '$(row_field 5 3)'"
-# End, Page Up and Page Down select rows wholly in view; the last one is chosen too.
+counts=$(for i in 1 2 3 4 5; do printf '%s ' "$(requests_since "$mark" $i)"; done)
+[[ $(field selected) == 5 && $counts == "1/1 0/0 0/0 0/0 1/1 " && $(field text113) == "$(row_field 5 3)" ]] &&
+  pass "held Down from row 0: rows 1 and 5 chosen once each (picture/page per row 1-5: $counts)" ||
+  fail "held Down: selected $(field selected), requests $counts, title '$(field text113)'"
 xdotool key End
-wait_log "$(picture_of 55)" 10 && pass "End: the last row's picture requested after the pause" ||
-  fail "End: no request for the last row's picture"
+chosen=$(wait_log "$(picture_of 55)" 10 && echo yes)
 wait_idle 20
 probe 56
-[[ $(field selected) == 55 ]] && wholly_shown 55 && pass "End: row 56 of 56 selected and wholly in view" ||
-  fail "End: selected $(field selected), row 55 at $(row_field 55 1)..$(row_field 55 2)"
-xdotool key Prior sleep 0.3 key Prior sleep 0.3 key Next sleep 0.5
-wait_idle 20
-probe 56
-selected=$(field selected)
-[[ $selected =~ ^[0-9]+$ ]] && wholly_shown "$selected" &&
-  pass "Page Up, Page Down: row $selected selected and wholly in view" ||
-  fail "after Page Up/Down: selected '$selected' at $(row_field "$selected" 1)..$(row_field "$selected" 2)"
-# Enter plays the selected row, as a double click does.
-n=$(gets "$(page_of "$selected")") row_text=$(row_field "$selected" 3)
+[[ $(field selected) == 55 && $chosen == yes ]] && wholly_shown 55 &&
+  pass "End: row 56 of 56 wholly in view, its picture requested after the pause" ||
+  fail "End: selected $(field selected), row 55 at $(row_field 55 1), picture requested: $chosen"
+# Enter plays the row, as a double click does: the window title becomes its text.
+row_text=$(row_field 55 3)
 xdotool key Return
-for ((w = 0; w < 100; w++)); do (($(gets "$(page_of "$selected")") >= n + 2)) && break; sleep 0.1; done
+for ((w = 0; w < 50; w++)); do [[ $(xdotool getwindowname "$main") == "$row_text" ]] && break; sleep 0.2; done
+[[ $(xdotool getwindowname "$main") == "$row_text" ]] && pass "Enter plays the row" ||
+  fail "after Enter: window title '$(xdotool getwindowname "$main")' for '$row_text'"
 wait_idle 20
-[[ $(xdotool getwindowname "$main") == "$row_text" && $(field player) == 1 ]] &&
-  pass "Enter plays row $selected" ||
-  fail "after Enter: window title '$(xdotool getwindowname "$main")' for '$row_text', player $(field player)"
 # The wheel and the scroll bar reach the last row too.
 xdotool mousemove $((cx + 600)) $((cy + 300))
 for ((k = 0; k < 20; k++)); do xdotool click 5; done
 sleep 0.3
 probe 56
-wholly_shown 55 && pass "the wheel scrolls row 56 wholly into view" ||
-  fail "after the wheel: row 55 at $(row_field 55 1)..$(row_field 55 2)"
+wholly_shown 55 && pass "the wheel scrolls row 56 wholly into view" || fail "the wheel: row 55 at $(row_field 55 1)"
 for ((k = 0; k < 20; k++)); do xdotool click 4; done
-sleep 0.3
-probe 56
-wholly_shown 55 && fail "the wheel did not scroll back up"
+sleep 0.3 && probe 56 && wholly_shown 55 && fail "the wheel did not scroll back up"
 xdotool mousemove $((cx + 759)) $((cy + 500)) click --repeat 3 --delay 150 1
 sleep 0.3
 probe 56
-wholly_shown 55 && pass "the scroll bar scrolls row 56 wholly into view" ||
-  fail "after clicks below the scroll box: row 55 at $(row_field 55 1)..$(row_field 55 2)"
+wholly_shown 55 && pass "the scroll bar scrolls row 56 wholly into view" || fail "the scroll bar: row 55 at $(row_field 55 1)"
 choose 55
 [[ $(field selected) == 55 ]] && log_has "$(picture_of 55)" &&
   pass "row 56 of 56: clicked, its own picture and video page" || fail "row 55: selected $(field selected)"
 search "Фантастика 720"
 [[ $(field rows) == 11 ]] && pass "a second search with fewer results shows 11 rows" ||
-  fail "rows $(field rows) after the shorter search"
+  fail "rows $(field rows) after the shorter search (field '$(field text103)')"
 search ""
 [[ $(field rows) == 64 && $expected_rows == 64 ]] && pass "empty search: q= directly before &name=1, 64 rows" ||
   fail "empty search: rows $(field rows)"
@@ -278,15 +252,12 @@ search "котики 720"
 
 # --- references and search-word marks: clean titles -------------------------------------
 search zqtest-references
-probe 3
-[[ $(row_field 0 3) == "<b> & 720p" ]] && pass "a title with &lt;b&gt; &amp; and a mark shows '<b> & 720p'" ||
-  fail "row 0 shows '$(row_field 0 3)'"
-[[ $(row_field 1 3) == "720p (720p) Ёё &lt;i&gt;" ]] && pass "marks inside words, numeric references, &amp;lt;: '$(row_field 1 3)'" ||
-  fail "row 1 shows '$(row_field 1 3)'"
 choose 0
-[[ $(field text113) == "<b> & 720p" && $(field text112) == "Tom & Jerry <3" ]] &&
-  pass "title and description labels of that row: '$(field text113)', '$(field text112)'" ||
-  fail "labels '$(field text113)', '$(field text112)'"
+probe 2
+[[ $(row_field 0 3) == "<b> & 720p" && $(row_field 1 3) == "720p (720p) Ёё &lt;i&gt;" &&
+  $(field text113) == "<b> & 720p" && $(field text112) == "Tom & Jerry <3" ]] &&
+  pass "references and marks cleaned: '<b> & 720p', '$(row_field 1 3)', 'Tom & Jerry <3'" ||
+  fail "rows '$(row_field 0 3)', '$(row_field 1 3)', labels '$(field text113)', '$(field text112)'"
 
 # --- hostile pages -----------------------------------------------------------------------
 choose 0  # a real picture on screen before the bad ones

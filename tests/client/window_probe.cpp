@@ -1,8 +1,6 @@
 // Tells the end-to-end test about the program's main window from outside. Run in the
 // program's Wine prefix (same server) while the program runs:
 //   window_probe style    style 0x... exstyle 0x... client WxH sizing N maximize N
-//   window_probe icons EXE   "icon WxH BITS ok|bad" for each image of the program's icon,
-//                            resource 1, as stored in EXE (ok: it decodes at its size)
 //   window_probe cursor   cursor HANDLE hand|arrow|other|unreadable   (or: cursor none)
 // The cursor is the one the system shows now (that of the thread under the mouse). It is
 // named by comparing its mask and colour bits with those of the stock hand and arrow
@@ -13,7 +11,8 @@
 //     title TEXT               the main window's title
 //     rows N                   rows of the result list
 //     selected N               its selected row, -1 for none
-//     text112 TEXT / text113 TEXT   the description and title labels (line ends as \n)
+//     text103 / text112 / text113 TEXT   the search field, the description and the title
+//                              label (line ends as \n)
 //     player 0|1               whether the player panel and its web view exist
 //     focus N                  the gadget that has the keyboard focus, -1 for none
 //     preview W H              the preview gadget's size
@@ -23,7 +22,6 @@
 //   carry pointers that are not carried across processes.
 // Exit code 1: no main window (style, gadgets) or no cursor information.
 #include <windows.h>
-// after windows.h
 #include <commctrl.h>
 
 #include <cstdio>
@@ -93,41 +91,6 @@ int Cursor() {
   return 0;
 }
 
-// The bytes of a resource of `module`, or null.
-const BYTE* ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size) {
-  HRSRC found = FindResourceA(module, name, type);
-  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-  *size = found ? SizeofResource(module, found) : 0;
-  return loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
-}
-
-int Icons(const char* exe) {
-  HMODULE module = LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  DWORD size = 0;
-  const BYTE* group =
-      module ? ResourceBytes(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14), &size) : nullptr;
-  if (!group || size < 6) {
-    std::printf("no icon group 1\n");
-    return 1;
-  }
-  // The group: 6 bytes of header (reserved, type, count), then 14 bytes per image.
-  int count = group[4] | group[5] << 8;
-  for (int i = 0; i < count && 6u + 14u * (i + 1) <= size; ++i) {
-    const BYTE* entry = group + 6 + 14 * i;
-    int width = entry[0] ? entry[0] : 256, height = entry[1] ? entry[1] : 256;
-    int bits = entry[6] | entry[7] << 8, id = entry[12] | entry[13] << 8;
-    DWORD imageSize = 0;
-    const BYTE* image =
-        ResourceBytes(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3), &imageSize);
-    HICON icon = image ? CreateIconFromResourceEx(const_cast<BYTE*>(image), imageSize, TRUE,
-                                                  0x00030000, width, height, 0)
-                       : nullptr;
-    std::printf("icon %dx%d %d %s\n", width, height, bits, icon ? "ok" : "bad");
-    if (icon) DestroyIcon(icon);
-  }
-  return 0;
-}
-
 struct Search {
   int id;
   HWND found;
@@ -182,10 +145,11 @@ int Gadgets(int asked) {
   std::printf("title %s\n", Text(main).c_str());
   int rows = list ? static_cast<int>(Ask(list, LVM_GETITEMCOUNT, 0, 0)) : -1;
   std::printf("rows %d\n", rows);
-  std::printf("selected %d\n", list ? static_cast<int>(Ask(list, LVM_GETNEXTITEM,
-                                                           static_cast<WPARAM>(-1), LVNI_SELECTED))
-                                    : -1);
-  std::printf("text112 %s\n", Text(Gadget(main, 112)).c_str());
+  std::printf("selected %d\n",
+              list ? static_cast<int>(Ask(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                          LVNI_SELECTED))
+                   : -1);
+  for (int id : {103, 112}) std::printf("text%d %s\n", id, Text(Gadget(main, id)).c_str());
   std::printf("text113 %s\n", Text(Gadget(main, 113)).c_str());
   std::printf("player %d\n", Gadget(main, 109) && Gadget(main, 110) ? 1 : 0);
   GUITHREADINFO thread = {};
@@ -200,12 +164,11 @@ int Gadgets(int asked) {
   if (!list || asked <= 0) return 0;
   DWORD pid = 0;
   GetWindowThreadProcessId(list, &pid);
-  HANDLE process =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
   if (!process) return 0;
   const SIZE_T kText = 1024;
-  char* remote = static_cast<char*>(VirtualAllocEx(
-      process, nullptr, sizeof(LVITEMA) + sizeof(RECT) + kText, MEM_COMMIT, PAGE_READWRITE));
+  char* remote = static_cast<char*>(
+      VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + sizeof(RECT) + kText, MEM_COMMIT, PAGE_READWRITE));
   if (!remote) return 0;
   char* remoteRect = remote + sizeof(LVITEMA);
   char* remoteText = remoteRect + sizeof(RECT);
@@ -236,9 +199,7 @@ int Gadgets(int asked) {
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "style") == 0) return Style();
   if (argc > 1 && std::strcmp(argv[1], "cursor") == 0) return Cursor();
-  if (argc > 2 && std::strcmp(argv[1], "icons") == 0) return Icons(argv[2]);
-  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0)
-    return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
-  std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]|icons EXE\n");
+  if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0) return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
+  std::fprintf(stderr, "usage: window_probe style|cursor|gadgets [ROWS]\n");
   return 2;
 }

@@ -260,30 +260,18 @@ TEST_F(ListIconTest, ViewsAndColumnWidths) {
 
 TEST_F(ListIconTest, AFillColumnTakesTheWidthTheScrollBarLeaves) {
   Create(LIST_NO_HEADER, 7, 200, 100);
-  int empty = ListIconRowHeight(7);
-  ASSERT_GT(empty, 0);
+  int emptyRow = ListIconRowHeight(7);
   GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
+  AddRows(30);  // the vertical scroll bar comes; no horizontal one follows
+  EXPECT_EQ(GetWindowLongA(list_, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), WS_VSCROLL);
   RECT client;
   GetClientRect(list_, &client);
   EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
-  // More rows than fit: the vertical scroll bar narrows the client area, the column
-  // follows, and no horizontal scroll bar comes.
-  AddRows(30);
-  EXPECT_EQ(ListIconRowHeight(7), RowRect(0).bottom - RowRect(0).top);
-  EXPECT_EQ(ListIconRowHeight(7), empty);
-  EXPECT_TRUE(GetWindowLongA(list_, GWL_STYLE) & WS_VSCROLL);
-  EXPECT_FALSE(GetWindowLongA(list_, GWL_STYLE) & WS_HSCROLL);
-  GetClientRect(list_, &client);
-  EXPECT_LT(client.right, 200);
-  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
+  EXPECT_GT(emptyRow, 0);
+  EXPECT_EQ(ListIconRowHeight(7), emptyRow);
+  GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 90, 0);  // ends the filling
   GadgetClearItems(7);
-  GetClientRect(list_, &client);
-  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
-  // A width of its own ends the filling.
-  GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 90, 0);
-  AddRows(30);
   EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), 90);
-  EXPECT_EQ(ListIconRowHeight(99), 0);
 }
 
 // --- colours -------------------------------------------------------------------------
@@ -555,41 +543,25 @@ TEST_F(ListClickTest, RightClicksAndDragStart) {
   DrainEvents(60);
 }
 
-TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoAndEnterIsReported) {
-  RECT row = RowRect(0);
-  ClickAt(40, (row.top + row.bottom) / 2);
-  ListEvents(200);
-  KeyPress(VK_DOWN);
-  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
-  EXPECT_EQ(GadgetGetState(7), 1);
-  KeyPress(VK_END);
-  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
-  EXPECT_EQ(GadgetGetState(7), 2);
-  KeyPress(VK_DOWN);  // already at the end: nothing moved
-  KeyPress(VK_RETURN);
-  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_RETURN_KEY}));
-  // Selecting from the program is no keyboard selection.
-  GadgetSetState(7, 0);
-  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE}));
-}
-
-TEST_F(ListClickTest, ACutCellShowsItsWholeTextAsATip) {
+TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoEnterToo) {
   const std::string whole = "a row text far too long for the column it stands in";
   GadgetAddItem(7, 0, whole, 0);
   SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, 90);
-  RECT cut = RowRect(0), fits = RowRect(1);
-  POINT at = {30, (cut.top + cut.bottom) / 2};
-  MapWindowPoints(list_, window_, &at, 1);
-  MouseMoveTo(window_, at.x, at.y);
-  DrainEvents(60);
-  HWND tip = ListIconTooltip(list_);
-  ASSERT_NE(tip, nullptr);
-  EXPECT_EQ(TooltipText(tip, list_), whole);
-  at = {30, (fits.top + fits.bottom) / 2};
-  MapWindowPoints(list_, window_, &at, 1);
-  MouseMoveTo(window_, at.x, at.y);
-  DrainEvents(60);
-  EXPECT_EQ(TooltipText(tip, list_), "");
+  RECT row = RowRect(0);
+  ClickAt(30, (row.top + row.bottom) / 2);  // the pointer rests on a cut row: its tip
+  ListEvents(200);
+  ASSERT_NE(ListIconTooltip(list_), nullptr);
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), whole);
+  KeyPress(VK_END);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
+  EXPECT_EQ(GadgetGetState(7), 3);
+  KeyPress(VK_DOWN);  // already at the end: nothing moved
+  KeyPress(VK_RETURN);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_RETURN_KEY}));
+  GadgetSetState(7, 1);  // the program's selection is no keyboard selection
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE}));
+  ClickAt(30, (RowRect(1).top + RowRect(1).bottom) / 2);  // a row that fits: no tip
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), "");
 }
 
 // --- grid lines ----------------------------------------------------------------------
