@@ -9,15 +9,13 @@
 #include <memory>
 
 #include "toolkit_internal.h"
-// after windows.h
-#include <commctrl.h>
 
 namespace {
 
 // Longest prefix looked at when cutting: far more than a label can show.
 constexpr size_t LONGEST_SHOWN = 4096;
 
-// The layout of a self-drawn label, made again when its text, font or size changes.
+// The layout of a self-drawn label, made again whenever its text, font or size changes.
 struct FittedLabel {
   bool valid = false;
   String shown;            // what is drawn: the text, or its beginning and "..."
@@ -122,7 +120,7 @@ LRESULT TextControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
     case WM_SETFONT:
     case WM_SIZE: {
       LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
-      label->valid = false;
+      Layout(*label, control);  // the tip follows the text at once
       InvalidateRect(control, nullptr, FALSE);
       return result;
     }
