@@ -1,6 +1,7 @@
 #include "scrape.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -55,11 +56,18 @@ void ReplaceShorterInPlace(String& text, std::string_view pattern, std::string_v
   text.resize(write + text.size() - read);
 }
 
-// The steps whose searched text runs from "&" to ";" (all but "#33;" and the two marks)
-// are done in one scan. Their matches cannot overlap (none holds an inner "&" or ";"), no
-// replacement produces "&" or ";", and none of them meets a match of the other steps, so
-// one scan gives what applying them one after another gives.
-void ReplaceTableReferences(String& text) {
+// What a reference at an "&" becomes: it takes `length` bytes (0: there is none) and
+// `with` replaces them.
+struct ReferenceMatch {
+  size_t length = 0;
+  std::string_view with;
+};
+
+// One left-to-right scan of the text: at each "&", `match` tells what the reference there
+// becomes; what it becomes is not looked at again. No replacement is longer than what it
+// replaces, so the text is rewritten in place.
+template <typename MatchAt>
+void ReplaceReferences(String& text, MatchAt match) {
   char* data = text.data();
   const size_t n = text.size();
   size_t write = 0, read = 0;
@@ -70,25 +78,24 @@ void ReplaceTableReferences(String& text) {
     write += at - read;
     read = at;
     if (read == n) break;
-    size_t length = 1;
-    std::string_view with;
-    std::string_view candidate(data + read, std::min<size_t>(8, n - read));
-    for (const Replacement& r : kCleanTable) {
-      if (r.searched.front() == '&' && candidate.substr(0, r.searched.size()) == r.searched) {
-        length = r.searched.size();
-        with = r.replacement;
-        break;
-      }
-    }
-    if (length == 1) {
-      data[write++] = '&';
-    } else {
-      memcpy(data + write, with.data(), with.size());
-      write += with.size();
-    }
-    read += length;
+    ReferenceMatch m = match(std::string_view(data + read, n - read));
+    if (m.length == 0) m = {1, "&"};
+    memcpy(data + write, m.with.data(), m.with.size());
+    write += m.with.size();
+    read += m.length;
   }
   text.resize(write);
+}
+
+// The steps whose searched text runs from "&" to ";" (all but "#33;" and the two marks)
+// are done in one scan. Their matches cannot overlap (none holds an inner "&" or ";"), no
+// replacement produces "&" or ";", and none of them meets a match of the other steps, so
+// one scan gives what applying them one after another gives.
+ReferenceMatch TableReference(std::string_view rest) {
+  for (const Replacement& r : kCleanTable)
+    if (r.searched.front() == '&' && rest.substr(0, r.searched.size()) == r.searched)
+      return {r.searched.size(), r.replacement};
+  return {};
 }
 
 // Code points of the Windows-1251 bytes 0x80..0xBF (0 where the byte stands for none);
@@ -138,37 +145,25 @@ size_t NumericReference(std::string_view text, int* byte) {
   return *byte < 0 ? 0 : at + 1;
 }
 
+// Every byte value, for replacements of one byte.
+constexpr std::array<char, 256> kBytes = [] {
+  std::array<char, 256> bytes{};
+  for (int i = 0; i < 256; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(i);
+  return bytes;
+}();
+
 // The references left after the table: numeric ones of characters that Windows-1251 has,
-// "&nbsp;", "&lt;", "&gt;" and "&amp;". One scan, and what a reference becomes is never
-// looked at again, so "&amp;lt;" shows as "&lt;", as the page meant. Others stay as they
-// are.
-void DecodeCharacterReferences(String& text) {
+// "&nbsp;", "&lt;", "&gt;" and "&amp;", so that "&amp;lt;" shows as "&lt;", as the page
+// meant. Others stay as they are.
+ReferenceMatch CharacterReference(std::string_view rest) {
   static constexpr Replacement kNamed[] = {
       {"&nbsp;", "\xA0"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
-  char* data = text.data();
-  const size_t n = text.size();
-  size_t write = 0, read = 0;
-  while (read < n) {
-    const char* amp = static_cast<const char*>(memchr(data + read, '&', n - read));
-    size_t at = amp ? static_cast<size_t>(amp - data) : n;
-    memmove(data + write, data + read, at - read);
-    write += at - read;
-    read = at;
-    if (read == n) break;
-    std::string_view rest(data + read, n - read);
-    int byte = 0;
-    size_t length = NumericReference(rest, &byte);
-    for (const Replacement& r : kNamed) {
-      if (length != 0) break;
-      if (rest.substr(0, r.searched.size()) == r.searched) {
-        length = r.searched.size();
-        byte = static_cast<unsigned char>(r.replacement[0]);
-      }
-    }
-    data[write++] = length ? static_cast<char>(byte) : '&';
-    read += length ? length : 1;
-  }
-  text.resize(write);
+  int byte = 0;
+  if (size_t length = NumericReference(rest, &byte))
+    return {length, std::string_view(&kBytes[static_cast<size_t>(byte)], 1)};
+  for (const Replacement& r : kNamed)
+    if (rest.substr(0, r.searched.size()) == r.searched) return {r.searched.size(), r.replacement};
+  return {};
 }
 
 // Without the blanks (spaces, tabs, no-break spaces) at either end.
@@ -191,14 +186,14 @@ String CleanText(TextArg text) {
   // ";", so a text without one skips the reference steps, and one without "<" after them
   // the marks.
   if (work.find(';') != String::npos) {
-    ReplaceTableReferences(work);
+    ReplaceReferences(work, TableReference);
     ReplaceShorterInPlace(work, "#33;", "!");
   }
   if (work.find('<') != String::npos) {
     for (const Replacement& r : kCleanTable)
       if (r.searched.back() != ';') ReplaceShorterInPlace(work, r.searched, r.replacement);
   }
-  if (work.find('&') != String::npos) DecodeCharacterReferences(work);
+  if (work.find('&') != String::npos) ReplaceReferences(work, CharacterReference);
   TrimBlanks(work);
   return work;
 }
