@@ -13,8 +13,8 @@
 #include "search.h"
 #include "seqfile.h"
 #include "slide.h"
-#include "startup.h"
 #include "temp_files.h"
+#include "startup.h"
 #include "texts.h"
 #include "toolkit.h"
 

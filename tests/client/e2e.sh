@@ -79,7 +79,8 @@ expect_pixel 460 390 'srgb(47,47,47)' "panel icon transparent corner"
 # The program's icon (resource 1 from the build's icon.ico, at 48, 32 and 16 pixels) is the
 # window class's: the caption's left corner shows the commonest colours of its 16 pixels.
 icon=$(dirname "$exe")/pictures/icon.ico
-caption=$(convert "$scratch/shot.png" -crop "32x$((cy - wy))+$wx+$wy" +repage -format %c histogram:info:)
+caption=$(convert "$scratch/shot.png" -crop "32x$((cy - wy))+$wx+$wy" +repage -format %c \
+  histogram:info:)
 missing=$(convert "$icon[2]" -format %c histogram:info: | sort -rn | head -2 |
   grep -o '#[0-9A-F]\{6\}' | while read -r c; do grep -q "$c" <<<"$caption" || echo "$c"; done)
 [[ $(identify -format '%w ' "$icon") == "48 32 16 " && -z $missing ]] &&
