@@ -76,8 +76,7 @@ expect_pixel 500 600 'srgb(21,21,21)' "plain background"
 expect_pixel 503 40 'srgb(5,5,5)' "list frame corner"
 expect_pixel 463 393 'srgb(101,98,97)' "panel icon face"
 expect_pixel 460 390 'srgb(47,47,47)' "panel icon transparent corner"
-# The program's icon (resource 1 from the build's icon.ico, at 48, 32 and 16 pixels) is the
-# window class's: the caption's left corner shows the commonest colours of its 16 pixels.
+# The icon (48, 32, 16 pixels) is the class's: the caption shows its 16 pixels' colours.
 icon=$(dirname "$exe")/pictures/icon.ico
 caption=$(convert "$scratch/shot.png" -crop "32x$((cy - wy))+$wx+$wy" +repage -format %c \
   histogram:info:)

@@ -67,9 +67,8 @@ colours() {
 search() {
   local text=$1 q
   if [[ $text != -keep ]]; then
-    # Keys typed before the field has the focus would go to the list and move its rows;
-    # letters typed through remapped keys (Cyrillic) now and then go wrong: type again,
-    # slower.
+    # Keys typed before the field has the focus would go to the list; letters typed through
+    # remapped keys (Cyrillic) now and then go wrong: then type again, slower.
     xdotool mousemove $((cx + 600)) $((cy + 20)) click 1
     for ((w = 0; w < 20; w++)); do probe && [[ $(field focus) == 103 ]] && break; sleep 0.2; done
     for ((w = 0; w < 3; w++)); do

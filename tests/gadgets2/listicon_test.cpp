@@ -269,9 +269,6 @@ TEST_F(ListIconTest, AFillColumnTakesTheWidthTheScrollBarLeaves) {
   EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
   EXPECT_GT(emptyRow, 0);
   EXPECT_EQ(ListIconRowHeight(7), emptyRow);
-  GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 90, 0);  // ends the filling
-  GadgetClearItems(7);
-  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), 90);
 }
 
 // --- colours -------------------------------------------------------------------------
