@@ -27,6 +27,11 @@ constexpr int GADGET_DOWNLOAD_LINK = 114;
 constexpr int GADGET_AUX_WEB = 115;
 constexpr int GADGET_AUTHOR_LINK = 116;
 
+// Timer of the main window: the keyboard's selection has rested long enough to be chosen
+// (so that a held arrow key does not download the preview and page of every row passed).
+constexpr int TIMER_KEYBOARD_ROW = 1;
+constexpr int KEYBOARD_ROW_REST_MS = 150;
+
 constexpr int IMAGE_BACKGROUND = 105;
 constexpr int IMAGE_TOGGLE_ICON = 106;
 constexpr int IMAGE_PREVIEW = 108;

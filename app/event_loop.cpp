@@ -39,7 +39,28 @@ bool ValidRow(intptr_t row) {
   return row >= 0 && row < static_cast<intptr_t>(g_app.videoLinks.size());
 }
 
+void PlayChosenRow() {
+  g_app.videoLink = g_app.videoLinks[g_app.selectedIndex];
+  char previousTitle[512] = "";
+  GetWindowTextA(WindowHandle(WIN_MAIN), previousTitle, sizeof previousTitle);
+  WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
+  String failure;
+  if (OpenPlayer(g_app.videoLink, &failure)) {
+    g_app.viewingStarted = 1;
+  } else {
+    // The panel still shows what it showed: so does the title, and the label says why.
+    WindowSetTitle(WIN_MAIN, previousTitle);
+    ShowStatus(TEXT_VIDEO_FAILED + failure + ".");
+  }
+}
+
 void ListActions() {
+  // A row the keyboard moved to is chosen once the selection rests: each move restarts
+  // the timer. A click or Enter chooses at once.
+  if (EventTypeOf() == TYPE_KEYBOARD_SELECT)
+    WindowAddTimer(WIN_MAIN, TIMER_KEYBOARD_ROW, KEYBOARD_ROW_REST_MS);
+  if (EventTypeOf() == TYPE_LEFT_CLICK || EventTypeOf() == TYPE_RETURN_KEY)
+    WindowRemoveTimer(WIN_MAIN, TIMER_KEYBOARD_ROW);
   // Both tests run on the same event; a double click always follows a single click,
   // which has stored the row.
   if (EventTypeOf() == TYPE_LEFT_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1) {
@@ -47,20 +68,19 @@ void ListActions() {
     if (ValidRow(row)) ChooseRow(static_cast<int>(row));
   }
   if (EventTypeOf() == TYPE_LEFT_DOUBLE_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1 &&
-      ValidRow(g_app.selectedIndex)) {
-    g_app.videoLink = g_app.videoLinks[g_app.selectedIndex];
-    char previousTitle[512] = "";
-    GetWindowTextA(WindowHandle(WIN_MAIN), previousTitle, sizeof previousTitle);
-    WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
-    String failure;
-    if (OpenPlayer(g_app.videoLink, &failure)) {
-      g_app.viewingStarted = 1;
-    } else {
-      // The panel still shows what it showed: so does the title, and the label says why.
-      WindowSetTitle(WIN_MAIN, previousTitle);
-      ShowStatus(TEXT_VIDEO_FAILED + failure + ".");
-    }
+      ValidRow(g_app.selectedIndex))
+    PlayChosenRow();
+  // Enter plays the current row as a double click does: chosen, then played.
+  if (EventTypeOf() == TYPE_RETURN_KEY && ValidRow(GadgetGetState(GADGET_RESULT_LIST))) {
+    ChooseRow(static_cast<int>(GadgetGetState(GADGET_RESULT_LIST)));
+    PlayChosenRow();
   }
+}
+
+void ChooseRestedRow() {
+  WindowRemoveTimer(WIN_MAIN, TIMER_KEYBOARD_ROW);
+  intptr_t row = GadgetGetState(GADGET_RESULT_LIST);
+  if (ValidRow(row)) ChooseRow(static_cast<int>(row));
 }
 
 void DispatchGadget(ObjectNumber gadget) {
@@ -127,6 +147,8 @@ void RunMainLoop() {
   for (;;) {
     g_app.lastEvent = EventWait();
     if (g_app.lastEvent == EVENT_GADGET) DispatchGadget(EventGadgetNumber());
+    if (g_app.lastEvent == EVENT_TIMER && EventGadgetNumber() == TIMER_KEYBOARD_ROW)
+      ChooseRestedRow();
     UpdateHoverCursor(g_app.lastEvent);
     if (g_app.lastEvent == EVENT_CLOSE) CloseProgram();
   }

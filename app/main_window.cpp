@@ -20,6 +20,8 @@ constexpr int32_t BACK = 0x151515;               // gadgets blend into the backg
 const int32_t FRONT = ColorValue(137, 127, 98);  // 0x897F62
 constexpr int32_t LINE = 0x232323;
 constexpr int32_t HOVER = 0xFFFFFF;
+constexpr int LIST_PANEL_WIDTH = 260;
+constexpr int LIST_PANEL_HEIGHT = 510;
 constexpr int MAIN_FLAGS = WINDOW_INVISIBLE | WINDOW_TITLE_BAR | WINDOW_SYSTEM_MENU |
                            WINDOW_MINIMIZE_GADGET | WINDOW_CENTERED;  // 0x10CA0001
 
@@ -93,24 +95,33 @@ void BuildMainGadgets() {
   Colour(GADGET_SEARCH_LINK);
   ImageGadgetCreate(GADGET_PREVIEW, 310, 450, 0, 0, 0);
   ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, ImageHandle(IMAGE_TOGGLE_ICON));
-  TextGadgetCreate(GADGET_TITLE, 15, 440, 263, 15, TEXT_TITLE_DEFAULT, TEXT_CENTER);
+  // Titles and descriptions of any length: what does not fit ends with "..." and shows
+  // whole as a tooltip. The description reaches down to the download link: eight lines of
+  // the usual 13-pixel fonts (Wine's default one wraps the about text into eight).
+  TextGadgetCreate(GADGET_TITLE, 15, 440, 263, 15, TEXT_TITLE_DEFAULT, TEXT_CENTER | TEXT_ELLIPSIS);
   Colour(GADGET_TITLE);
-  TextGadgetCreate(GADGET_DESCRIPTION, 15, 465, 263, 100, AboutText());
+  TextGadgetCreate(GADGET_DESCRIPTION, 15, 465, 263, 108, AboutText(), TEXT_ELLIPSIS);
   Colour(GADGET_DESCRIPTION);
   HyperlinkGadgetCreate(GADGET_DOWNLOAD_LINK, 230, 573, 50, 15, TEXT_DOWNLOAD_LINK, HOVER);
   Colour(GADGET_DOWNLOAD_LINK);
   HyperlinkGadgetCreate(GADGET_AUTHOR_LINK, 630, 585, 130, 15, AUTHOR_ADDRESS, HOVER);
   Colour(GADGET_AUTHOR_LINK);
 
-  // The list is larger than its container, which clips the strips of both scroll bars.
-  ContainerGadgetCreate(GADGET_LIST_PANEL, 507, 52, 260, 510, 0);
+  ContainerGadgetCreate(GADGET_LIST_PANEL, 507, 52, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, 0);
+  GadgetSetColor(GADGET_LIST_PANEL, COLOR_BACK, BACK);  // below the last whole row
   ListIconGadgetCreate(GADGET_RESULT_LIST, 0, 0, 0, 0, "--------", 350,
                        LIST_GRID_LINES | LIST_NO_HEADER);
   Colour(GADGET_RESULT_LIST);
   GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
   // Without the sunken client edge; the resize after it recomputes the frame.
   SetWindowLongA(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
-  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, 280, 549);
+  // The list fits its panel, scroll bar included, and shows whole rows only: what it
+  // scrolls into view is what the user sees, down to the last row. Its column takes the
+  // width the scroll bar leaves, so long titles end with "..." instead of at the edge.
+  int rowHeight = ListIconRowHeight(GADGET_RESULT_LIST);
+  int listHeight = rowHeight > 0 ? LIST_PANEL_HEIGHT / rowHeight * rowHeight : LIST_PANEL_HEIGHT;
+  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, LIST_PANEL_WIDTH, listHeight);
+  GadgetSetItemAttribute(GADGET_RESULT_LIST, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
   GadgetListClose();
 
   ButtonGadgetCreate(GADGET_HIDDEN_BUTTON, 0, 0, 0, 0, "");

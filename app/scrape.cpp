@@ -1,5 +1,8 @@
 #include "scrape.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "seqfile.h"
@@ -24,15 +27,14 @@ struct Replacement {
 };
 
 // Applied in this order; each replacement is shorter than what it replaces, so cleaning
-// never makes a text longer. "lt;" and "gt;" are searched without their ampersand.
+// never makes a text longer. The highlight marks of the search words go without a trace:
+// "720" marked inside "720p" must come back as "720p".
 constexpr Replacement kCleanTable[] = {
-    {"&#9679;", "\x95"}, {"&#39;", "'"},      {"&#9602;", "\x95"},
-    {"&#9603;", "\x95"}, {"&#036;", "$"},     {"&#9733;", "\x95"},
-    {"&#33;", "!"},      {"#33;", "!"},       {"lt;", "<"},
-    {"gt;", ">"},        {"&#8221;", "\""},   {"&#8220;", "\""},
-    {"&#8211;", "-"},    {"&#8230;", "..."},  {"&quot;", "\""},
-    {"&laquo;", "\xAB"}, {"&raquo;", "\xBB"}, {"<span class=\"match\">", " "},
-    {"</span>", " "},
+    {"&#9679;", "\x95"}, {"&#39;", "'"},      {"&#9602;", "\x95"}, {"&#9603;", "\x95"},
+    {"&#036;", "$"},     {"&#9733;", "\x95"}, {"&#33;", "!"},      {"#33;", "!"},
+    {"&#8221;", "\""},   {"&#8220;", "\""},   {"&#8211;", "-"},    {"&#8230;", "..."},
+    {"&quot;", "\""},    {"&laquo;", "\xAB"}, {"&raquo;", "\xBB"}, {"<span class=\"match\">", ""},
+    {"</span>", ""},
 };
 
 // TextReplace for a replacement no longer than the pattern, done in place: the same
@@ -54,11 +56,18 @@ void ReplaceShorterInPlace(String& text, std::string_view pattern, std::string_v
   text.resize(write + text.size() - read);
 }
 
-// The steps whose searched text runs from "&" to ";" (all but "#33;", "lt;", "gt;" and the
-// two marks) are done in one scan. Their matches cannot overlap (none holds an inner "&"
-// or ";"), no replacement produces "&" or ";", and none of them meets a match of the other
-// steps, so one scan gives what applying them one after another gives.
-void ReplaceReferences(String& text) {
+// What a reference at an "&" becomes: it takes `length` bytes (0: there is none) and
+// `with` replaces them.
+struct ReferenceMatch {
+  size_t length = 0;
+  std::string_view with;
+};
+
+// One left-to-right scan of the text: at each "&", `match` tells what the reference there
+// becomes; what it becomes is not looked at again. No replacement is longer than what it
+// replaces, so the text is rewritten in place.
+template <typename MatchAt>
+void ReplaceReferences(String& text, MatchAt match) {
   char* data = text.data();
   const size_t n = text.size();
   size_t write = 0, read = 0;
@@ -69,43 +78,123 @@ void ReplaceReferences(String& text) {
     write += at - read;
     read = at;
     if (read == n) break;
-    size_t length = 1;
-    std::string_view with;
-    std::string_view candidate(data + read, std::min<size_t>(8, n - read));
-    for (const Replacement& r : kCleanTable) {
-      if (r.searched.front() == '&' && candidate.substr(0, r.searched.size()) == r.searched) {
-        length = r.searched.size();
-        with = r.replacement;
-        break;
-      }
-    }
-    if (length == 1) {
-      data[write++] = '&';
-    } else {
-      memcpy(data + write, with.data(), with.size());
-      write += with.size();
-    }
-    read += length;
+    ReferenceMatch m = match(std::string_view(data + read, n - read));
+    if (m.length == 0) m = {1, "&"};
+    memcpy(data + write, m.with.data(), m.with.size());
+    write += m.with.size();
+    read += m.length;
   }
   text.resize(write);
+}
+
+// The steps whose searched text runs from "&" to ";" (all but "#33;" and the two marks)
+// are done in one scan. Their matches cannot overlap (none holds an inner "&" or ";"), no
+// replacement produces "&" or ";", and none of them meets a match of the other steps, so
+// one scan gives what applying them one after another gives.
+ReferenceMatch TableReference(std::string_view rest) {
+  for (const Replacement& r : kCleanTable)
+    if (r.searched.front() == '&' && rest.substr(0, r.searched.size()) == r.searched)
+      return {r.searched.size(), r.replacement};
+  return {};
+}
+
+// Code points of the Windows-1251 bytes 0x80..0xBF (0 where the byte stands for none);
+// 0xC0..0xFF are U+0410..U+044F in order, and bytes below 0x80 are ASCII.
+constexpr uint16_t kCp1251High[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0,      0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+};
+
+// The Windows-1251 byte of a code point, or -1 when the code page has none. Control
+// characters count as none: a line feed, for one, would split a list row into columns.
+int Cp1251Byte(uint32_t code) {
+  if (code >= 0x20 && code < 0x7F) return static_cast<int>(code);
+  if (code >= 0x0410 && code <= 0x044F) return static_cast<int>(code - 0x0410 + 0xC0);
+  for (int i = 0; i < 64; ++i)
+    if (code != 0 && kCp1251High[i] == code) return 0x80 + i;
+  return -1;
+}
+
+// A numeric reference "&#N;" or "&#xH;" at the start of `text`: its length and the byte
+// it stands for; length 0 when there is none or the code page lacks the character.
+size_t NumericReference(std::string_view text, int* byte) {
+  if (text.size() < 4 || text[1] != '#') return 0;
+  size_t at = 2;
+  int base = 10;
+  if (text[at] == 'x' || text[at] == 'X') {
+    base = 16;
+    ++at;
+  }
+  uint32_t code = 0;
+  size_t digits = 0;
+  for (; at < text.size() && digits < 8; ++at, ++digits) {
+    char c = text[at];
+    int value = c >= '0' && c <= '9'                 ? c - '0'
+                : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+    if (value < 0) break;
+    code = code * static_cast<uint32_t>(base) + static_cast<uint32_t>(value);
+  }
+  if (digits == 0 || at >= text.size() || text[at] != ';') return 0;
+  *byte = Cp1251Byte(code);
+  return *byte < 0 ? 0 : at + 1;
+}
+
+// Every byte value, for replacements of one byte.
+constexpr std::array<char, 256> kBytes = [] {
+  std::array<char, 256> bytes{};
+  for (int i = 0; i < 256; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(i);
+  return bytes;
+}();
+
+// The references left after the table: numeric ones of characters that Windows-1251 has,
+// "&nbsp;", "&lt;", "&gt;" and "&amp;", so that "&amp;lt;" shows as "&lt;", as the page
+// meant. Others stay as they are.
+ReferenceMatch CharacterReference(std::string_view rest) {
+  static constexpr Replacement kNamed[] = {
+      {"&nbsp;", "\xA0"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
+  int byte = 0;
+  if (size_t length = NumericReference(rest, &byte))
+    return {length, std::string_view(&kBytes[static_cast<size_t>(byte)], 1)};
+  for (const Replacement& r : kNamed)
+    if (rest.substr(0, r.searched.size()) == r.searched) return {r.searched.size(), r.replacement};
+  return {};
+}
+
+// Without the blanks (spaces, tabs, no-break spaces) at either end.
+void TrimBlanks(String& text) {
+  constexpr std::string_view kBlanks(" \t\xA0");
+  size_t first = text.find_first_not_of(kBlanks);
+  if (first == String::npos) {
+    text.clear();
+    return;
+  }
+  text.erase(text.find_last_not_of(kBlanks) + 1);
+  text.erase(0, first);
 }
 
 }  // namespace
 
 String CleanText(TextArg text) {
   String work(text.view());
-  // Every searched text ends in ";" or holds "<". No replacement produces a ";", so a text
-  // without one skips the reference steps, and one without "<" after them the marks.
+  // Every searched text of the table ends in ";" or holds "<". No replacement produces a
+  // ";", so a text without one skips the reference steps, and one without "<" after them
+  // the marks.
   if (work.find(';') != String::npos) {
-    ReplaceReferences(work);
-    for (const Replacement& r : kCleanTable)
-      if (r.searched.front() != '&' && r.searched.back() == ';')
-        ReplaceShorterInPlace(work, r.searched, r.replacement);
+    ReplaceReferences(work, TableReference);
+    ReplaceShorterInPlace(work, "#33;", "!");
   }
   if (work.find('<') != String::npos) {
     for (const Replacement& r : kCleanTable)
       if (r.searched.back() != ';') ReplaceShorterInPlace(work, r.searched, r.replacement);
   }
+  if (work.find('&') != String::npos) ReplaceReferences(work, CharacterReference);
+  TrimBlanks(work);
   return work;
 }
 

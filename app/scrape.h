@@ -11,8 +11,10 @@
 // The part of text between the first occurrence of start and the first occurrence of end
 // after it; empty when either marker is missing (or empty).
 String TextBetween(TextArg text, TextArg start, TextArg end);
-// The text with the site's character references and highlight marks replaced by plain
-// Windows-1251 characters, by a fixed table applied in order.
+// The text with the site's character references replaced by plain Windows-1251
+// characters (a fixed table applied in order, then "&nbsp;", "&lt;", "&gt;", "&amp;" and
+// the numeric references of characters the code page has, each decoded once), the
+// highlight marks of the search words removed and the blanks at either end dropped.
 String CleanText(TextArg text);
 
 // Progress through one result page: rows (links), pictures and descriptions are counted

@@ -3,6 +3,8 @@
 #   background.png  780 x 610, 8-bit RGB: flat 0x151515 with five bevelled 5-pixel frames
 #                   under the gadget groups (player, lower left, preview, search, list)
 #   toggle.png      16 x 13, 8-bit RGBA: a grey screen on a stand, transparent around it
+#   icon.ico        the program's icon at 48, 32 and 16 pixels, 32-bit with alpha: a play
+#                   sign in the text colour on a dark rounded square
 # Usage: make_pictures.sh OUTPUT_DIR. The output is the same on every run (no time chunks).
 set -euo pipefail
 out=${1:?usage: make_pictures.sh OUTPUT_DIR}
@@ -42,3 +44,12 @@ convert -size 16x13 xc:none +antialias -strokewidth 1 \
   -fill 'rgb(101,98,97)' -draw 'rectangle 7,9 8,10' -draw 'rectangle 4,11 11,12' \
   -define png:exclude-chunks=date,time,tIME -define png:color-type=6 -define png:bit-depth=8 \
   -strip PNG32:"$out/toggle.png"
+
+# Program icon: drawn once at 48 pixels, the smaller sizes scaled from it.
+convert -size 48x48 xc:none -strokewidth 3 \
+  -fill '#151515' -stroke '#897F62' -draw 'roundrectangle 2,2 45,45 9,9' \
+  -stroke none -fill '#897F62' -draw 'polygon 18,13 18,35 36,24' \
+  -define png:exclude-chunks=date,time,tIME PNG32:"$out/icon48.png"
+convert "$out/icon48.png" \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 16x16 \) \
+  "$out/icon.ico"
+rm "$out/icon48.png"

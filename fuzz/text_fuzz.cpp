@@ -1,7 +1,10 @@
-// The two scraping routines against straightforward reference definitions.
+// The two scraping routines against straightforward reference definitions (the code page
+// of numeric references from the stand-in site's own table).
 #include <cstdlib>
+#include <map>
 #include <string>
 
+#include "cp1251.h"
 #include "scrape.h"
 
 namespace {
@@ -39,6 +42,31 @@ std::string ReferenceReplace(const std::string& t, const std::string& f, const s
   return out;
 }
 
+// "&nbsp;", "&lt;", "&gt;", "&amp;" and "&#N;" / "&#xN;" of printable characters that
+// Windows-1251 has (the site's own table says which), left to right, each once; then
+// without blanks at either end.
+std::string ReferenceDecode(const std::string& t) {
+  static const std::map<std::string, int> kNamed = {
+      {"nbsp", 0xA0}, {"lt", '<'}, {"gt", '>'}, {"amp", '&'}};
+  std::string out;
+  for (size_t i = 0; i < t.size();) {
+    size_t semi = t[i] == '&' ? t.substr(i, 12).find(';') : std::string::npos;
+    std::string ref = semi == std::string::npos ? "" : t.substr(i + 1, semi - 1);
+    bool hex = ref.size() > 2 && (ref[1] == 'x' || ref[1] == 'X');
+    std::string digits = ref.size() > 1 && ref[0] == '#' ? ref.substr(hex ? 2 : 1) : "";
+    int byte = kNamed.count(ref) ? kNamed.at(ref) : -1;
+    if (!digits.empty() && digits.size() <= 8 &&
+        digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") == ref.npos) {
+      unsigned long code = std::stoul(digits, nullptr, hex ? 16 : 10);
+      if (code >= 0x20 && code != 0x7F) byte = site::CodePointToCp1251(static_cast<char32_t>(code));
+    }
+    out += byte >= 0 ? static_cast<char>(byte) : t[i];
+    i += byte >= 0 ? semi + 1 : 1;
+  }
+  size_t first = out.find_first_not_of(" \t\xA0"), last = out.find_last_not_of(" \t\xA0");
+  return first == std::string::npos ? "" : out.substr(first, last - first + 1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -47,13 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (TextBetween(text, start, end) != ReferenceBetween(text, start, end)) abort();
   if (TextReplace(text, start, end) != ReferenceReplace(text, start, end)) abort();
   static const char* const kTable[][2] = {
-      {"&#9679;", "\x95"}, {"&#39;", "'"},    {"&#9602;", "\x95"}, {"&#9603;", "\x95"},
+      {"&#9679;", "\x95"}, {"&#39;", "'"},      {"&#9602;", "\x95"}, {"&#9603;", "\x95"},
       {"&#036;", "$"},     {"&#9733;", "\x95"}, {"&#33;", "!"},      {"#33;", "!"},
-      {"lt;", "<"},        {"gt;", ">"},       {"&#8221;", "\""},   {"&#8220;", "\""},
-      {"&#8211;", "-"},    {"&#8230;", "..."}, {"&quot;", "\""},    {"&laquo;", "\xAB"},
-      {"&raquo;", "\xBB"}, {"<span class=\"match\">", " "},       {"</span>", " "}};
+      {"&#8221;", "\""},   {"&#8220;", "\""},   {"&#8211;", "-"},    {"&#8230;", "..."},
+      {"&quot;", "\""},    {"&laquo;", "\xAB"}, {"&raquo;", "\xBB"}, {"<span class=\"match\">", ""},
+      {"</span>", ""}};
   std::string reference = text;
   for (const auto& row : kTable) reference = ReferenceReplace(reference, row[0], row[1]);
+  reference = ReferenceDecode(reference);
   std::string clean = CleanText(text);
   if (clean != reference || clean.size() > text.size()) abort();
   int found = TextFind(text, start, static_cast<int>(end.size()) - 3);

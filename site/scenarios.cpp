@@ -37,6 +37,9 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-video-thrice", "a video page with three player lines (the third one counts)"},
     {"zqtest-video-files",
      "two videos whose files are a 50 MiB file and a file whose connection ends at 5 of 20 MiB"},
+    {"zqtest-references",
+     "titles and descriptions with &lt;, &gt;, &amp;, &nbsp;, numeric references and "
+     "search-word marks inside words, and a title too long for one line"},
     {"zqtest-stall", "the result page stops half-way for 30 s, then finishes"},
     {"zqtest-stall-60", "the same with a pause of 60 s (any number of seconds up to 3600)"},
     {"zqtest-silent", "the connection is accepted and the request read, but nothing is ever sent"},
@@ -157,6 +160,26 @@ std::string HugePngPage(const Visitor& visitor) {
   out += Block(VideoLink(Entry(0)), HtmlText(Entry(0).title_cps), Picture("hugepng.jpg"),
                "PNG 60000 x 60000");
   out += ResultBlock(Entry(1), {});
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
+// Titles and descriptions whose references and marks a careless clean-up corrupts: each
+// must come out as the text in the comment.
+std::string ReferencesPage(const Visitor& visitor) {
+  const std::string mark = "<span class=\"match\">720</span>";
+  const std::string titles[] = {
+      "&lt;b&gt; &amp; " + mark + "p",  // <b> & 720p
+      mark + "p (" + mark +
+          "p) &#1025;&#x451; &amp;lt;i&amp;gt;&nbsp;",  // 720p (720p) Ёё &lt;i&gt;
+      "A title far too long for one line of the list or of the title label, " + mark +
+          "p, with more words after it",
+  };
+  const std::string descriptions[] = {"Tom &amp; Jerry &lt;3", "&#8470; 5 &#8212; " + mark + "p",
+                                      "Long title"};
+  std::string out = SearchPageHead(visitor, 3);
+  for (size_t i = 0; i < 3; ++i)
+    out += Block(VideoLink(Entry(i)), titles[i], PreviewAddress(Entry(i)), descriptions[i]);
   out += SearchPageTail();
   return Utf8ToCp1251(out);
 }
@@ -320,6 +343,8 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   } else if (name == "zqtest-video-files") {
     res.set_content(VideoRowsPage(visitor, {{11, "A file of 50 MiB"}, {12, "A file cut off"}}),
                     kHtml);
+  } else if (name == "zqtest-references") {
+    res.set_content(ReferencesPage(visitor), kHtml);
   } else if (name == "zqtest-stall" || StallSecondsOf(name) >= 0) {
     ScenarioOptions stall = options;
     if (name != "zqtest-stall") stall.stall_ms = StallSecondsOf(name) * 1000;

@@ -11,6 +11,7 @@
 // list, at the height rows would have.
 #include "listicon.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -23,18 +24,24 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 #include <uxtheme.h>
+#include <windowsx.h>
 
 namespace {
 
 constexpr intptr_t LIST_HAS_TEXT_COLOR = 1;
 constexpr intptr_t LIST_HAS_BACK_COLOR = 2;
 constexpr intptr_t LIST_HAS_GRID = 4;
+// Bits 8 and up of the flags: the column that fills the list's width, + 1 (0 = none).
+constexpr int FILL_COLUMN_SHIFT = 8;
 
 // Window properties of the control. The row bounds are stored + 1 so that 0 means "not
 // measured"; the last selected row is stored + 1 so that 0 (no property) means none.
 const char* const ROW_TOP_PROPERTY = "VsListRowTop";
 const char* const ROW_BOTTOM_PROPERTY = "VsListRowBottom";
 const char* const LAST_SELECTED_PROPERTY = "VsListLastSelected";
+// The tooltip of cut cells and the cell it was last set for (row << 16 | column, + 1).
+const char* const TIP_PROPERTY = "VsListTip";
+const char* const TIP_CELL_PROPERTY = "VsListTipCell";
 
 // Colours of the first list created; -1 restores them.
 bool defaultsKnown = false;
@@ -377,6 +384,79 @@ bool RowView(HWND list) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Column that fills the list's width
+
+int FillColumn(const GadgetRecord& gadget) {
+  return static_cast<int>(gadget.data[3] >> FILL_COLUMN_SHIFT) - 1;
+}
+
+// Gives the fill column the client width that the other columns leave. Setting it can
+// show or hide the horizontal scroll bar, which changes the client area again: a few
+// rounds settle it.
+void FitFillColumn(GadgetRecord& gadget) {
+  static bool fitting = false;  // the width set below resizes the client area again
+  int fill = FillColumn(gadget);
+  HWND list = gadget.handle;
+  if (fill < 0 || fitting || fill >= ColumnCount(list)) return;
+  fitting = true;
+  for (int round = 0; round < 3; ++round) {
+    RECT client;
+    GetClientRect(list, &client);
+    int width = client.right;
+    for (int column = ColumnCount(list) - 1; column >= 0; --column)
+      if (column != fill)
+        width -= static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+    if (width < 0) width = 0;
+    if (SendMessageA(list, LVM_GETCOLUMNWIDTH, fill, 0) == width) break;
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, fill, MAKELPARAM(width, 0));
+  }
+  fitting = false;
+}
+
+// Whether a cell's text is wider than its column leaves room for, so that the list cuts
+// it with an ellipsis.
+bool CellIsCut(GadgetRecord& gadget, int row, int column) {
+  HWND list = gadget.handle;
+  RECT cell = {LVIR_LABEL, column, 0, 0};  // the subitem's index goes in as its top
+  UINT message = column == 0 ? LVM_GETITEMRECT : LVM_GETSUBITEMRECT;
+  if (!SendMessageA(list, message, row, reinterpret_cast<LPARAM>(&cell))) return false;
+  String text = CellText(gadget, row, column);
+  int width = static_cast<int>(
+      SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+  // The list keeps a few pixels of margin on either side of a label.
+  constexpr int LABEL_MARGINS = 12;
+  return width + LABEL_MARGINS > cell.right - cell.left;
+}
+
+// The tip follows the pointer from cell to cell: the whole text of a cut cell, none for
+// others.
+void FollowPointerWithTip(GadgetRecord& gadget, LPARAM point) {
+  HWND list = gadget.handle;
+  LVHITTESTINFO hit = {};
+  hit.pt = {GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+  int row =
+      static_cast<int>(SendMessageA(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  intptr_t cell = row >= 0 && (hit.flags & LVHT_ONITEM)
+                      ? (static_cast<intptr_t>(row) << 16 | (hit.iSubItem & 0xFFFF)) + 1
+                      : 0;
+  if (reinterpret_cast<intptr_t>(GetPropA(list, TIP_CELL_PROPERTY)) == cell) return;
+  SetPropA(list, TIP_CELL_PROPERTY, reinterpret_cast<HANDLE>(cell));
+  bool cut = cell != 0 && CellIsCut(gadget, row, hit.iSubItem);
+  HWND tip = static_cast<HWND>(GetPropA(list, TIP_PROPERTY));
+  if (cut && !tip) {
+    tip = TooltipCreate(list);
+    SetPropA(list, TIP_PROPERTY, tip);
+  }
+  TooltipSetText(tip, list, cut ? CellText(gadget, row, hit.iSubItem) : String());
+}
+
+void DropTip(HWND list) {
+  HWND tip = static_cast<HWND>(RemovePropA(list, TIP_PROPERTY));
+  if (tip) DestroyWindow(tip);
+  RemovePropA(list, TIP_CELL_PROPERTY);
+}
+
+// ---------------------------------------------------------------------------------------
 // Grid lines
 
 void DrawLine(HDC dc, int x1, int y1, int x2, int y2) {
@@ -557,6 +637,9 @@ LRESULT ListMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM, LPARAM lPa
     case NM_RDBLCLK:
       GadgetPostEvent(list, TYPE_RIGHT_DOUBLE_CLICK);
       return 0;
+    case NM_RETURN:
+      GadgetPostEvent(list, TYPE_RETURN_KEY);
+      return 0;
     case LVN_ITEMCHANGED: {
       auto* change = reinterpret_cast<NMLISTVIEW*>(lParam);
       if (!(change->uChanged & LVIF_STATE)) return 0;
@@ -579,8 +662,32 @@ LRESULT ListMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM, LPARAM lPa
   return NOT_HANDLED;
 }
 
-LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM, LPARAM) {
+LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam,
+                        LPARAM lParam) {
   switch (message) {
+    case WM_KEYDOWN:
+    case WM_CHAR: {
+      // A key that moved the selection (arrows, pages, Home, End, typing a row's first
+      // letters) is reported as such, once the list has handled it.
+      int before = FirstSelected(control);
+      LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+      int after = FirstSelected(control);
+      if (after != -1 && after != before) GadgetPostEvent(control, TYPE_KEYBOARD_SELECT);
+      return result;
+    }
+    case WM_SIZE: {
+      LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+      FitFillColumn(gadget);
+      return result;
+    }
+    case WM_MOUSEMOVE:
+      FollowPointerWithTip(gadget, lParam);
+      break;
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case WM_MOUSEWHEEL:
+      RemovePropA(control, TIP_CELL_PROPERTY);  // other cells come under the pointer
+      break;
     case WM_SETFONT:
       // Row heights follow the font: measure the empty list's row again.
       RemovePropA(control, ROW_TOP_PROPERTY);
@@ -589,6 +696,7 @@ LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
     case WM_DESTROY:
       // The rows still exist here; after the control's own destruction they are gone.
       FreeAllRowBlocks(gadget.handle);
+      DropTip(control);
       break;
   }
   return NOT_HANDLED;
@@ -602,6 +710,7 @@ void ListRelease(GadgetRecord& gadget) {
   RemovePropA(gadget.handle, LAST_SELECTED_PROPERTY);
   RemovePropA(gadget.handle, ROW_TOP_PROPERTY);
   RemovePropA(gadget.handle, ROW_BOTTOM_PROPERTY);
+  DropTip(gadget.handle);
   DestroyItemImageList(reinterpret_cast<ItemImageList*>(gadget.data[1]));
   gadget.data[1] = 0;
 }
@@ -614,7 +723,7 @@ void ListSetState(GadgetRecord& gadget, intptr_t value) {
   if (value < 0 || value >= RowCount(list)) return;
   SetRowState(list, static_cast<int>(value), LVIS_SELECTED | LVIS_FOCUSED,
               LVIS_SELECTED | LVIS_FOCUSED);
-  SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(value), TRUE);
+  SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(value), FALSE);  // wholly
 }
 
 String ListGetText(GadgetRecord& gadget) {
@@ -754,8 +863,15 @@ intptr_t ListGetItemAttribute(GadgetRecord& gadget, int, int attribute, int colu
 }
 
 void ListSetItemAttribute(GadgetRecord& gadget, int, int attribute, intptr_t value, int column) {
-  if (attribute == LIST_ITEM_ATTRIBUTE_WIDTH)
-    SendMessageA(gadget.handle, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(value, 0));
+  if (attribute != LIST_ITEM_ATTRIBUTE_WIDTH || column < 0) return;
+  intptr_t flags = gadget.data[3] & ((intptr_t{1} << FILL_COLUMN_SHIFT) - 1);
+  if (value == LIST_COLUMN_FILL) {
+    gadget.data[3] = flags | (static_cast<intptr_t>(column) + 1) << FILL_COLUMN_SHIFT;
+    FitFillColumn(gadget);
+    return;
+  }
+  if (column == FillColumn(gadget)) gadget.data[3] = flags;  // a fixed width again
+  SendMessageA(gadget.handle, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(value, 0));
 }
 
 void Redraw(HWND list) {
@@ -876,6 +992,19 @@ const GadgetKind LIST_ICON_GADGET_KIND = [] {
 }();
 
 }  // namespace
+
+int ListIconRowHeight(ObjectNumber number) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget || gadget->kind != &LIST_ICON_GADGET_KIND) return 0;
+  HWND list = gadget->handle;
+  int top = 0, bottom = 0;
+  RECT row = {LVIR_BOUNDS, 0, 0, 0};
+  if (RowCount(list) > 0 && SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)))
+    return row.bottom - row.top;
+  return EmptyRowBounds(list, &top, &bottom) ? bottom - top : 0;
+}
+
+HWND ListIconTooltip(HWND list) { return static_cast<HWND>(GetPropA(list, TIP_PROPERTY)); }
 
 bool ListIconThemedLook() {
   static int themed = -1;

@@ -16,9 +16,17 @@
 //   GadgetSetItemColor      one cell's text or background colour; row -1 all rows,
 //                           column -1 all columns; -1 returns to the list's colour
 //
+//   GadgetSetItemAttribute 1 with LIST_COLUMN_FILL: the column takes the width the others
+//                           leave, also when the list's width changes (a scroll bar
+//                           coming or going); another width ends that
+//
+// A cell whose text the column cuts (the list ends it with an ellipsis) shows its whole
+// text as a tip.
+//
 // Events: TYPE_LEFT_CLICK, TYPE_RIGHT_CLICK, TYPE_LEFT_DOUBLE_CLICK,
 // TYPE_RIGHT_DOUBLE_CLICK, TYPE_CHANGE (a row became selected, a check box changed, or a
-// click left no row selected) and TYPE_DRAG_START.
+// click left no row selected), TYPE_KEYBOARD_SELECT (after TYPE_CHANGE: a key moved the
+// selection to another row), TYPE_RETURN_KEY (Enter) and TYPE_DRAG_START.
 #pragma once
 
 #include "toolkit.h"
@@ -38,10 +46,14 @@ constexpr int LIST_VIEW_LIST = 2;
 constexpr int LIST_VIEW_REPORT = 3;
 // GadgetGetItemAttribute / GadgetSetItemAttribute: a column's width.
 constexpr int LIST_ITEM_ATTRIBUTE_WIDTH = 1;
+constexpr int LIST_COLUMN_FILL = -2;
 
 intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                               TextArg firstTitle, int firstWidth, int flags = 0);
 
+// The height of one row in pixels (as an empty list would place it when it has none); 0
+// when the number is not a list-icon.
+int ListIconRowHeight(ObjectNumber number);
 // Whether the system draws the list's header line itself: the application is themed and
 // the common controls are version 6 or later. Determined once.
 bool ListIconThemedLook();

@@ -1,8 +1,141 @@
 // Text label gadget: a static control whose text and background colours the toolkit
 // supplies through WM_CTLCOLORSTATIC.
+//
+// A label made with TEXT_ELLIPSIS draws its text itself, since the static control only
+// cuts a text at the label's edge: a text that does not fit is cut where "..." still fits
+// after it, on its last line that fits, and shows whole as a tooltip. The window text
+// stays the whole text.
+#include <algorithm>
+#include <memory>
+
 #include "toolkit_internal.h"
 
 namespace {
+
+// Longest prefix looked at when cutting: far more than a label can show.
+constexpr size_t LONGEST_SHOWN = 4096;
+
+// The layout of a self-drawn label, made again whenever its text, font or size changes.
+struct FittedLabel {
+  bool valid = false;
+  String shown;            // what is drawn: the text, or its beginning and "..."
+  HWND tooltip = nullptr;  // made when a text is first cut
+};
+
+FittedLabel* Fitted(GadgetRecord& gadget) { return reinterpret_cast<FittedLabel*>(gadget.data[3]); }
+
+String WindowText(HWND control) {
+  String text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextA(control, &text[0], static_cast<int>(text.size()))));
+  return text;
+}
+
+// How the static control lays its text out, without its "&" prefixes.
+UINT DrawFormat(HWND control) {
+  UINT format = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+  switch (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) {
+    case SS_CENTER:
+      return format | DT_CENTER;
+    case SS_RIGHT:
+      return format | DT_RIGHT;
+    default:
+      return format | DT_LEFT;
+  }
+}
+
+HGDIOBJ SelectLabelFont(HDC dc, HWND control) {
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+  return SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// Whether `text` drawn in the label's format with the font selected into `dc` stays
+// inside width x height.
+bool Fits(HDC dc, std::string_view text, UINT format, int width, int height) {
+  RECT box = {0, 0, width, 0};
+  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format | DT_CALCRECT);
+  return box.right <= width && box.bottom <= height;
+}
+
+// The longest beginning of `text` that fits with "..." after it.
+String CutToFit(HDC dc, const String& text, UINT format, const RECT& client) {
+  std::string_view whole(text.data(), std::min(text.size(), LONGEST_SHOWN));
+  size_t low = 0, high = whole.size();  // low fits (an empty beginning is taken as fitting)
+  while (low < high) {
+    size_t middle = (low + high + 1) / 2;
+    String candidate(whole.substr(0, middle));
+    candidate += "...";
+    if (Fits(dc, candidate, format, client.right, client.bottom))
+      low = middle;
+    else
+      high = middle - 1;
+  }
+  String shown(whole.substr(0, low));
+  shown.erase(shown.find_last_not_of(" \t\r\n") + 1);
+  return shown + "...";
+}
+
+void Layout(FittedLabel& label, HWND control) {
+  label.valid = true;
+  String text = WindowText(control);
+  RECT client;
+  GetClientRect(control, &client);
+  UINT format = DrawFormat(control);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectLabelFont(dc, control);
+  bool cut = text.size() > LONGEST_SHOWN || !Fits(dc, text, format, client.right, client.bottom);
+  label.shown = cut ? CutToFit(dc, text, format, client) : text;
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  if (cut && !label.tooltip) label.tooltip = TooltipCreate(control);
+  TooltipSetText(label.tooltip, control, cut ? std::string_view(text) : std::string_view());
+}
+
+void Paint(FittedLabel& label, HWND control) {
+  if (!label.valid) Layout(label, control);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(control, &paint);
+  RECT client;
+  GetClientRect(control, &client);
+  // The parent's colour answer, as the static control itself would ask for it.
+  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(GetParent(control), WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(control)));
+  FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+  if (!IsWindowEnabled(control)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+  SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ old = SelectLabelFont(dc, control);
+  DrawTextA(dc, label.shown.data(), static_cast<int>(label.shown.size()), &client,
+            DrawFormat(control));
+  SelectObject(dc, old);
+  EndPaint(control, &paint);
+}
+
+LRESULT TextControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam,
+                        LPARAM lParam) {
+  FittedLabel* label = Fitted(gadget);
+  if (!label) return NOT_HANDLED;
+  switch (message) {
+    case WM_SETTEXT:
+    case WM_SETFONT:
+    case WM_SIZE: {
+      LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+      Layout(*label, control);  // the tip follows the text at once
+      InvalidateRect(control, nullptr, FALSE);
+      return result;
+    }
+    case WM_PAINT:
+      Paint(*label, control);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // painting fills the background
+    case WM_NCHITTEST:
+      // The static control lets the mouse through to its parent; the tooltip needs it.
+      if (label->tooltip) return HTCLIENT;
+      break;
+  }
+  return NOT_HANDLED;
+}
 
 LRESULT TextMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM wParam, LPARAM) {
   if (message != WM_CTLCOLORSTATIC) return NOT_HANDLED;
@@ -21,24 +154,51 @@ LRESULT TextMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM wParam, LPA
   return NOT_HANDLED;
 }
 
+void TextRelease(GadgetRecord& gadget) {
+  GadgetReleaseBackgroundBrush(gadget);
+  std::unique_ptr<FittedLabel> label(Fitted(gadget));
+  gadget.data[3] = 0;
+  if (!label) return;
+  if (label->tooltip) DestroyWindow(label->tooltip);
+}
+
 }  // namespace
+
+String TextLabelShownText(HWND control) {
+  GadgetRecord* gadget = GadgetOfControl(control);
+  FittedLabel* label = gadget && gadget->kind == &TEXT_GADGET_KIND ? Fitted(*gadget) : nullptr;
+  if (!label) return String();
+  if (!label->valid) Layout(*label, control);
+  return label->shown;
+}
+
+HWND TextLabelTooltip(HWND control) {
+  GadgetRecord* gadget = GadgetOfControl(control);
+  FittedLabel* label = gadget && gadget->kind == &TEXT_GADGET_KIND ? Fitted(*gadget) : nullptr;
+  return label ? label->tooltip : nullptr;
+}
 
 const GadgetKind TEXT_GADGET_KIND = [] {
   GadgetKind kind{};
   kind.kind = KIND_TEXT;
   kind.size = GADGET_KIND_SIZE;
   kind.messageHandler = TextMessage;
-  kind.release = GadgetReleaseBackgroundBrush;
+  kind.release = TextRelease;
   kind.setColor = GadgetDefaultSetColor;
   kind.getColor = GadgetDefaultGetColor;
+  kind.controlProc = TextControlProc;
   return kind;
 }();
 
 intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
                           int flags) {
   DWORD extended = (flags & TEXT_BORDER) ? WS_EX_CLIENTEDGE : 0;
-  HWND control = GadgetCreateControl(extended, "Static", text,
-                                     static_cast<DWORD>(flags) | 0x50020000, x, y, width, height);
+  DWORD style = static_cast<DWORD>(flags & ~TEXT_ELLIPSIS) | 0x50020000;
+  if (flags & TEXT_ELLIPSIS) style |= SS_NOPREFIX;  // an "&" in the text is an "&"
+  HWND control = GadgetCreateControl(extended, "Static", text, style, x, y, width, height);
   if (!control) return 0;
-  return GadgetRegister(number, control, &TEXT_GADGET_KIND, {-1, -1, 0, 0});
+  intptr_t label = (flags & TEXT_ELLIPSIS) ? reinterpret_cast<intptr_t>(new FittedLabel()) : 0;
+  intptr_t result = GadgetRegister(number, control, &TEXT_GADGET_KIND, {-1, -1, 0, label});
+  if (!result) delete reinterpret_cast<FittedLabel*>(label);
+  return result;
 }

@@ -72,6 +72,8 @@ constexpr int TYPE_CHANGE = 768;  // the edit control's EN_CHANGE
 constexpr int TYPE_FOCUS = 14000;
 constexpr int TYPE_LOST_FOCUS = 14001;
 constexpr int TYPE_DRAG_START = 14002;
+constexpr int TYPE_KEYBOARD_SELECT = 14003;  // the keyboard moved a list's selection
+constexpr int TYPE_RETURN_KEY = 14004;       // Enter was pressed in a list
 
 // A callback that sees a window's messages before the toolkit does; any result other
 // than NOT_HANDLED is returned to the system as is.
@@ -108,6 +110,10 @@ int WindowSetSizeLimits(ObjectNumber number, int minWidth, int minHeight, int ma
                         int maxHeight);
 int WindowSetCallback(ObjectNumber number, WindowCallback callback);
 int WindowSetEraseCallback(ObjectNumber number, EraseCallback callback);
+// Starts (or restarts, with the same identifier) a timer of the window that reports
+// EVENT_TIMER, with EventGadgetNumber the identifier, every `milliseconds` until removed.
+int WindowAddTimer(ObjectNumber number, int timer, int milliseconds);
+int WindowRemoveTimer(ObjectNumber number, int timer);
 // Consulted for windows that have no callback of their own.
 void EventSetCallback(WindowCallback callback);
 
@@ -190,6 +196,9 @@ constexpr int TEXT_BORDER = 0x20000;
 constexpr int STRING_BORDERLESS = 0x20000;
 constexpr int TEXT_CENTER = 0x1;
 constexpr int TEXT_RIGHT = 0x2;
+// A text label's text that does not fit ends with "..." and shows whole as a tooltip;
+// an "&" in it is shown as it is.
+constexpr int TEXT_ELLIPSIS = 0x4000;
 constexpr int HYPERLINK_UNDERLINE = 0x1;
 constexpr int CONTAINER_BORDER = 0x1;
 constexpr int CONTAINER_DIALOG_FRAME = 0x2;

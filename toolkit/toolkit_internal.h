@@ -141,6 +141,19 @@ void BrushCacheRelease(HBRUSH brush);
 int BrushCacheCount(HBRUSH brush);
 size_t BrushCacheSize();
 
+// Tooltips (tooltip.cpp): a tooltip window for a gadget's control, whose one tool is the
+// whole control; an empty text shows no tip. TooltipText reads the tip back.
+HWND TooltipCreate(HWND control);
+void TooltipSetText(HWND tooltip, HWND control, std::string_view text);
+String TooltipText(HWND tooltip, HWND control);
+// The tooltip of a list-icon's cut cells (null until one was hovered).
+HWND ListIconTooltip(HWND list);
+
+// What a TEXT_ELLIPSIS label draws (its text, or the beginning of it and "..."), and its
+// tooltip (null until a text was first cut); empty and null for other controls.
+String TextLabelShownText(HWND control);
+HWND TextLabelTooltip(HWND control);
+
 extern const GadgetKind TEXT_GADGET_KIND;
 extern const GadgetKind STRING_GADGET_KIND;
 extern const GadgetKind BUTTON_GADGET_KIND;

@@ -549,6 +549,18 @@ int WindowSetEraseCallback(ObjectNumber number, EraseCallback callback) {
   return 1;
 }
 
+int WindowAddTimer(ObjectNumber number, int timer, int milliseconds) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window || milliseconds < 0) return 0;
+  return SetTimer(window->handle, static_cast<UINT_PTR>(timer), static_cast<UINT>(milliseconds),
+                  nullptr) != 0;
+}
+
+int WindowRemoveTimer(ObjectNumber number, int timer) {
+  WindowRecord* window = LookupWindow(number);
+  return window && KillTimer(window->handle, static_cast<UINT_PTR>(timer));
+}
+
 void EventSetCallback(WindowCallback callback) { events.globalCallback = callback; }
 
 int EventWaitFor(int milliseconds) {
@@ -603,6 +615,21 @@ int EventTypeOf() { return events.returned.type; }
 WPARAM EventWParam() { return events.returned.wParam; }
 LPARAM EventLParam() { return events.returned.lParam; }
 
+namespace {
+
+// A timer that fires again while an earlier firing waits in the queue counts once, as the
+// system counts a timer that fires while its message waits.
+bool AlreadyDeferredTimer(const QueuedEvent& event) {
+  if (event.event != EVENT_TIMER) return false;
+  for (const QueuedEvent& queued : events.queue)
+    if (queued.event == EVENT_TIMER && queued.window == event.window &&
+        queued.gadget == event.gadget)
+      return true;
+  return false;
+}
+
+}  // namespace
+
 bool ToolkitBusyCursor(int hitTest) {
   if (!events.pumping || !busyCursor) return false;
   if (hitTest >= HTLEFT && hitTest <= HTBOTTOMRIGHT) return false;  // sizing borders keep theirs
@@ -636,9 +663,11 @@ int EventPumpUntil(HANDLE object, int milliseconds) {
         QueuedEvent deferred{events.building.pending, events.building.window, true,
                              events.building.gadget, events.building.type};
         events.building.pending = 0;
-        try {
-          events.queue.push_back(deferred);
-        } catch (const std::bad_alloc&) {
+        if (!AlreadyDeferredTimer(deferred)) {
+          try {
+            events.queue.push_back(deferred);
+          } catch (const std::bad_alloc&) {
+          }
         }
       }
     }

@@ -27,19 +27,33 @@ TEST(TextBetween, EmptyArgumentsAndMarkerAtTheEnd) {
 
 TEST(CleanText, ReplacementTableInOrder) {
   EXPECT_EQ(CleanText("It&#39;s &laquo;Star&raquo; &#9733; &lt;HD&gt; &#8230;"),
-            "It's \xABStar\xBB \x95 &<HD&> ...");
+            "It's \xABStar\xBB \x95 <HD> ...");
   EXPECT_EQ(CleanText("Big <span class=\"match\">720</span> &laquo;Trailer&raquo;"),
-            "Big  720  \xABTrailer\xBB");
+            "Big 720 \xABTrailer\xBB");
   EXPECT_EQ(CleanText("&#9679;&#9602;&#9603;&#9733;"), "\x95\x95\x95\x95");
-  EXPECT_EQ(CleanText("&#036;5 &#33; #33; &amp;#33;"), "$5 ! ! &amp;!");
+  EXPECT_EQ(CleanText("&#036;5 &#33; #33; &amp;#33;"), "$5 ! ! &!");
   EXPECT_EQ(CleanText("&#8220;q&#8221; a&#8211;b &quot;z&quot;"), "\"q\" a-b \"z\"");
-  EXPECT_EQ(CleanText("&lt;b&gt;"), "&<b&>");
-  EXPECT_EQ(CleanText("salt; belt;"), "sa< be<");  // the letters are replaced anywhere
-  EXPECT_EQ(CleanText("&amp; &nbsp;"), "&amp; &nbsp;");
-  // A mark quoted with &quot; becomes a mark at step 15 and a space at step 18.
-  EXPECT_EQ(CleanText("<span class=&quot;match&quot;>x</span>"), " x ");
+  // A mark quoted with &quot; becomes a mark, then goes.
+  EXPECT_EQ(CleanText("<span class=&quot;match&quot;>x</span>"), "x");
   EXPECT_EQ(CleanText(""), "");
   EXPECT_EQ(CleanText("plain \xD4\xE8\xEB\xFC\xEC"), "plain \xD4\xE8\xEB\xFC\xEC");
+}
+
+TEST(CleanText, ReferencesAndMarksComeOutAsThePageMeantThem) {
+  EXPECT_EQ(CleanText("<span class=\"match\">720</span>p &lt;b&gt; &amp; (<span "
+                      "class=\"match\">720</span>p) a&nbsp;b salt; lt;gt; "),
+            "720p <b> & (720p) a\xA0" "b salt; lt;gt;");
+  // Each reference is decoded once: what it becomes is not read again.
+  EXPECT_EQ(CleanText("&amp;lt; &amp;amp; &#38;gt;"), "&lt; &amp; &gt;");
+  EXPECT_EQ(CleanText("&#60;span class=&quot;match&quot;&#62;x"), "<span class=\"match\">x");
+  // Numeric references of characters the code page has, decimal or hexadecimal.
+  EXPECT_EQ(CleanText("&#1025;&#x451;&#X401; &#8212; &#8470; &#36;&#x20AC;"),
+            "\xA8\xB8\xA8 \x97 \xB9 $\x88");
+  // The code page lacks these, control characters and malformed ones stay as they are.
+  EXPECT_EQ(CleanText("&#8596; &#10; &#0; &#; &#x; &#12a; &#123456789; &#1025"),
+            "&#8596; &#10; &#0; &#; &#x; &#12a; &#123456789; &#1025");
+  EXPECT_EQ(CleanText("&nbsp; \t x &#32;"), "x");  // blanks at either end go
+  EXPECT_EQ(CleanText(" <span class=\"match\"> </span>&nbsp;"), "");
 }
 
 TEST(CleanText, NeverMakesATextLonger) {
@@ -68,7 +82,7 @@ TEST_F(ScrapeTest, WorkedExamplePage) {
   Feed("<img src=\"pics/12_34.jpg\" width=\"130\" class=\"adesc\">");
   Feed("<div class=\"adesc\">Film &#8211; 2010 &quot;HD&quot;</div>");
   Feed("<img src='pics/56_78.jpg'>");
-  ASSERT_EQ(rows, std::vector<String>{"Big  720  \xABTrailer\xBB"});
+  ASSERT_EQ(rows, std::vector<String>{"Big 720 \xABTrailer\xBB"});
   EXPECT_EQ(app.videoLinks[0], "video-12_34");
   EXPECT_EQ(app.pictureUrls[0], "pics/12_34.jpg");
   EXPECT_EQ(app.pictureUrls[1], "");

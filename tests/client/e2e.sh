@@ -111,8 +111,16 @@ expect_pixel 500 600 'srgb(21,21,21)' "plain background"
 expect_pixel 503 40 'srgb(5,5,5)' "list frame corner"
 expect_pixel 463 393 'srgb(101,98,97)' "panel icon face"
 expect_pixel 460 390 'srgb(47,47,47)' "panel icon transparent corner"
-# The list has no header and no sunken edge, and its scroll bar strips are clipped by
-# its container: its corners show the list's own back colour.
+# The icon (48, 32, 16 pixels) is the class's: the caption shows its 16 pixels' colours.
+icon=$(dirname "$exe")/pictures/icon.ico
+caption=$(convert "$scratch/shot.png" -crop "32x$((cy - wy))+$wx+$wy" +repage -format %c \
+  histogram:info:)
+missing=$(convert "$icon[2]" -format %c histogram:info: | sort -rn | head -2 |
+  grep -o '#[0-9A-F]\{6\}' | while read -r c; do grep -q "$c" <<<"$caption" || echo "$c"; done)
+[[ $(identify -format '%w ' "$icon") == "48 32 16 " && -z $missing ]] &&
+  pass "the caption shows the program's icon" || fail "icon: the caption lacks its $missing"
+# The list has no header and no sunken edge; empty, it shows no scroll bar, and the strip
+# below its last whole row has its colour: its corners show the list's own back colour.
 expect_pixel 507 52 'srgb(21,21,21)' "result list top-left corner (no edge, no header)"
 expect_pixel 766 561 'srgb(21,21,21)' "result list bottom-right corner (no scroll bars)"
 expect_pixel 740 300 'srgb(21,21,21)' "result list right strip (no vertical scroll bar)"

@@ -73,9 +73,12 @@ colours() {
 # characters that the keyboard lacks (Cyrillic here) through a remapped key, which a busy
 # program can read after the next remapping: the field is read back and typed again then.
 type_search() {
+  # Keys typed before the field has the focus would go to the list.
+  xdotool mousemove $((cx + 600)) $((cy + 20)) click 1
+  for ((w = 0; w < 20; w++)); do probe && [[ $(field focus) == 103 ]] && break; sleep 0.2; done
   for ((try = 0; try < 3; try++)); do
-    xdotool mousemove $((cx + 600)) $((cy + 20)) click 1 sleep 0.2 key End shift+Home BackSpace
-    [[ -n $1 ]] && xdotool type --delay 25 "$1"
+    xdotool key End shift+Home BackSpace
+    [[ -n $1 ]] && xdotool type --delay $((25 + 75 * try)) "$1"
     probe
     [[ $(field text103) == "$1" ]] && return 0
   done
@@ -215,29 +218,59 @@ fi
 search 720
 [[ $(field rows) == 56 && $expected_rows == 56 ]] && pass "56 rows for '720'" ||
   fail "rows $(field rows) for '720', page has $expected_rows"
+# wholly_shown I: row I lies wholly inside the list's panel (y 52 to 562) in the last probe.
+wholly_shown() { (($(row_field "$1" 1) >= 52 && $(row_field "$1" 2) <= 562)); }
+picture_of() { proxy_form "$(sed -n "s/^picture $1 //p" "$scratch/oracle.txt")"; }
+page_of() { echo "http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"; }
+# requests_since MARK I: "PICTURES/PAGES" requested for row I after log line MARK.
+requests_since() {
+  tail -n +$(($1 + 1)) "$scratch/site.log" | LC_ALL=C awk -F'\t' -v p="$(picture_of "$2")" \
+    -v v="$(page_of "$2")" '$2 == "GET" {n += $3 == p; m += $3 == v} END {print n + 0 "/" m + 0}'
+}
+# A held Down key moves a row, waits out the repeat delay, then repeats fast: the first
+# row and the last are chosen once each when the selection rests, the rows between never.
+choose 0
+mark=$(log_lines)
+xdotool key Down sleep 0.4 key --delay 40 Down Down Down Down
+wait_log "$(page_of 5)" 10
+sleep 0.5
+probe 6
+counts=$(for i in 1 2 3 4 5; do printf '%s ' "$(requests_since "$mark" $i)"; done)
+[[ $(field selected) == 5 && $counts == "1/1 0/0 0/0 0/0 1/1 " && $(field text113) == "$(row_field 5 3)" ]] &&
+  pass "held Down from row 0: rows 1 and 5 chosen once each (picture/page per row 1-5: $counts)" ||
+  fail "held Down: selected $(field selected), requests $counts, title '$(field text113)'"
+xdotool key End
+chosen=$(wait_log "$(picture_of 55)" 10 && echo yes)
+wait_idle 20
+probe 56
+[[ $(field selected) == 55 && $chosen == yes ]] && wholly_shown 55 &&
+  pass "End: row 56 of 56 wholly in view, its picture requested after the pause" ||
+  fail "End: selected $(field selected), row 55 at $(row_field 55 1), picture requested: $chosen"
+# Enter plays the row, as a double click does: the window title becomes its text.
+row_text=$(row_field 55 3)
+xdotool key Return
+for ((w = 0; w < 50; w++)); do [[ $(xdotool getwindowname "$main") == "$row_text" ]] && break; sleep 0.2; done
+[[ $(xdotool getwindowname "$main") == "$row_text" ]] && pass "Enter plays the row" ||
+  fail "after Enter: window title '$(xdotool getwindowname "$main")' for '$row_text'"
+wait_idle 20
+# The wheel and the scroll bar reach the last row too.
 xdotool mousemove $((cx + 600)) $((cy + 300))
 for ((k = 0; k < 20; k++)); do xdotool click 5; done
 sleep 0.3
 probe 56
-# The list is taller than the panel that clips it, so its last rows may stay hidden: take
-# the last row past the 51st that shows.
-last=
-for ((i = 55; i > 50; i--)); do
-  b=$(row_field $i 2)
-  ((b > 60 && b <= 562)) && { last=$i; break; }
-done
-if [[ -n $last ]]; then
-  picture=$(sed -n "s/^picture $last //p" "$scratch/oracle.txt")
-  choose $last
-  [[ $(field selected) == "$last" ]] && log_has "$(proxy_form "$picture")" &&
-    pass "row $((last + 1)) of 56: its own picture and video page" ||
-    fail "row $last: selected $(field selected)"
-else
-  fail "no row past the 51st scrolled into view: $(grep '^row 5[0-5]' "$scratch/probe.txt")"
-fi
+wholly_shown 55 && pass "the wheel scrolls row 56 wholly into view" || fail "the wheel: row 55 at $(row_field 55 1)"
+for ((k = 0; k < 20; k++)); do xdotool click 4; done
+sleep 0.3 && probe 56 && wholly_shown 55 && fail "the wheel did not scroll back up"
+xdotool mousemove $((cx + 759)) $((cy + 500)) click --repeat 3 --delay 150 1
+sleep 0.3
+probe 56
+wholly_shown 55 && pass "the scroll bar scrolls row 56 wholly into view" || fail "the scroll bar: row 55 at $(row_field 55 1)"
+choose 55
+[[ $(field selected) == 55 ]] && log_has "$(picture_of 55)" &&
+  pass "row 56 of 56: clicked, its own picture and video page" || fail "row 55: selected $(field selected)"
 search "Фантастика 720"
 [[ $(field rows) == 11 ]] && pass "a second search with fewer results shows 11 rows" ||
-  fail "rows $(field rows) after the shorter search"
+  fail "rows $(field rows) after the shorter search (field '$(field text103)')"
 search ""
 [[ $(field rows) == 64 && $expected_rows == 64 ]] && pass "empty search: q= directly before &name=1, 64 rows" ||
   fail "empty search: rows $(field rows)"
@@ -245,6 +278,15 @@ search "котики 720"
 [[ $(field rows) == "$expected_rows" && $expected_rows -ge 1 ]] &&
   pass "typed Cyrillic text with a blank: sent byte for byte, $expected_rows row(s)" ||
   fail "typed search: rows $(field rows), page has $expected_rows"
+
+# --- references and search-word marks: clean titles -------------------------------------
+search zqtest-references
+choose 0
+probe 2
+[[ $(row_field 0 3) == "<b> & 720p" && $(row_field 1 3) == "720p (720p) Ёё &lt;i&gt;" &&
+  $(field text113) == "<b> & 720p" && $(field text112) == "Tom & Jerry <3" ]] &&
+  pass "references and marks cleaned: '<b> & 720p', '$(row_field 1 3)', 'Tom & Jerry <3'" ||
+  fail "rows '$(row_field 0 3)', '$(row_field 1 3)', labels '$(field text113)', '$(field text112)'"
 
 # --- hostile pages -----------------------------------------------------------------------
 choose 0  # a real picture on screen before the bad ones

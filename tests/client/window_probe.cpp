@@ -11,9 +11,10 @@
 //     title TEXT               the main window's title
 //     rows N                   rows of the result list
 //     selected N               its selected row, -1 for none
-//     text112 TEXT / text113 TEXT   the description and title labels (line ends as \n)
-//     text103 TEXT / text114 TEXT   the search field and the download link
+//     text103 / text112 / text113 / text114 TEXT   the search field, the description and
+//                              the title label, the download link (line ends as \n)
 //     player 0|1               whether the player panel and its web view exist
+//     focus N                  the gadget that has the keyboard focus, -1 for none
 //     preview W H              the preview gadget's size
 //     row I TOP BOTTOM TEXT    for the first ROWS rows: the row's place in the main
 //                              window's client area and its text
@@ -154,11 +155,14 @@ int Gadgets(int asked) {
   std::printf("selected %d\n", list ? static_cast<int>(Ask(list, LVM_GETNEXTITEM,
                                                            static_cast<WPARAM>(-1), LVNI_SELECTED))
                                     : -1);
-  std::printf("text112 %s\n", Text(Gadget(main, 112)).c_str());
-  std::printf("text113 %s\n", Text(Gadget(main, 113)).c_str());
-  std::printf("text103 %s\n", Text(Gadget(main, 103)).c_str());
-  std::printf("text114 %s\n", Text(Gadget(main, 114)).c_str());
+  for (int id : {103, 112, 113, 114})
+    std::printf("text%d %s\n", id, Text(Gadget(main, id)).c_str());
   std::printf("player %d\n", Gadget(main, 109) && Gadget(main, 110) ? 1 : 0);
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof thread;
+  bool known =
+      GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &thread) && thread.hwndFocus;
+  std::printf("focus %d\n", known ? GetDlgCtrlID(thread.hwndFocus) : -1);
   RECT preview{};
   if (HWND p = Gadget(main, 108)) GetWindowRect(p, &preview);
   std::printf("preview %ld %ld\n", preview.right - preview.left, preview.bottom - preview.top);

@@ -201,8 +201,8 @@ TEST_F(ListIconTest, StateSelectsAndTextFollowsTheSelection) {
   EXPECT_EQ(GadgetGetItemState(7, 2), 0);
   RECT client, row = RowRect(29);
   GetClientRect(list_, &client);
-  EXPECT_LT(row.top, client.bottom);
-  EXPECT_GE(row.bottom, 0);
+  EXPECT_LE(row.bottom, client.bottom);  // wholly
+  EXPECT_GE(row.top, 0);
 
   GadgetSetText(7, "new\ncell");
   EXPECT_EQ(GadgetGetItemText(7, 29, 0), "new");
@@ -256,6 +256,19 @@ TEST_F(ListIconTest, ViewsAndColumnWidths) {
   EXPECT_EQ(GadgetGetAttribute(7, LIST_ATTRIBUTE_VIEW), LIST_VIEW_REPORT);
   GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 123, 0);
   EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), 123);
+}
+
+TEST_F(ListIconTest, AFillColumnTakesTheWidthTheScrollBarLeaves) {
+  Create(LIST_NO_HEADER, 7, 200, 100);
+  int emptyRow = ListIconRowHeight(7);
+  GadgetSetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
+  AddRows(30);  // the vertical scroll bar comes; no horizontal one follows
+  EXPECT_EQ(GetWindowLongA(list_, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), WS_VSCROLL);
+  RECT client;
+  GetClientRect(list_, &client);
+  EXPECT_EQ(GadgetGetItemAttribute(7, 0, LIST_ITEM_ATTRIBUTE_WIDTH, 0), client.right);
+  EXPECT_GT(emptyRow, 0);
+  EXPECT_EQ(ListIconRowHeight(7), emptyRow);
 }
 
 // --- colours -------------------------------------------------------------------------
@@ -525,6 +538,27 @@ TEST_F(ListClickTest, RightClicksAndDragStart) {
   EXPECT_TRUE(WaitForGadgetEvent(7, TYPE_DRAG_START, 2000, &seen));
   MouseButton(MOUSEEVENTF_LEFTUP);
   DrainEvents(60);
+}
+
+TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoEnterToo) {
+  const std::string whole = "a row text far too long for the column it stands in";
+  GadgetAddItem(7, 0, whole, 0);
+  SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, 90);
+  RECT row = RowRect(0);
+  ClickAt(30, (row.top + row.bottom) / 2);  // the pointer rests on a cut row: its tip
+  ListEvents(200);
+  ASSERT_NE(ListIconTooltip(list_), nullptr);
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), whole);
+  KeyPress(VK_END);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
+  EXPECT_EQ(GadgetGetState(7), 3);
+  KeyPress(VK_DOWN);  // already at the end: nothing moved
+  KeyPress(VK_RETURN);
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_RETURN_KEY}));
+  GadgetSetState(7, 1);  // the program's selection is no keyboard selection
+  EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE}));
+  ClickAt(30, (RowRect(1).top + RowRect(1).bottom) / 2);  // a row that fits: no tip
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), "");
 }
 
 // --- grid lines ----------------------------------------------------------------------

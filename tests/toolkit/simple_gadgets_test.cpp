@@ -144,6 +144,25 @@ TEST_F(SimpleGadgetTest, LabelWithOnlyBackgroundColourKeepsSystemText) {
   EXPECT_TRUE(ColorNear(ClientPixel(window_, 200, 100), RGB(0, 0, 255)));
 }
 
+TEST_F(SimpleGadgetTest, EllipsisLabelCutsWhatDoesNotFitAndShowsItWholeAsATip) {
+  HWND label = reinterpret_cast<HWND>(
+      TextGadgetCreate(1, 10, 10, 150, 15, "Tom & Jerry", TEXT_CENTER | TEXT_ELLIPSIS));
+  EXPECT_EQ(TextLabelShownText(label), "Tom & Jerry");  // fits: whole, and no tip
+  EXPECT_EQ(TextLabelTooltip(label), nullptr);
+  // Too long for the line: the beginning that fits with "..."; the window text and the
+  // tip hold the whole text.
+  const String title = "Science fiction 720p: the star patrol, official trailer";
+  GadgetSetText(1, title);
+  String shown = TextLabelShownText(label);
+  ASSERT_GT(shown.size(), 3u);
+  EXPECT_LT(shown.size(), title.size());
+  EXPECT_EQ(title.substr(0, shown.size() - 3) + "...", shown);
+  EXPECT_EQ(GadgetGetText(1), title);
+  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), title);
+  GadgetSetText(1, "fits");
+  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), "");
+}
+
 TEST_F(SimpleGadgetTest, StringFieldColours) {
   HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(1, 10, 10, 120, 20, "x"));
   GadgetSetColor(1, COLOR_FRONT, RGB(137, 127, 98));

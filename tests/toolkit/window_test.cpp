@@ -354,6 +354,16 @@ TEST_F(WindowTest, MenuCommandsAndTimers) {
   KillTimer(window, 77);
   // The last event returned was the timer's.
   EXPECT_EQ(EventGadgetNumber(), 77);
+
+  // The toolkit's own timers: a restart pushes the next report back; removed, none come.
+  ASSERT_TRUE(WindowAddTimer(15, 78, 150));
+  DrainEvents(60);
+  ASSERT_TRUE(WindowAddTimer(15, 78, 150));
+  DWORD restarted = GetTickCount();
+  EXPECT_TRUE(PumpUntil([] { return EventGadgetNumber() == 78; }));
+  EXPECT_GE(GetTickCount() - restarted, 140u);
+  EXPECT_TRUE(WindowRemoveTimer(15, 78));
+  for (const SeenEvent& e : DrainEvents(300)) EXPECT_NE(e.event, EVENT_TIMER);
 }
 
 TEST_F(WindowTest, SizeLimitsAndToolWindowMinimum) {
