@@ -1,9 +1,10 @@
+# shellcheck shell=bash disable=SC2034,SC2154  # variables set for and by the caller
 # Shared by scripts/win-deps and scripts/fuzz-deps, which source it: third-party libraries
 # built from Debian's source packages into a prefix of their own.
 #
 #   source_build_begin PREFIX KEY   lock PREFIX; returns 1 when its stamp already holds KEY
-#   source_fetch_into VAR PKG UPSTREAM SHA  fetch and unpack a source package into $src/PKG
-#                                   and set VAR to that directory
+#   source_fetch PKG UPSTREAM SHA   fetch and unpack a source package into $src/PKG and
+#                                   set source_dir to that directory
 #   source_build NAME JOBS DIR ARGS...  configure, build and stage one CMake project
 #                                   (SOURCE_TARGET=T: build only target T, stage nothing)
 #   source_build_finish FILES...    check the staged files and move them into PREFIX
@@ -104,13 +105,13 @@ _source_candidate_versions() {
   ((${#sorted[@]})) && printf '%s\n' "${sorted[@]}"
 }
 
-# Fetches source package $2 (upstream $3, orig tarball SHA-256 $4) and unpacks it with
-# Debian's patches applied into $src/$2; sets the variable named $1 to that directory (no
-# command substitution, so that the private apt state set up by the first call stays). A
-# revision whose files the mirror no longer serves (a superseded security update answers
-# 404) is skipped in favour of the next older one.
-source_fetch_into() {
-  local var=$1 pkg=$2 upstream=$3 sha=$4 ver dir orig got versions
+# Fetches source package $1 (upstream $2, orig tarball SHA-256 $3) and unpacks it with
+# Debian's patches applied into $src/$1; sets source_dir to that directory (not printed:
+# the private apt state that the first call sets up must outlive the call). A revision
+# whose files the mirror no longer serves (a superseded security update answers 404) is
+# skipped in favour of the next older one.
+source_fetch() {
+  local pkg=$1 upstream=$2 sha=$3 ver dir orig got versions
   ((source_apt_ready)) || _source_apt_init
   versions=$(_source_candidate_versions "$pkg" "$upstream") ||
     die "no source of $pkg $upstream in the apt sources"
@@ -135,7 +136,7 @@ source_fetch_into() {
         die "dpkg-source -x failed for $pkg=$ver"
       }
     echo "$pkg $ver" >>"$src/versions"
-    printf -v "$var" '%s' "$src/$pkg"
+    source_dir=$src/$pkg
     return 0
   done
   die "no revision of $pkg $upstream could be fetched"
