@@ -16,7 +16,15 @@
 // must not make the program allocate gigabytes. Each side is at most 16384 pixels and the
 // whole at most 32 megapixels (128 MiB as a 32-bit bitmap).
 constexpr long IMAGE_MAX_SIDE = 16384;
+#ifdef VS_FUZZ_MAX_PIXELS
+// The fuzz build refuses from a lower count: a few hundred bytes can promise a progressive
+// JPEG of 25 megapixels, whose check alone (the library reads every scan of such a picture
+// into whole-picture buffers before the first row) takes seconds under the sanitizers,
+// and the fuzzer would spend its time there instead of in the parsing code.
+constexpr long long IMAGE_MAX_PIXELS = VS_FUZZ_MAX_PIXELS;
+#else
 constexpr long long IMAGE_MAX_PIXELS = 1LL << 25;
+#endif
 // A JPEG file source is read whole into memory; larger files are refused.
 constexpr long JPEG_MAX_FILE_BYTES = 64L << 20;
 
