@@ -14,16 +14,18 @@
 // Pictures larger than this are refused by every decoder while it reads the header, before
 // the picture's memory is asked for: a downloaded file that promises 60000 x 60000 pixels
 // must not make the program allocate gigabytes. Each side is at most 16384 pixels and the
-// whole at most 32 megapixels (128 MiB as a 32-bit bitmap).
+// whole at most 4 megapixels (16 MiB as a 32-bit bitmap): far more than the program shows
+// (previews of 160 x 120, its own 780 x 610 background), and a bound on how long a hostile
+// picture holds the window: a few hundred bytes can promise a progressive JPEG whose
+// check alone reads every scan into whole-picture buffers (at 25 megapixels that took
+// 0.8-3.3 s and 220 MB).
 constexpr long IMAGE_MAX_SIDE = 16384;
 #ifdef VS_FUZZ_MAX_PIXELS
-// The fuzz build refuses from a lower count: a few hundred bytes can promise a progressive
-// JPEG of 25 megapixels, whose check alone (the library reads every scan of such a picture
-// into whole-picture buffers before the first row) takes seconds under the sanitizers,
-// and the fuzzer would spend its time there instead of in the parsing code.
+// The fuzz build refuses from a lower count still, so that under the sanitizers the fuzzer
+// spends its time in the parsing code rather than in whole-picture buffers.
 constexpr long long IMAGE_MAX_PIXELS = VS_FUZZ_MAX_PIXELS;
 #else
-constexpr long long IMAGE_MAX_PIXELS = 1LL << 25;
+constexpr long long IMAGE_MAX_PIXELS = 1LL << 22;
 #endif
 // A JPEG file source is read whole into memory; larger files are refused.
 constexpr long JPEG_MAX_FILE_BYTES = 64L << 20;
