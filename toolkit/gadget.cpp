@@ -16,6 +16,9 @@ namespace {
 void ReleaseGadgetNumber(ObjectNumber number) { GadgetFree(number); }
 
 std::unique_ptr<ObjectTable<GadgetRecord>> gadgets;
+// The number of each gadget's control, kept here because under Wine a property read is a
+// round trip to the window server and the number is looked up for every forwarded message.
+std::unordered_map<HWND, ObjectNumber> gadgetNumbers;
 HFONT defaultFont = nullptr;
 
 // The gadget list. `stack` holds the enclosing parents of open containers, the outermost
@@ -75,6 +78,7 @@ LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   if (gadget && gadget->handle == hwnd) {
     if (gadget->kind->release) gadget->kind->release(*gadget);
     RemovePropA(hwnd, GADGET_NUMBER_PROPERTY);
+    gadgetNumbers.erase(hwnd);
     SetWindowLongPtrA(hwnd, GWLP_ID, -1);
     gadgets->Free(number);
   }
@@ -159,6 +163,7 @@ intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kin
   SetWindowLongPtrA(control, GWLP_ID, actual);
   // The property holds number + 1 so that gadget 0 carries a non-zero value too.
   SetPropA(control, GADGET_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
+  gadgetNumbers[control] = actual;
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), TRUE);
   return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(control);
 }
@@ -171,9 +176,9 @@ ObjectNumber GadgetNumberOfControl(HWND control) {
 
 GadgetRecord* GadgetOfControl(HWND control) {
   if (!control || !gadgets) return nullptr;
-  HANDLE property = GetPropA(control, GADGET_NUMBER_PROPERTY);
-  if (!property) return nullptr;
-  ObjectNumber number = reinterpret_cast<ObjectNumber>(property) - 1;
+  auto found = gadgetNumbers.find(control);
+  if (found == gadgetNumbers.end()) return nullptr;
+  ObjectNumber number = found->second;
   if (GadgetNumberOfControl(control) != number) return nullptr;
   GadgetRecord* gadget = gadgets->Lookup(number);
   return gadget && gadget->handle == control ? gadget : nullptr;
@@ -363,7 +368,7 @@ void GadgetPostEvent(HWND control, int type) {
   HWND target = control;
   for (HWND h = control; h && h != desktop; h = GetAncestor(h, GA_PARENT)) {
     target = h;
-    if (GetPropA(h, WINDOW_NUMBER_PROPERTY)) break;
+    if (IsToolkitWindow(h)) break;
   }
   PostMessageA(target, GADGET_EVENT_MESSAGE, static_cast<WPARAM>(GadgetNumberOfControl(control)),
                type);

@@ -28,6 +28,8 @@ struct WindowRecord {
 // The window number of `hwnd` or of its nearest ancestor that is a toolkit window, -1
 // when there is none.
 ObjectNumber WindowNumberOfHandle(HWND hwnd);
+// Whether `hwnd` is one of the toolkit's numbered windows (not one of their children).
+bool IsToolkitWindow(HWND hwnd);
 // The toolkit's one window procedure (top-level windows; containers pass their messages
 // on to it).
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
+#include <unordered_map>
 
 #include "toolkit_internal.h"
 
@@ -53,6 +54,10 @@ struct EventState {
 };
 
 std::unique_ptr<ObjectTable<WindowRecord>> windows;
+// The number of each toolkit window by handle. The window property carries it too, but
+// under Wine every property read is a round trip to the window server (about 40 us),
+// and the number is looked up for every message the toolkit handles.
+std::unordered_map<HWND, ObjectNumber> windowNumbers;
 EventState events;
 HCURSOR arrowCursor = nullptr;
 HCURSOR busyCursor = nullptr;
@@ -212,11 +217,13 @@ LRESULT HandleCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 ObjectNumber WindowNumberOfHandle(HWND hwnd) {
   HWND desktop = GetDesktopWindow();
   for (HWND h = hwnd; h && h != desktop; h = GetAncestor(h, GA_PARENT)) {
-    HANDLE value = GetPropA(h, WINDOW_NUMBER_PROPERTY);
-    if (value) return reinterpret_cast<ObjectNumber>(value) - 1;
+    auto found = windowNumbers.find(h);
+    if (found != windowNumbers.end()) return found->second;
   }
   return -1;
 }
+
+bool IsToolkitWindow(HWND hwnd) { return windowNumbers.count(hwnd) != 0; }
 
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   ObjectNumber number = WindowNumberOfHandle(hwnd);
@@ -302,6 +309,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       // free the number so that it does not name a dead window.
       if (window && window->handle == hwnd) {
         RemovePropA(hwnd, WINDOW_NUMBER_PROPERTY);
+        windowNumbers.erase(hwnd);
         if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
         if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
         windows->Free(number);
@@ -415,6 +423,7 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   window->handle = handle;
   window->toolWindow = tool;
   SetPropA(handle, WINDOW_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
+  windowNumbers[handle] = actual;
 
   if (!invisible) {
     if (style & WINDOW_MAXIMIZED)
@@ -443,6 +452,7 @@ void WindowClose(ObjectNumber number) {
   HWND owner = GetWindow(handle, GW_OWNER);
   if (owner) SetActiveWindow(owner);
   RemovePropA(handle, WINDOW_NUMBER_PROPERTY);
+  windowNumbers.erase(handle);
   DestroyWindow(handle);
   UnregisterClassA(ClassNameOf(number).c_str(), GetModuleHandleA(nullptr));
   // Destroying may have run code that looked the number up again; the record is still
