@@ -6,6 +6,8 @@
 // after windows.h
 #include <commctrl.h>
 
+#include <vector>
+
 #include "appstate.h"
 #include "client_ids.h"
 #include "image.h"
@@ -64,23 +66,30 @@ bool SearchVideos(const String& searchUrl) {
   return true;
 }
 
+int ScanResultPage(const String& file, std::vector<String>& titles) {
+  titles.clear();
+  if (!FileOpenRead(0, file)) return 0;
+  int leftOut =
+      ScrapeResultFile(0, g_app, [&](const String& title) { titles.push_back(title); }).rowsLeftOut;
+  FileClose(0);
+  return leftOut;
+}
+
+void FillResultList(const std::vector<String>& titles) {
+  ListPaintPause pause;
+  GadgetClearItems(GADGET_RESULT_LIST);
+  for (const String& title : titles) GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0);
+}
+
 void ShowResultPage(const String& file) {
-  int leftOut = 0;
-  {
-    ListPaintPause pause;
-    GadgetClearItems(GADGET_RESULT_LIST);
-    if (FileOpenRead(0, file)) {
-      leftOut = ScrapeResultFile(0, g_app, [](const String& title) {
-                  GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0);
-                }).rowsLeftOut;
-      FileClose(0);
-    }
-  }
+  std::vector<String> titles;
+  int leftOut = ScanResultPage(file, titles);
+  FillResultList(titles);
   if (leftOut > 0) {
     // More results than the list keeps: nothing is dropped without a word.
     ShowStatus(TEXT_ROWS_SHOWN_BEFORE + std::to_string(RESULT_ROWS_LIMIT) + TEXT_ROWS_LEFT_OUT +
                std::to_string(leftOut) + ".");
-  } else if (ListRows() == 0) {
+  } else if (titles.empty()) {
     ShowStatus(g_app.searchText.empty()
                    ? String(TEXT_NOTHING_FOUND)
                    : TEXT_NOTHING_FOUND_BEFORE + g_app.searchText + TEXT_NOTHING_FOUND_AFTER);
@@ -94,9 +103,16 @@ void ShowResultPage(const String& file) {
 void ShowPreview(const String& pictureUrl) {
   String file = TempFile(TEMP_PREVIEW);
   // A picture that cannot be had leaves the preview empty, never another row's picture.
+  if (TransferFile(pictureUrl, file).Ok())
+    ShowPreviewFile(file);
+  else
+    GadgetSetState(GADGET_PREVIEW, 0);
+}
+
+void ShowPreviewFile(const String& file) {
   // Loading frees the picture held under the number first, so after a failed load the
   // gadget is emptied rather than left drawing a freed picture.
-  if (TransferFile(pictureUrl, file).Ok() && ImageFromFile(IMAGE_PREVIEW, file) != 0)
+  if (ImageFromFile(IMAGE_PREVIEW, file) != 0)
     GadgetSetState(GADGET_PREVIEW, ImageHandle(IMAGE_PREVIEW));
   else
     GadgetSetState(GADGET_PREVIEW, 0);

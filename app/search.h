@@ -2,16 +2,26 @@
 // transfer while the window goes on answering.
 #pragma once
 
+#include <vector>
+
 #include "text.h"
 
 // Fills the result list and the three result arrays from the page at `searchUrl`. When the
 // page cannot be had, the previous list stays, the description label says why, and the
 // result is false.
 bool SearchVideos(const String& searchUrl);
-// Fills the result list from a result page already on disk (the search's second half).
+// Fills the result list from a result page already on disk (the search's second half):
+// ScanResultPage, then FillResultList, then what the description label says about it.
 void ShowResultPage(const String& file);
+// Reads the result page into the three result arrays and the row titles; the number of
+// results past the list's limit.
+int ScanResultPage(const String& file, std::vector<String>& titles);
+// Replaces the result list's rows by `titles`, its painting paused meanwhile.
+void FillResultList(const std::vector<String>& titles);
 // Shows the picture at `pictureUrl` in the preview gadget; an empty preview when it
 // cannot be had or decoded.
 void ShowPreview(const String& pictureUrl);
+// Decodes the picture file and shows it (the preview's second half).
+void ShowPreviewFile(const String& file);
 // Shows a message of the program in the description label, in place of a description.
 void ShowStatus(const String& text);

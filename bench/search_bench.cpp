@@ -2,12 +2,15 @@
 //   reference: one transfer of a small file, the floor under the figures below;
 //   search: from SearchVideos' start to the list filled and painted (for a page that
 //   fails, such as zqtest-404, to the window answering again with the message shown);
-//   preview: ShowPreview of a row's picture (download, decode, shown);
+//   preview: ShowPreview of a row's picture (download, decode, shown), and its decoding and
+//   showing alone;
+//   the working set with each search's rows in the list;
 //   click: the whole handling of a row click (preview, labels, video page).
 // Run through bench/search_bench.sh, which starts the site and points http_proxy at it.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -88,8 +91,17 @@ int main(int argc, char** argv) {
     // The same search from a local copy of the page: everything but the network.
     String copy = TempDirectory() + "bench-page.txt";
     CopyFileA(TempFile(TEMP_RESULT_PAGE).c_str(), copy.c_str(), FALSE);
-    Report("  of it the scan and list fill (the page from a local file)", rows > 1000 ? 5 : 20,
+    const int runs = rows > 1000 ? 5 : 20;
+    Report("  of it the scan and list fill (the page from a local file)", runs,
            [&] { ShowResultPage(copy); });
+    std::vector<String> titles;
+    Report("    of that the scan alone", runs, [&] { ScanResultPage(copy, titles); });
+    Report("    of that the list fill alone", runs, [&] { FillResultList(titles); });
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    std::printf("  working set with these rows in the list: %.1f MB\n",
+                static_cast<double>(memory.WorkingSetSize) / (1 << 20));
     Report("  of it the painting of the window alone", 20, [] {
       RedrawWindow(WindowHandle(WIN_MAIN), nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -103,6 +115,8 @@ int main(int argc, char** argv) {
     if (rows == 0) continue;
     Report("  row 0: preview downloaded, decoded and shown", 20,
            [] { ShowPreview(g_app.pictureUrls[0]); });
+    Report("    of it, once the picture has arrived: decoded and shown", 20,
+           [] { ShowPreviewFile(TempFile(TEMP_PREVIEW)); });
     Report("  row 0: whole click (preview, labels, video page)", 20, [] { ChooseRow(0); });
   }
   return 0;

@@ -1,11 +1,14 @@
-// Toolkit figures under Wine: how many EventPoll calls per second with an empty queue,
-// and how long opening a window with 20 gadgets and showing it takes.
+// Toolkit figures under Wine: how many EventPoll calls per second with an empty queue, how
+// long opening a window with 20 gadgets and showing it takes, and how long a list-icon
+// gadget takes to clear and take 10,000 rows with its painting paused.
 #include <windows.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 
+#include "gadget_items.h"
+#include "listicon.h"
 #include "toolkit.h"
 
 namespace {
@@ -62,6 +65,25 @@ double OpenWindowWithGadgets() {
   return seconds;
 }
 
+// Clears list 62 and adds `rows` rows with its painting paused; the milliseconds of each.
+void FillList(int rows, double* clearMs, double* fillMs) {
+  HWND list = GadgetHandle(62);
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  auto start = Clock::now();
+  GadgetClearItems(62);
+  *clearMs = Seconds(start) * 1e3;
+  start = Clock::now();
+  char text[80];
+  for (int i = 0; i < rows; ++i) {
+    std::snprintf(text, sizeof text, "Фантастика 720p: «Звёздный патруль» - часть %d", i);
+    GadgetAddItem(62, -1, text, 0);
+  }
+  *fillMs = Seconds(start) * 1e3;
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+  UpdateWindow(list);
+}
+
 }  // namespace
 
 int main() {
@@ -93,6 +115,20 @@ int main() {
   }
   std::printf("PeekMessageA alone: %.0f calls per second\n",
               static_cast<double>(calls) / Seconds(start));
+  // The result list's kind of list, in a container as in the main window.
+  WindowOpen(3, 0, 0, 300, 560, "list", 0);
+  ContainerGadgetCreate(61, 0, 0, 260, 510);
+  ListIconGadgetCreate(62, 0, 0, 260, 504, "--------", 240, LIST_GRID_LINES | LIST_NO_HEADER);
+  GadgetSetItemAttribute(62, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
+  GadgetListClose();
+  for (int rows : {56, 10000}) {
+    double clear = 0, fill = 0;
+    for (int round = 0; round < 3; ++round) {
+      FillList(rows, &clear, &fill);
+      std::printf("list-icon, %d rows: clear the rows before %.1f ms, add %.1f ms\n", rows, clear,
+                  fill);
+    }
+  }
   WindowsEnd();
   return 0;
 }
