@@ -2,8 +2,8 @@
 // in rounds that alternate the programs, so that each figure has its references beside it
 // in the same conditions:
 //   startup_timer ROUNDS PROGRAM...
-// Each start waits until the previous program has ended; a program is asked to close
-// (WM_CLOSE to its window) once its window shows, and ended after 10 s otherwise.
+// Each start waits until the previous program has ended and 0.3 s more; a program is asked
+// to close (WM_CLOSE to its window) once its window shows, and ended after 10 s otherwise.
 // Prints min / median / max per program and each program's median against the first's.
 #include <windows.h>
 
@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace {
+
+constexpr DWORD SETTLE_MS = 300;
 
 struct Search {
   DWORD process;
@@ -69,6 +71,9 @@ double TimeOne(const char* program) {
   WaitForSingleObject(process.hProcess, 5000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  // The system goes on tidying up after a process for a moment (under Wine the window
+  // server and the X server): the next start should not pay for it.
+  Sleep(SETTLE_MS);
   return shown;
 }
 
