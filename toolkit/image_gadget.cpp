@@ -1,7 +1,7 @@
 // Image gadget: shows a bitmap or icon that the image table owns. A picture with an alpha
 // channel is drawn from a premultiplied copy with per-pixel blending over whatever the
 // parent painted beneath. It reports clicks, double clicks, right clicks and drag starts.
-#include "alpha.h"
+#include "image.h"
 #include "toolkit_internal.h"
 
 namespace {
@@ -55,8 +55,8 @@ void ImageSetState(GadgetRecord& gadget, intptr_t value) {
   if (gadget.data[1]) DeleteObject(reinterpret_cast<HGDIOBJ>(gadget.data[1]));
   gadget.data[1] = 0;
   HBITMAP bitmap = PictureBitmap(gadget);
-  if (bitmap && AlphaNeeded(bitmap))
-    gadget.data[1] = reinterpret_cast<intptr_t>(AlphaPremultipliedCopy(bitmap));
+  if (bitmap && ImageNeedsAlpha(bitmap))
+    gadget.data[1] = reinterpret_cast<intptr_t>(ImagePremultipliedCopy(bitmap));
   bool plainBitmap = bitmap && !gadget.data[1];
   if (!plainBitmap) RedrawParentArea(control);
   if (!value) return;
@@ -82,7 +82,7 @@ void PaintPicture(GadgetRecord& gadget, HDC dc) {
   HANDLE picture = reinterpret_cast<HANDLE>(gadget.data[0]);
   if (!picture) return;
   if (gadget.data[1]) {
-    AlphaDraw(dc, 0, 0, 0, 0, reinterpret_cast<HBITMAP>(gadget.data[1]), 255);
+    ImageAlphaDraw(dc, 0, 0, 0, 0, reinterpret_cast<HBITMAP>(gadget.data[1]), 255);
     return;
   }
   UINT type = GetObjectType(picture) == OBJ_BITMAP ? DST_BITMAP : DST_ICON;

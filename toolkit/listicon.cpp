@@ -19,11 +19,10 @@
 
 #include "gadget_items.h"
 #include "image.h"
+#include "startup.h"
 #include "toolkit_internal.h"
 // after windows.h
 #include <commctrl.h>
-#include <shlwapi.h>
-#include <uxtheme.h>
 #include <windowsx.h>
 
 namespace {
@@ -528,7 +527,7 @@ void DrawGridLines(GadgetRecord& gadget, HDC dc) {
   }
 
   int verticalTop = headerBottom;
-  if (!ListIconThemedLook()) {
+  if (!SystemThemedLook()) {
     // Without themes the header's lower edge is redrawn as a grid line just below it.
     HPEN back =
         CreatePen(PS_SOLID, 1, static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)));
@@ -1005,32 +1004,6 @@ int ListIconRowHeight(ObjectNumber number) {
 }
 
 HWND ListIconTooltip(HWND list) { return static_cast<HWND>(GetPropA(list, TIP_PROPERTY)); }
-
-bool ListIconThemedLook() {
-  static int themed = -1;
-  if (themed != -1) return themed == 1;
-  DWORD version = 1u << 16;  // a library that cannot tell counts as version 1
-  HMODULE controls = GetModuleHandleA("COMCTL32.DLL");
-  if (!controls) controls = LoadLibraryA("COMCTL32.DLL");
-  if (controls) {
-    auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
-        reinterpret_cast<void (*)()>(GetProcAddress(controls, "DllGetVersion")));
-    DLLVERSIONINFO info = {};
-    info.cbSize = sizeof info;
-    if (getVersion && SUCCEEDED(getVersion(&info)))
-      version = (info.dwMajorVersion << 16) | (info.dwMinorVersion & 0xFFFF);
-  }
-  bool appThemed = false;
-  HMODULE uxtheme = LoadLibraryA("uxtheme.dll");
-  if (uxtheme) {
-    using IsAppThemedFn = BOOL(WINAPI*)();
-    auto isAppThemed = reinterpret_cast<IsAppThemedFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(uxtheme, "IsAppThemed")));
-    appThemed = isAppThemed && isAppThemed();
-  }
-  themed = appThemed && version > 0x5FFFF ? 1 : 0;
-  return themed == 1;
-}
 
 intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                               TextArg firstTitle, int firstWidth, int flags) {

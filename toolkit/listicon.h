@@ -54,6 +54,3 @@ intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int 
 // The height of one row in pixels (as an empty list would place it when it has none); 0
 // when the number is not a list-icon.
 int ListIconRowHeight(ObjectNumber number);
-// Whether the system draws the list's header line itself: the application is themed and
-// the common controls are version 6 or later. Determined once.
-bool ListIconThemedLook();

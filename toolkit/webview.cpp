@@ -23,7 +23,7 @@
 #include <ocidl.h>
 
 #include "gadget_items.h"
-#include "listicon.h"
+#include "startup.h"
 #include "toolkit_internal.h"
 
 namespace {
@@ -863,7 +863,7 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
   if (!oleStarted) {
     OleInitialize(nullptr);  // also fine when COM is already up on this thread
     oleStarted = true;
-    ListIconThemedLook();
+    SystemThemedLook();
   }
   if (!LoadHostingLibrary()) return 0;
   const char* control = (flags & WEB_MOZILLA_CONTROL) ? MOZILLA_CONTROL : EXPLORER_CONTROL;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gadget_items.h"
+#include "startup.h"
 #include "tk_test_util.h"
 #include "toolkit_internal.h"
 // after windows.h
@@ -587,7 +588,7 @@ TEST_F(GridTest, LinesRunAlongTheRowBottomsAndOnThroughTheEmptyPart) {
   ASSERT_GE(lines.size(), 4u);
   // Without themes there is a line just under the (absent) header: y = 1.
   size_t first = 0;
-  if (!ListIconThemedLook()) {
+  if (!SystemThemedLook()) {
     EXPECT_EQ(lines[0], 1);
     first = 1;
   }
@@ -618,7 +619,7 @@ TEST_F(GridTest, AnEmptyListShowsLinesWhereRowsWouldBe) {
   RECT row0 = RowRect(0);
   std::vector<int> withRow = HorizontalLines();
   EXPECT_EQ(empty, withRow);
-  size_t first = ListIconThemedLook() ? 0 : 1;
+  size_t first = SystemThemedLook() ? 0 : 1;
   ASSERT_GT(empty.size(), first + 1);
   EXPECT_EQ(empty[first], row0.bottom - 1);
   EXPECT_EQ(empty[first + 1] - empty[first], row0.bottom - row0.top);

@@ -13,6 +13,7 @@
 
 #include "decoder.h"
 #include "picture_maker.h"
+#include "startup.h"
 
 namespace {
 
@@ -450,7 +451,7 @@ TEST_F(ImageTest, AlphaDrawBlendsPerPixelAndTakesTheBitmapSize) {
 
 TEST_F(ImageTest, MaskIsBlackWhereThereIsAlpha) {
   // Without version 6 common controls (no manifest here) there is no themed alpha.
-  ASSERT_EQ(ImageThemedAlpha(), 0);
+  ASSERT_FALSE(SystemThemedLook());
   auto maskPixel = [](HBITMAP mask, int x, int y) {
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, mask);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "alpha.h"
+#include "image.h"
 #include "tk_test_util.h"
 #include "toolkit_internal.h"
 
@@ -261,7 +261,7 @@ TEST_F(SimpleGadgetTest, ImageWithAlphaShowsTheParentThrough) {
     if (x < 20) return Bgra(200, 0, 0, 128);
     return Bgra(90, 90, 90, 0);
   });
-  ASSERT_EQ(AlphaNeeded(picture), 1);
+  ASSERT_EQ(ImageNeedsAlpha(picture), 1);
   ImageGadgetCreate(1, 50, 50, 0, 0, reinterpret_cast<intptr_t>(picture));
   ASSERT_NE(GadgetLookup(1)->data[1], 0);  // the alpha copy
   DrainEvents(30);
@@ -287,7 +287,7 @@ TEST_F(SimpleGadgetTest, PremultipliedCopyDividesBy256AndKeepsOpaquePixels) {
            : x == 1 ? Bgra(255, 255, 255, 0)
                     : Bgra(100, 50, 25, 254);
   });
-  HBITMAP copy = AlphaPremultipliedCopy(picture);
+  HBITMAP copy = ImagePremultipliedCopy(picture);
   ASSERT_NE(copy, nullptr);
   DIBSECTION section;
   ASSERT_EQ(GetObjectA(copy, sizeof section, &section), static_cast<int>(sizeof section));
@@ -306,8 +306,8 @@ TEST_F(SimpleGadgetTest, PremultipliedCopyDividesBy256AndKeepsOpaquePixels) {
   EXPECT_EQ(bits[1], 20);
   EXPECT_EQ(bits[2], 30);
   HBITMAP rgb = MakeBitmap(3, 2, 24, [](int, int) { return 0u; });
-  EXPECT_EQ(AlphaNeeded(rgb), 0);
-  EXPECT_EQ(AlphaNeeded(nullptr), 0);
+  EXPECT_EQ(ImageNeedsAlpha(rgb), 0);
+  EXPECT_EQ(ImageNeedsAlpha(nullptr), 0);
   DeleteObject(copy);
   DeleteObject(picture);
   DeleteObject(rgb);

@@ -24,8 +24,8 @@ struct ImageRecord {
   bool InUse() const { return handle != 0; }
 };
 
-// Creates the image table, loads AlphaBlend and works out the themed-alpha flag. Every
-// image operation calls it when it has not run yet.
+// Creates the image table and loads AlphaBlend. Every image operation calls it when it has
+// not run yet.
 void ImagesInit();
 // Frees every image and releases msimg32.dll (program end).
 void ImagesEnd();
@@ -59,10 +59,8 @@ int ImageAlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitm
 // A new bottom-up DIB section of the size and bits per pixel, all zero, with its pixels in
 // *pixels; 0 (and *pixels null) on failure. The caller deletes it.
 HBITMAP ImageCreateSection(int width, int height, int bits, void** pixels);
-// A 1-bit bitmap of the same size: with the themed-alpha flag off and a 32-bit bitmap
-// that has some non-zero alpha, black where alpha is non-zero and white elsewhere;
-// otherwise all black. 0 on failure; the caller deletes it.
+// A 1-bit bitmap of the same size: unless the system draws alpha pictures in themed
+// controls itself (SystemThemedLook, startup.h), for a 32-bit bitmap that has some
+// non-zero alpha, black where alpha is non-zero and white elsewhere; otherwise all black.
+// 0 on failure; the caller deletes it.
 HBITMAP ImageMask(HBITMAP bitmap);
-// Non-zero when the system draws alpha pictures in themed common controls itself
-// (version 6 common controls with an active theme on Windows XP or later).
-int ImageThemedAlpha();

@@ -1,8 +1,6 @@
 // Numbered images and the alpha services (see image.h).
 #include "image.h"
 
-#include <shlwapi.h>  // DLLVERSIONINFO
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "decoder.h"
+#include "startup.h"
 
 namespace {
 
@@ -20,7 +19,6 @@ std::unique_ptr<ObjectTable<ImageRecord>> images;
 DecoderSource source;
 HMODULE msimg32 = nullptr;
 AlphaBlendFn alphaBlend = nullptr;
-int themedAlpha = 0;
 
 // An icon file read whole to check its entries before the system loads it.
 constexpr long kMaxIconFileBytes = 16L << 20;
@@ -41,30 +39,6 @@ Fn Entry(HMODULE module, const char* name) {
                 : nullptr;
 }
 
-// Off on the Windows 95 family and before Windows XP; otherwise on when version 6 common
-// controls are in use and a theme is active.
-int WorkOutThemedAlpha() {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return 0;
-  if (version.dwMajorVersion < 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion < 1))
-    return 0;
-  int result = 0;
-  HMODULE comctl = LoadLibraryA("COMCTL32.DLL");
-  auto getVersion = Entry<HRESULT(CALLBACK*)(DLLVERSIONINFO*)>(comctl, "DllGetVersion");
-  DLLVERSIONINFO info = {};
-  info.cbSize = sizeof info;
-  if (getVersion && SUCCEEDED(getVersion(&info)) &&
-      (info.dwMajorVersion * 65536 + info.dwMinorVersion) > 0x5FFFF) {
-    HMODULE uxtheme = LoadLibraryA("uxtheme.dll");
-    auto isAppThemed = Entry<BOOL(WINAPI*)()>(uxtheme, "IsAppThemed");
-    result = isAppThemed && isAppThemed() ? 1 : 0;
-    if (uxtheme) FreeLibrary(uxtheme);
-  }
-  if (comctl) FreeLibrary(comctl);
-  return result;
-}
-
 // Stores a made picture; returns what the image operations return.
 intptr_t Keep(ObjectNumber number, ImageRecord* record, HANDLE handle, int width, int height,
               int bits) {
@@ -80,7 +54,6 @@ intptr_t Fail(ObjectNumber number, ImageRecord* record) {
   if (number == ANY_NUMBER) Images().Free(Images().NumberOf(record));
   return 0;
 }
-
 
 // A 32-bit section whose alpha bytes are all 0 holds no alpha at all: make it opaque.
 void OpaqueWhenAlphaEmpty(HBITMAP bitmap) {
@@ -338,7 +311,6 @@ void ImagesInit() {
   images = std::make_unique<ObjectTable<ImageRecord>>(16, ImageFree);
   msimg32 = LoadLibraryA("msimg32.dll");
   alphaBlend = Entry<AlphaBlendFn>(msimg32, "AlphaBlend");
-  themedAlpha = WorkOutThemedAlpha();
 }
 
 void ImagesEnd() {
@@ -518,7 +490,8 @@ HBITMAP ImageMask(HBITMAP bitmap) {
   const size_t stride = ((static_cast<size_t>(width) + 31) / 32) * 4;
   std::vector<uint8_t> maskBits(stride * height, 0);
   std::vector<uint32_t> pixels;
-  if (!themedAlpha && info.bmBitsPixel == 32 && ReadPixels32(bitmap, width, height, &pixels)) {
+  if (!SystemThemedLook() && info.bmBitsPixel == 32 &&
+      ReadPixels32(bitmap, width, height, &pixels)) {
     bool anyAlpha = false;
     for (uint32_t pixel : pixels) anyAlpha = anyAlpha || (pixel >> 24);
     if (anyAlpha)
@@ -549,9 +522,4 @@ HBITMAP ImageMask(HBITMAP bitmap) {
     return nullptr;
   }
   return mask;
-}
-
-int ImageThemedAlpha() {
-  ImagesInit();
-  return themedAlpha;
 }

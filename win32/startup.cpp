@@ -1,0 +1,56 @@
+#include "startup.h"
+
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlwapi.h>  // DLLVERSIONINFO
+
+namespace {
+
+template <typename Fn>
+Fn Entry(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
+// Off on the Windows 95 family and before Windows XP, which have no themes.
+bool SystemHasThemes() {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return false;
+  return version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
+}
+
+// Major version in the high 16 bits, minor in the low; 1.0 when the library cannot tell.
+DWORD CommonControlsVersion() {
+  HMODULE controls = GetModuleHandleA("COMCTL32.DLL");
+  if (!controls) controls = LoadLibraryA("COMCTL32.DLL");
+  auto getVersion = Entry<DLLGETVERSIONPROC>(controls, "DllGetVersion");
+  DLLVERSIONINFO info = {};
+  info.cbSize = sizeof info;
+  if (!getVersion || FAILED(getVersion(&info))) return 1u << 16;
+  return (info.dwMajorVersion << 16) | (info.dwMinorVersion & 0xFFFF);
+}
+
+bool AppThemed() {
+  HMODULE uxtheme = LoadLibraryA("uxtheme.dll");
+  auto isAppThemed = Entry<BOOL(WINAPI*)()>(uxtheme, "IsAppThemed");
+  bool themed = isAppThemed && isAppThemed();
+  if (uxtheme) FreeLibrary(uxtheme);
+  return themed;
+}
+
+}  // namespace
+
+void SystemStartup() {
+  InitCommonControls();
+  CoInitialize(nullptr);
+}
+
+void SystemEnd() { CoUninitialize(); }
+
+bool SystemThemedLook() {
+  static const bool themed = SystemHasThemes() && CommonControlsVersion() > 0x5FFFF && AppThemed();
+  return themed;
+}
