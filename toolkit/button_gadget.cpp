@@ -14,14 +14,8 @@ void ButtonSetState(GadgetRecord& gadget, intptr_t value) {
 
 }  // namespace
 
-const GadgetKind BUTTON_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_BUTTON;
-  kind.size = GADGET_KIND_SIZE;
-  kind.getState = ButtonGetState;
-  kind.setState = ButtonSetState;
-  return kind;
-}();
+const GadgetKind BUTTON_GADGET_KIND = {
+    .kind = KIND_BUTTON, .getState = ButtonGetState, .setState = ButtonSetState};
 
 intptr_t ButtonGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
                             int flags) {

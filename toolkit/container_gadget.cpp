@@ -60,16 +60,11 @@ int32_t ContainerGetColor(GadgetRecord& gadget, int slot) {
 
 }  // namespace
 
-const GadgetKind CONTAINER_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_CONTAINER;
-  kind.size = GADGET_KIND_SIZE;
-  kind.release = ContainerRelease;
-  kind.openForNewGadgets = ContainerOpen;
-  kind.setColor = ContainerSetColor;
-  kind.getColor = ContainerGetColor;
-  return kind;
-}();
+const GadgetKind CONTAINER_GADGET_KIND = {.kind = KIND_CONTAINER,
+                                          .release = ContainerRelease,
+                                          .openForNewGadgets = ContainerOpen,
+                                          .setColor = ContainerSetColor,
+                                          .getColor = ContainerGetColor};
 
 intptr_t ContainerGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                                int flags) {

@@ -92,23 +92,6 @@ RECT ControlRect(HWND control) {
   return rect;
 }
 
-void GenericResize(GadgetRecord& gadget, int x, int y, int width, int height) {
-  if (x == IGNORE || y == IGNORE || width == IGNORE || height == IGNORE) {
-    RECT rect = ControlRect(gadget.handle);
-    const GadgetKind* kind = gadget.kind;
-    if (x == IGNORE) x = kind->getX ? kind->getX(gadget) : rect.left;
-    if (y == IGNORE) y = kind->getY ? kind->getY(gadget) : rect.top;
-    if (width == IGNORE) width = kind->getWidth ? kind->getWidth(gadget) : rect.right - rect.left;
-    if (height == IGNORE)
-      height = kind->getHeight ? kind->getHeight(gadget) : rect.bottom - rect.top;
-  }
-  MoveWindow(gadget.handle, x, y, width, height, TRUE);
-  if (gadget.kind->kind == KIND_BUTTON)
-    RedrawWindow(gadget.handle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
-  else if (gadget.kind->kind == KIND_TEXT)
-    InvalidateRect(gadget.handle, nullptr, FALSE);
-}
-
 }  // namespace
 
 void GadgetsInit() {
@@ -248,10 +231,7 @@ String GadgetGetItemText(ObjectNumber number, int index, int column) {
 intptr_t GadgetAddItem(ObjectNumber number, int position, TextArg text, intptr_t picture) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return 0;
-  if (gadget->kind->addItemWithFlags)
-    return gadget->kind->addItemWithFlags(*gadget, position, text, picture, 0);
-  if (gadget->kind->addItem) return gadget->kind->addItem(*gadget, position, text, picture);
-  return 0;
+  return gadget->kind->addItem ? gadget->kind->addItem(*gadget, position, text, picture) : 0;
 }
 
 void GadgetClearItems(ObjectNumber number) {
@@ -262,28 +242,33 @@ void GadgetClearItems(ObjectNumber number) {
 void GadgetResize(ObjectNumber number, int x, int y, int width, int height) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return;
-  if (gadget->kind->resize)
-    gadget->kind->resize(*gadget, x, y, width, height);
-  else
-    GenericResize(*gadget, x, y, width, height);
+  if (x == IGNORE || y == IGNORE || width == IGNORE || height == IGNORE) {
+    RECT rect = ControlRect(gadget->handle);
+    if (x == IGNORE) x = rect.left;
+    if (y == IGNORE) y = rect.top;
+    if (width == IGNORE) width = rect.right - rect.left;
+    if (height == IGNORE) height = rect.bottom - rect.top;
+  }
+  MoveWindow(gadget->handle, x, y, width, height, TRUE);
+  if (gadget->kind->kind == KIND_BUTTON)
+    RedrawWindow(gadget->handle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
+  else if (gadget->kind->kind == KIND_TEXT)
+    InvalidateRect(gadget->handle, nullptr, FALSE);
 }
 
 int GadgetX(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
-  if (!gadget) return 0;
-  return gadget->kind->getX ? gadget->kind->getX(*gadget) : ControlRect(gadget->handle).left;
+  return gadget ? ControlRect(gadget->handle).left : 0;
 }
 
 int GadgetY(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
-  if (!gadget) return 0;
-  return gadget->kind->getY ? gadget->kind->getY(*gadget) : ControlRect(gadget->handle).top;
+  return gadget ? ControlRect(gadget->handle).top : 0;
 }
 
 int GadgetWidth(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return 0;
-  if (gadget->kind->getWidth) return gadget->kind->getWidth(*gadget);
   RECT rect = ControlRect(gadget->handle);
   return rect.right - rect.left;
 }
@@ -291,7 +276,6 @@ int GadgetWidth(ObjectNumber number) {
 int GadgetHeight(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return 0;
-  if (gadget->kind->getHeight) return gadget->kind->getHeight(*gadget);
   RECT rect = ControlRect(gadget->handle);
   return rect.bottom - rect.top;
 }
@@ -329,6 +313,21 @@ int32_t GadgetDefaultGetColor(GadgetRecord& gadget, int slot) {
   if (slot == COLOR_FRONT) return static_cast<int32_t>(gadget.data[1]);
   if (slot == COLOR_BACK) return static_cast<int32_t>(gadget.data[0]);
   return -1;
+}
+
+LRESULT GadgetColorAnswer(GadgetRecord& gadget, HDC dc, int defaultBack) {
+  int32_t back = static_cast<int32_t>(gadget.data[0]);
+  int32_t front = static_cast<int32_t>(gadget.data[1]);
+  if (front != -1) SetTextColor(dc, static_cast<COLORREF>(front));
+  if (back != -1 && gadget.data[2]) {
+    SetBkColor(dc, static_cast<COLORREF>(back));
+    return gadget.data[2];
+  }
+  if (front != -1) {
+    SetBkColor(dc, GetSysColor(defaultBack));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(defaultBack));
+  }
+  return NOT_HANDLED;
 }
 
 HWND GadgetListUse(HWND window) {

@@ -148,17 +148,12 @@ void HyperlinkRelease(GadgetRecord& gadget) {
 
 }  // namespace
 
-const GadgetKind HYPERLINK_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_HYPERLINK;
-  kind.size = GADGET_KIND_SIZE;
-  kind.messageHandler = HyperlinkMessage;
-  kind.release = HyperlinkRelease;
-  kind.setColor = GadgetDefaultSetColor;
-  kind.getColor = GadgetDefaultGetColor;
-  kind.controlProc = HyperlinkControl;
-  return kind;
-}();
+const GadgetKind HYPERLINK_GADGET_KIND = {.kind = KIND_HYPERLINK,
+                                          .messageHandler = HyperlinkMessage,
+                                          .controlProc = HyperlinkControl,
+                                          .release = HyperlinkRelease,
+                                          .setColor = GadgetDefaultSetColor,
+                                          .getColor = GadgetDefaultGetColor};
 
 intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                                TextArg text, int32_t hoverColor, int flags) {

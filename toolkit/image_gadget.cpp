@@ -163,17 +163,12 @@ LRESULT ImageControl(GadgetRecord& gadget, HWND control, UINT message, WPARAM wP
 
 }  // namespace
 
-const GadgetKind IMAGE_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_IMAGE;
-  kind.size = GADGET_KIND_SIZE;
-  kind.messageHandler = ImageMessage;
-  kind.release = ImageRelease;
-  kind.getState = ImageGetState;
-  kind.setState = ImageSetState;
-  kind.controlProc = ImageControl;
-  return kind;
-}();
+const GadgetKind IMAGE_GADGET_KIND = {.kind = KIND_IMAGE,
+                                      .messageHandler = ImageMessage,
+                                      .controlProc = ImageControl,
+                                      .release = ImageRelease,
+                                      .getState = ImageGetState,
+                                      .setState = ImageSetState};
 
 intptr_t ImageGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                            intptr_t picture, int extendedStyle) {

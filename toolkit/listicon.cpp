@@ -956,39 +956,34 @@ intptr_t ListGetItemData(GadgetRecord& gadget, int index) {
   return block ? block->value : 0;
 }
 
-const GadgetKind LIST_ICON_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_LIST_ICON;
-  kind.size = GADGET_KIND_SIZE;
-  kind.messageHandler = ListMessage;
-  kind.release = ListRelease;
-  kind.getState = ListGetState;
-  kind.setState = ListSetState;
-  kind.getText = ListGetText;
-  kind.setText = ListSetText;
-  kind.addItem = ListAddItem;
-  kind.removeItem = ListRemoveItem;
-  kind.clearItems = ListClearItems;
-  kind.countItems = ListCountItems;
-  kind.getItemState = ListGetItemState;
-  kind.setItemState = ListSetItemState;
-  kind.getItemText = ListGetItemText;
-  kind.setItemText = ListSetItemText;
-  kind.addColumn = ListAddColumn;
-  kind.removeColumn = ListRemoveColumn;
-  kind.getAttribute = ListGetAttribute;
-  kind.setAttribute = ListSetAttribute;
-  kind.getItemAttribute = ListGetItemAttribute;
-  kind.setItemAttribute = ListSetItemAttribute;
-  kind.setColor = ListSetColor;
-  kind.getColor = ListGetColor;
-  kind.setItemColor = ListSetItemColor;
-  kind.getItemColor = ListGetItemColor;
-  kind.setItemData = ListSetItemData;
-  kind.getItemData = ListGetItemData;
-  kind.controlProc = ListControlProc;
-  return kind;
-}();
+const GadgetKind LIST_ICON_GADGET_KIND = {.kind = KIND_LIST_ICON,
+                                          .messageHandler = ListMessage,
+                                          .controlProc = ListControlProc,
+                                          .release = ListRelease,
+                                          .getState = ListGetState,
+                                          .setState = ListSetState,
+                                          .getText = ListGetText,
+                                          .setText = ListSetText,
+                                          .setColor = ListSetColor,
+                                          .getColor = ListGetColor,
+                                          .addItem = ListAddItem,
+                                          .removeItem = ListRemoveItem,
+                                          .clearItems = ListClearItems,
+                                          .countItems = ListCountItems,
+                                          .getItemState = ListGetItemState,
+                                          .setItemState = ListSetItemState,
+                                          .getItemText = ListGetItemText,
+                                          .setItemText = ListSetItemText,
+                                          .addColumn = ListAddColumn,
+                                          .removeColumn = ListRemoveColumn,
+                                          .getAttribute = ListGetAttribute,
+                                          .setAttribute = ListSetAttribute,
+                                          .getItemAttribute = ListGetItemAttribute,
+                                          .setItemAttribute = ListSetItemAttribute,
+                                          .setItemColor = ListSetItemColor,
+                                          .getItemColor = ListGetItemColor,
+                                          .setItemData = ListSetItemData,
+                                          .getItemData = ListGetItemData};
 
 }  // namespace
 

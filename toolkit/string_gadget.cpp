@@ -8,19 +8,7 @@ LRESULT StringMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM wParam, L
   if (message != WM_CTLCOLOREDIT && message != WM_CTLCOLORSTATIC) return NOT_HANDLED;
   // A read-only field asks with WM_CTLCOLORSTATIC; a disabled one keeps the system look.
   if (message == WM_CTLCOLORSTATIC && !IsWindowEnabled(gadget.handle)) return NOT_HANDLED;
-  HDC dc = reinterpret_cast<HDC>(wParam);
-  int32_t back = static_cast<int32_t>(gadget.data[0]);
-  int32_t front = static_cast<int32_t>(gadget.data[1]);
-  if (front != -1) SetTextColor(dc, static_cast<COLORREF>(front));
-  if (back != -1 && gadget.data[2]) {
-    SetBkColor(dc, static_cast<COLORREF>(back));
-    return gadget.data[2];
-  }
-  if (front != -1) {
-    SetBkColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNHIGHLIGHT));
-  }
-  return NOT_HANDLED;
+  return GadgetColorAnswer(gadget, reinterpret_cast<HDC>(wParam), COLOR_BTNHIGHLIGHT);
 }
 
 LRESULT StringControl(GadgetRecord&, HWND control, UINT message, WPARAM, LPARAM) {
@@ -31,17 +19,12 @@ LRESULT StringControl(GadgetRecord&, HWND control, UINT message, WPARAM, LPARAM)
 
 }  // namespace
 
-const GadgetKind STRING_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_STRING;
-  kind.size = GADGET_KIND_SIZE;
-  kind.messageHandler = StringMessage;
-  kind.release = GadgetReleaseBackgroundBrush;
-  kind.setColor = GadgetDefaultSetColor;
-  kind.getColor = GadgetDefaultGetColor;
-  kind.controlProc = StringControl;
-  return kind;
-}();
+const GadgetKind STRING_GADGET_KIND = {.kind = KIND_STRING,
+                                       .messageHandler = StringMessage,
+                                       .controlProc = StringControl,
+                                       .release = GadgetReleaseBackgroundBrush,
+                                       .setColor = GadgetDefaultSetColor,
+                                       .getColor = GadgetDefaultGetColor};
 
 intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
                             int flags) {

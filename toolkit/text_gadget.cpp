@@ -139,19 +139,7 @@ LRESULT TextControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
 
 LRESULT TextMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM wParam, LPARAM) {
   if (message != WM_CTLCOLORSTATIC) return NOT_HANDLED;
-  HDC dc = reinterpret_cast<HDC>(wParam);
-  int32_t back = static_cast<int32_t>(gadget.data[0]);
-  int32_t front = static_cast<int32_t>(gadget.data[1]);
-  if (front != -1) SetTextColor(dc, static_cast<COLORREF>(front));
-  if (back != -1 && gadget.data[2]) {
-    SetBkColor(dc, static_cast<COLORREF>(back));
-    return gadget.data[2];
-  }
-  if (front != -1) {
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-  }
-  return NOT_HANDLED;
+  return GadgetColorAnswer(gadget, reinterpret_cast<HDC>(wParam), COLOR_BTNFACE);
 }
 
 void TextRelease(GadgetRecord& gadget) {
@@ -178,17 +166,12 @@ HWND TextLabelTooltip(HWND control) {
   return label ? label->tooltip : nullptr;
 }
 
-const GadgetKind TEXT_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_TEXT;
-  kind.size = GADGET_KIND_SIZE;
-  kind.messageHandler = TextMessage;
-  kind.release = TextRelease;
-  kind.setColor = GadgetDefaultSetColor;
-  kind.getColor = GadgetDefaultGetColor;
-  kind.controlProc = TextControlProc;
-  return kind;
-}();
+const GadgetKind TEXT_GADGET_KIND = {.kind = KIND_TEXT,
+                                     .messageHandler = TextMessage,
+                                     .controlProc = TextControlProc,
+                                     .release = TextRelease,
+                                     .setColor = GadgetDefaultSetColor,
+                                     .getColor = GadgetDefaultGetColor};
 
 intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
                           int flags) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <vector>
 
 #include "toolkit.h"
 
@@ -12,12 +11,9 @@
 
 struct WindowRecord {
   HWND handle = nullptr;
-  std::vector<ACCEL> shortcuts;  // Tab and Shift+Tab
-  HACCEL accelerators = nullptr;
+  HACCEL accelerators = nullptr;  // Tab and Shift+Tab
   WindowCallback callback = nullptr;
-  int shortcutCount = 0;
   HBRUSH backgroundBrush = nullptr;  // from the brush cache; 0 = the class brush paints
-  HWND mdiClient = nullptr;          // never set: no multiple-document windows here
   EraseCallback eraseCallback = nullptr;
   uint16_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
   bool minimizedOrMaximized = false;
@@ -56,57 +52,53 @@ struct GadgetRecord {
   bool InUse() const { return handle != nullptr; }
 };
 
-// Operation table of a gadget kind; absent operations are null and the generic call
-// falls back. The numbered comments give each operation's place in the table.
+// Operation table of a gadget kind. A kind names the operations it has with designated
+// initializers (the toolkit is built as C++20 for them); the others stay null and the
+// generic call falls back: to the window text, the control's own rectangle, or doing
+// nothing and returning 0.
 struct GadgetKind {
-  int kind;
-  int size;  // number of operation places (35)
-  /* 1*/ LRESULT (*messageHandler)(GadgetRecord& gadget, HWND parent, UINT message, WPARAM wParam,
-                                   LPARAM lParam);
-  /* 2*/ void (*release)(GadgetRecord& gadget);
-  /* 3*/ intptr_t (*getState)(GadgetRecord& gadget);
-  /* 4*/ void (*setState)(GadgetRecord& gadget, intptr_t value);
-  /* 5*/ String (*getText)(GadgetRecord& gadget);
-  /* 6*/ void (*setText)(GadgetRecord& gadget, TextArg text);
-  /* 7*/ intptr_t (*addItem)(GadgetRecord& gadget, int position, TextArg text, intptr_t picture);
-  /* 8*/ intptr_t (*addItemWithFlags)(GadgetRecord& gadget, int position, TextArg text,
-                                      intptr_t picture, int flags);
-  /* 9*/ void (*removeItem)(GadgetRecord& gadget, int index);
-  /*10*/ void (*clearItems)(GadgetRecord& gadget);
-  /*11*/ void (*resize)(GadgetRecord& gadget, int x, int y, int width, int height);
-  /*12*/ int (*countItems)(GadgetRecord& gadget);
-  /*13*/ intptr_t (*getItemState)(GadgetRecord& gadget, int index);
-  /*14*/ void (*setItemState)(GadgetRecord& gadget, int index, intptr_t value);
-  /*15*/ String (*getItemText)(GadgetRecord& gadget, int index, int column);
-  /*16*/ void (*setItemText)(GadgetRecord& gadget, int index, TextArg text, int column);
-  /*17*/ void (*openForNewGadgets)(GadgetRecord& gadget);
-  /*18*/ int (*getX)(GadgetRecord& gadget);
-  /*19*/ int (*getY)(GadgetRecord& gadget);
-  /*20*/ int (*getWidth)(GadgetRecord& gadget);
-  /*21*/ int (*getHeight)(GadgetRecord& gadget);
-  /*22*/ void* unused22;
-  /*23*/ void (*addColumn)(GadgetRecord& gadget, int position, TextArg title, int width);
-  /*24*/ void (*removeColumn)(GadgetRecord& gadget, int index);
-  /*25*/ intptr_t (*getAttribute)(GadgetRecord& gadget, int attribute);
-  /*26*/ void (*setAttribute)(GadgetRecord& gadget, int attribute, intptr_t value);
-  /*27*/ intptr_t (*getItemAttribute)(GadgetRecord& gadget, int index, int attribute, int column);
-  /*28*/ void (*setItemAttribute)(GadgetRecord& gadget, int index, int attribute, intptr_t value,
-                                  int column);
-  /*29*/ void (*setColor)(GadgetRecord& gadget, int slot, int32_t color);
-  /*30*/ int32_t (*getColor)(GadgetRecord& gadget, int slot);
-  /*31*/ void (*setItemColor)(GadgetRecord& gadget, int index, int slot, int32_t color, int column);
-  /*32*/ int32_t (*getItemColor)(GadgetRecord& gadget, int index, int slot, int column);
-  /*33*/ void (*setItemData)(GadgetRecord& gadget, int index, intptr_t value);
-  /*34*/ intptr_t (*getItemData)(GadgetRecord& gadget, int index);
-  /*35*/ void* reserved35;
-  // Control-side procedure of the kind (its own painting, mouse and focus handling). It
-  // sees the control's messages after the common gadget procedure and before the
-  // control's class procedure; NOT_HANDLED passes a message on to the class procedure.
-  LRESULT(*controlProc)
-  (GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+  int kind = 0;  // KIND_*
+  // Parent-side messages about the control (commands, notifications, colour requests).
+  LRESULT (*messageHandler)
+  (GadgetRecord& gadget, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
+  // Control-side procedure (its own painting, mouse and focus handling). It sees the
+  // control's messages after the common gadget procedure and before the control's class
+  // procedure; NOT_HANDLED passes a message on to the class procedure.
+  LRESULT (*controlProc)
+  (GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
+  // Frees what the kind keeps beside the control, as the control is destroyed.
+  void (*release)(GadgetRecord& gadget) = nullptr;
+  intptr_t (*getState)(GadgetRecord& gadget) = nullptr;
+  void (*setState)(GadgetRecord& gadget, intptr_t value) = nullptr;
+  String (*getText)(GadgetRecord& gadget) = nullptr;
+  void (*setText)(GadgetRecord& gadget, TextArg text) = nullptr;
+  // Makes the gadget the parent of gadgets created next (containers).
+  void (*openForNewGadgets)(GadgetRecord& gadget) = nullptr;
+  void (*setColor)(GadgetRecord& gadget, int slot, int32_t color) = nullptr;
+  int32_t (*getColor)(GadgetRecord& gadget, int slot) = nullptr;
+  // Rows, columns, attributes, item colours and item data (gadget_items.h).
+  intptr_t (*addItem)(GadgetRecord& gadget, int position, TextArg text, intptr_t picture) = nullptr;
+  void (*removeItem)(GadgetRecord& gadget, int index) = nullptr;
+  void (*clearItems)(GadgetRecord& gadget) = nullptr;
+  int (*countItems)(GadgetRecord& gadget) = nullptr;
+  intptr_t (*getItemState)(GadgetRecord& gadget, int index) = nullptr;
+  void (*setItemState)(GadgetRecord& gadget, int index, intptr_t value) = nullptr;
+  String (*getItemText)(GadgetRecord& gadget, int index, int column) = nullptr;
+  void (*setItemText)(GadgetRecord& gadget, int index, TextArg text, int column) = nullptr;
+  void (*addColumn)(GadgetRecord& gadget, int position, TextArg title, int width) = nullptr;
+  void (*removeColumn)(GadgetRecord& gadget, int index) = nullptr;
+  intptr_t (*getAttribute)(GadgetRecord& gadget, int attribute) = nullptr;
+  void (*setAttribute)(GadgetRecord& gadget, int attribute, intptr_t value) = nullptr;
+  intptr_t (*getItemAttribute)(GadgetRecord& gadget, int index, int attribute,
+                               int column) = nullptr;
+  void (*setItemAttribute)(GadgetRecord& gadget, int index, int attribute, intptr_t value,
+                           int column) = nullptr;
+  void (*setItemColor)(GadgetRecord& gadget, int index, int slot, int32_t color,
+                       int column) = nullptr;
+  int32_t (*getItemColor)(GadgetRecord& gadget, int index, int slot, int column) = nullptr;
+  void (*setItemData)(GadgetRecord& gadget, int index, intptr_t value) = nullptr;
+  intptr_t (*getItemData)(GadgetRecord& gadget, int index) = nullptr;
 };
-
-constexpr int GADGET_KIND_SIZE = 35;
 
 // Registers a freshly created control (parent = the current gadget parent, identifier -1)
 // under `number`: releases a gadget already using the number, subclasses the control,
@@ -135,6 +127,11 @@ extern const char* const GADGET_NUMBER_PROPERTY;
 void GadgetDefaultSetColor(GadgetRecord& gadget, int slot, int32_t color);
 int32_t GadgetDefaultGetColor(GadgetRecord& gadget, int slot);
 void GadgetReleaseBackgroundBrush(GadgetRecord& gadget);
+// The answer of a text or string gadget to its colour request (WM_CTLCOLORSTATIC,
+// WM_CTLCOLOREDIT) on `dc`: its text colour when it has one, and its background brush;
+// with a text colour but no background, the system colour `defaultBack`. NOT_HANDLED
+// when it has neither, so that the system's colours apply.
+LRESULT GadgetColorAnswer(GadgetRecord& gadget, HDC dc, int defaultBack);
 
 // Brush cache: one solid brush per colour, shared by reference count.
 HBRUSH BrushCacheGet(int32_t color);

@@ -806,21 +806,16 @@ void WebSetAttribute(GadgetRecord& gadget, int attribute, intptr_t value) {
   }
 }
 
-const GadgetKind WEB_GADGET_KIND = [] {
-  GadgetKind kind{};
-  kind.kind = KIND_WEB;
-  kind.size = GADGET_KIND_SIZE;
-  kind.release = WebRelease;
-  kind.setState = WebSetState;
-  kind.getText = WebGetText;
-  kind.setText = WebSetText;
-  kind.getItemText = WebGetItemText;
-  kind.setItemText = WebSetItemText;
-  kind.getAttribute = WebGetAttribute;
-  kind.setAttribute = WebSetAttribute;
-  kind.controlProc = WebControlProc;
-  return kind;
-}();
+const GadgetKind WEB_GADGET_KIND = {.kind = KIND_WEB,
+                                    .controlProc = WebControlProc,
+                                    .release = WebRelease,
+                                    .setState = WebSetState,
+                                    .getText = WebGetText,
+                                    .setText = WebSetText,
+                                    .getItemText = WebGetItemText,
+                                    .setItemText = WebSetItemText,
+                                    .getAttribute = WebGetAttribute,
+                                    .setAttribute = WebSetAttribute};
 
 // Subscribes the sink to the browser's events; the cookie, 0 on failure.
 DWORD Connect(IWebBrowser2* browser, WebEventSink* sink) {

@@ -212,6 +212,41 @@ LRESULT HandleCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
+// Erases with the window's background brush or its erase callback; false when the
+// class brush is to paint. Either way the program hears of the repaint.
+bool HandleErase(WindowRecord* window, ObjectNumber number, HWND hwnd, HDC dc) {
+  bool erased = false;
+  if (window->backgroundBrush) {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, window->backgroundBrush);
+    erased = true;
+  } else if (window->handle == hwnd && window->eraseCallback) {
+    window->eraseCallback(dc, hwnd);
+    erased = true;
+  }
+  QueueEvent(EVENT_REPAINT, number);
+  return erased;
+}
+
+void ApplySizeLimits(const WindowRecord& window, MINMAXINFO* info) {
+  if (window.minWidth) info->ptMinTrackSize.x = window.minWidth;
+  if (window.minHeight) info->ptMinTrackSize.y = window.minHeight;
+  if (window.maxWidth) info->ptMaxTrackSize.x = window.maxWidth;
+  if (window.maxHeight) info->ptMaxTrackSize.y = window.maxHeight;
+  if (window.toolWindow && !window.minWidth) info->ptMinTrackSize.x = 1;
+}
+
+// A window destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
+// frees the number so that it does not name a dead window.
+void ForgetDestroyedWindow(WindowRecord* window, ObjectNumber number, HWND hwnd) {
+  RemovePropA(hwnd, WINDOW_NUMBER_PROPERTY);
+  windowNumbers.erase(hwnd);
+  if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
+  if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+  windows->Free(number);
+}
+
 }  // namespace
 
 ObjectNumber WindowNumberOfHandle(HWND hwnd) {
@@ -249,37 +284,17 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && window) QueueEvent(EVENT_ACTIVATE, number);
       return 1;
-    case WM_ERASEBKGND: {
-      if (!window) break;
-      LRESULT result = NOT_HANDLED;
-      if (window->backgroundBrush) {
-        RECT client;
-        GetClientRect(hwnd, &client);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, window->backgroundBrush);
-        result = 1;
-      } else if (window->handle == hwnd && window->eraseCallback) {
-        window->eraseCallback(reinterpret_cast<HDC>(wParam), hwnd);
-        result = 1;
-      }
-      QueueEvent(EVENT_REPAINT, number);
-      if (result != NOT_HANDLED) return result;
+    case WM_ERASEBKGND:
+      if (window && HandleErase(window, number, hwnd, reinterpret_cast<HDC>(wParam))) return 1;
       break;
-    }
     case WM_SYSCOLORCHANGE:
       for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageA(child, message, wParam, lParam);
       break;
     case WM_GETMINMAXINFO:
-      if (window) {
-        MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        if (window->minWidth) info->ptMinTrackSize.x = window->minWidth;
-        if (window->minHeight) info->ptMinTrackSize.y = window->minHeight;
-        if (window->maxWidth) info->ptMaxTrackSize.x = window->maxWidth;
-        if (window->maxHeight) info->ptMaxTrackSize.y = window->maxHeight;
-        if (window->toolWindow && !window->minWidth) info->ptMinTrackSize.x = 1;
-        return 0;
-      }
-      break;
+      if (!window) break;
+      ApplySizeLimits(*window, reinterpret_cast<MINMAXINFO*>(lParam));
+      return 0;
     case WM_NOTIFY: {
       NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
       LRESULT result = header
@@ -305,15 +320,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       break;
     }
     case WM_NCDESTROY:
-      // Destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
-      // free the number so that it does not name a dead window.
-      if (window && window->handle == hwnd) {
-        RemovePropA(hwnd, WINDOW_NUMBER_PROPERTY);
-        windowNumbers.erase(hwnd);
-        if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
-        if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
-        windows->Free(number);
-      }
+      if (window && window->handle == hwnd) ForgetDestroyedWindow(window, number, hwnd);
       break;
     case GADGET_EVENT_MESSAGE:
       SetPending(EVENT_GADGET, static_cast<ObjectNumber>(wParam), static_cast<int>(lParam));
@@ -336,67 +343,59 @@ void WindowsEnd() {
   events.queue.clear();
 }
 
-intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int innerHeight,
-                    TextArg title, int flags, HWND parent) {
-  ObjectTable<WindowRecord>& table = Windows();
-  WindowRecord* window = table.Slot(number);
-  if (!window) return 0;
-  ObjectNumber actual = number == ANY_NUMBER ? table.NumberOf(window) : number;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  std::string className = ClassNameOf(actual);
+namespace {
 
-  WNDCLASSA windowClass = {};
-  windowClass.style = CS_DBLCLKS;
-  windowClass.lpfnWndProc = ToolkitWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-  windowClass.hCursor = arrowCursor;
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = className.c_str();
-  // A window of this number that was destroyed without WindowClose left its class behind.
-  UnregisterClassA(className.c_str(), instance);
-  if (!RegisterClassA(&windowClass)) {
-    table.Free(actual);
-    return 0;
-  }
+// The window styles and the toolkit's own choices that WindowOpen's flags stand for.
+struct WindowShape {
+  DWORD style = 0;
+  DWORD extendedStyle = 0;
+  bool noGadgetList = false;
+  bool invisible = false;
+  bool tool = false;
+  bool centered = false;
+  bool centeredOnParent = false;
+};
 
-  // Flag decoding.
+WindowShape DecodeWindowFlags(int flags) {
+  WindowShape shape;
   DWORD bits = static_cast<DWORD>(flags);
-  bool noGadgetList = bits & WINDOW_NO_GADGET_LIST;
+  shape.noGadgetList = bits & WINDOW_NO_GADGET_LIST;
   bits &= ~static_cast<DWORD>(WINDOW_NO_GADGET_LIST);
+  // Only placement flags (or none): a plain window with a title bar.
   const DWORD ownBits = WINDOW_CENTERED | WINDOW_CENTERED_ON_PARENT | WINDOW_INVISIBLE;
   if ((bits & ~ownBits) == 0) bits |= WINDOW_TITLE_BAR;
-  bool invisible = bits & WINDOW_INVISIBLE;
+  shape.invisible = bits & WINDOW_INVISIBLE;
   bits &= ~static_cast<DWORD>(WINDOW_INVISIBLE);
-  DWORD extendedStyle = 0;
-  bool tool = bits & WINDOW_TOOL;
-  if (tool) {
-    extendedStyle |= WS_EX_TOOLWINDOW;
+  shape.tool = bits & WINDOW_TOOL;
+  if (shape.tool) {
+    shape.extendedStyle |= WS_EX_TOOLWINDOW;
     bits |= WINDOW_TITLE_BAR;
     bits &= ~static_cast<DWORD>(WINDOW_MINIMIZE_GADGET | WINDOW_MAXIMIZE_GADGET | WINDOW_MAXIMIZED |
                                 WINDOW_MINIMIZED);
   }
-  DWORD style = bits & ~7u;
-  bool centered = bits & WINDOW_CENTERED;
-  bool centeredOnParent = bits & WINDOW_CENTERED_ON_PARENT;
+  // The three low bits are the toolkit's own; the rest are window styles as they stand.
+  shape.style = bits & ~7u;
+  shape.centered = bits & WINDOW_CENTERED;
+  shape.centeredOnParent = bits & WINDOW_CENTERED_ON_PARENT;
+  return shape;
+}
 
-  RECT outer = {0, 0, innerWidth, innerHeight};
-  AdjustWindowRectEx(&outer, style, FALSE, extendedStyle);
-  int outerWidth = outer.right - outer.left;
-  int outerHeight = outer.bottom - outer.top;
-
-  if ((x == IGNORE || y == IGNORE) && !centered && !centeredOnParent) {
+// The outer position for a window of the outer size given (which centring on the screen
+// may shrink to the screen's): the caller's, centred, or the system's choice.
+void PlaceWindow(const WindowShape& shape, HWND parent, int& x, int& y, int& outerWidth,
+                 int& outerHeight) {
+  if ((x == IGNORE || y == IGNORE) && !shape.centered && !shape.centeredOnParent) {
     x = CW_USEDEFAULT;
     y = CW_USEDEFAULT;
   }
-  if (centered) {
+  if (shape.centered) {
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     int screenHeight = GetSystemMetrics(SM_CYSCREEN);
     if (outerWidth > screenWidth) outerWidth = screenWidth;
     if (outerHeight > screenHeight) outerHeight = screenHeight;
     x = (screenWidth - outerWidth) / 2;
     y = (screenHeight - outerHeight) / 2;
-  } else if (centeredOnParent) {
+  } else if (shape.centeredOnParent) {
     HWND reference = parent ? parent : GetActiveWindow();
     if (reference) {
       RECT around;
@@ -411,9 +410,58 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
       y = CW_USEDEFAULT;
     }
   }
+}
 
-  HWND handle = CreateWindowExA(extendedStyle, className.c_str(), title.view().data(), style, x, y,
-                                outerWidth, outerHeight, parent, nullptr, instance, nullptr);
+// Each window has a class of its own, named after its number.
+bool RegisterWindowClass(const std::string& className, HINSTANCE instance) {
+  WNDCLASSA windowClass = {};
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = ToolkitWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+  windowClass.hCursor = arrowCursor;
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = className.c_str();
+  // A window of this number that was destroyed without WindowClose left its class behind.
+  UnregisterClassA(className.c_str(), instance);
+  return RegisterClassA(&windowClass) != 0;
+}
+
+void ShowNewWindow(HWND handle, const WindowShape& shape) {
+  if (shape.invisible) return;
+  if (shape.style & WINDOW_MAXIMIZED)
+    ShowWindow(handle, SW_SHOWMAXIMIZED);
+  else if (shape.style & WINDOW_MINIMIZED)
+    ShowWindow(handle, SW_SHOWMINIMIZED);
+  else
+    ShowWindow(handle, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int innerHeight,
+                    TextArg title, int flags, HWND parent) {
+  ObjectTable<WindowRecord>& table = Windows();
+  WindowRecord* window = table.Slot(number);
+  if (!window) return 0;
+  ObjectNumber actual = number == ANY_NUMBER ? table.NumberOf(window) : number;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  std::string className = ClassNameOf(actual);
+  if (!RegisterWindowClass(className, instance)) {
+    table.Free(actual);
+    return 0;
+  }
+
+  WindowShape shape = DecodeWindowFlags(flags);
+  RECT outer = {0, 0, innerWidth, innerHeight};
+  AdjustWindowRectEx(&outer, shape.style, FALSE, shape.extendedStyle);
+  int outerWidth = outer.right - outer.left;
+  int outerHeight = outer.bottom - outer.top;
+  PlaceWindow(shape, parent, x, y, outerWidth, outerHeight);
+
+  HWND handle =
+      CreateWindowExA(shape.extendedStyle, className.c_str(), title.view().data(), shape.style, x,
+                      y, outerWidth, outerHeight, parent, nullptr, instance, nullptr);
   if (!handle) {
     UnregisterClassA(className.c_str(), instance);
     table.Free(actual);
@@ -421,26 +469,18 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   }
   // Records never move (slots are allocated once), so `window` is still the slot.
   window->handle = handle;
-  window->toolWindow = tool;
+  window->toolWindow = shape.tool;
   SetPropA(handle, WINDOW_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
   windowNumbers[handle] = actual;
 
-  if (!invisible) {
-    if (style & WINDOW_MAXIMIZED)
-      ShowWindow(handle, SW_SHOWMAXIMIZED);
-    else if (style & WINDOW_MINIMIZED)
-      ShowWindow(handle, SW_SHOWMINIMIZED);
-    else
-      ShowWindow(handle, SW_SHOWNORMAL);
-  }
-  if (style & (WINDOW_MAXIMIZED | WINDOW_MINIMIZED)) window->minimizedOrMaximized = true;
+  ShowNewWindow(handle, shape);
+  if (shape.style & (WINDOW_MAXIMIZED | WINDOW_MINIMIZED)) window->minimizedOrMaximized = true;
 
-  window->shortcuts = {{FVIRTKEY, VK_TAB, CMD_FOCUS_NEXT},
+  ACCEL shortcuts[] = {{FVIRTKEY, VK_TAB, CMD_FOCUS_NEXT},
                        {FVIRTKEY | FSHIFT, VK_TAB, CMD_FOCUS_PREVIOUS}};
-  window->shortcutCount = 2;
-  window->accelerators = CreateAcceleratorTableA(window->shortcuts.data(), 2);
+  window->accelerators = CreateAcceleratorTableA(shortcuts, 2);
 
-  if (!noGadgetList) GadgetListUse(handle);
+  if (!shape.noGadgetList) GadgetListUse(handle);
   return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(handle);
 }
 

@@ -52,7 +52,7 @@ TEST_F(GadgetTest, KindsReportTheirNumbers) {
   EXPECT_EQ(GadgetKindOf(4), KIND_HYPERLINK);
   EXPECT_EQ(GadgetKindOf(5), KIND_IMAGE);
   EXPECT_EQ(GadgetKindOf(6), KIND_CONTAINER);
-  EXPECT_EQ(TEXT_GADGET_KIND.size, 35);
+  EXPECT_EQ(TEXT_GADGET_KIND.kind, KIND_TEXT);
 }
 
 TEST_F(GadgetTest, AnyNumberGadgetsGetDistinctNumbers) {
