@@ -111,16 +111,9 @@ long long SteadyMs() {
       .count();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // End with the parent: a test that dies must not leave the server running.
-  pid_t parent = getppid();
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (getppid() != parent) return 0;
-
-  // The stop signals are taken from a signalfd by the main thread; every thread started
-  // later inherits this mask, so none of them is interrupted by them.
+// The stop signals are taken from a signalfd by the main thread; every thread started
+// later inherits this mask, so none of them is interrupted by them.
+int BlockStopSignals() {
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGTERM);
@@ -128,23 +121,73 @@ int main(int argc, char** argv) {
   sigaddset(&stop_signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
-  int signal_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC);
+  return signalfd(-1, &stop_signals, SFD_CLOEXEC);
+}
+
+bool LoadAccounts(const Flags& flags, site::Accounts& accounts) {
+  if (accounts.LoadFile(flags.users)) return true;
+  if (flags.users_given) {
+    std::fprintf(stderr, "vs_site: cannot read users file %s\n", flags.users.c_str());
+    return false;
+  }
+  accounts.Add("demo@zq.test", "demo");  // the default file is missing: its one account
+  return true;
+}
+
+// Binds to the port asked for (0: any free one); the port, or 0 when it cannot listen.
+int Bind(site::FrontServer& server, int port) {
+  if (port == 0) {
+    port = server.bind_to_any_port("127.0.0.1");
+    if (port > 0) return port;
+    std::fprintf(stderr, "vs_site: cannot listen on 127.0.0.1\n");
+    return 0;
+  }
+  if (server.bind_to_port("127.0.0.1", port)) return port;
+  std::fprintf(stderr, "vs_site: cannot listen on 127.0.0.1:%d\n", port);
+  return 0;
+}
+
+// Waits until a reason to stop comes (a signal, stdin closed, the parent gone, idle
+// time, or the listener ending by itself) and names it.
+const char* WaitForStop(int signal_fd, pid_t parent, const Flags& flags, const site::Site& site,
+                        const std::atomic<bool>& listener_done) {
+  bool watch_stdin = IsPipeOrSocket(0);
+  while (!listener_done) {
+    pollfd fds[2] = {{signal_fd, POLLIN, 0}, {0, POLLIN, 0}};
+    int n = poll(fds, watch_stdin ? 2 : 1, 200);
+    if (n > 0 && (fds[0].revents & POLLIN)) {
+      signalfd_siginfo info{};
+      if (read(signal_fd, &info, sizeof info) > 0)
+        return strsignal(static_cast<int>(info.ssi_signo));
+    }
+    if (n > 0 && watch_stdin && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+      char buf[256];
+      if (read(0, buf, sizeof buf) <= 0) return "stdin closed";
+    }
+    if (getppid() != parent) return "parent ended";
+    if (flags.idle_exit > 0 && SteadyMs() - site.LastActivityMs() > flags.idle_exit * 1000LL) {
+      return "idle";
+    }
+  }
+  return "listener ended";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // End with the parent: a test that dies must not leave the server running.
+  pid_t parent = getppid();
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) return 0;
+  int signal_fd = BlockStopSignals();
 
   Flags flags;
   if (!ParseFlags(argc, argv, &flags)) {
     Usage(stderr);
     return 2;
   }
-
   site::Accounts accounts;
-  if (!accounts.LoadFile(flags.users)) {
-    if (flags.users_given) {
-      std::fprintf(stderr, "vs_site: cannot read users file %s\n", flags.users.c_str());
-      return 2;
-    }
-    accounts.Add("demo@zq.test", "demo");  // the default file is missing: its one account
-  }
-
+  if (!LoadAccounts(flags, accounts)) return 2;
   site::RequestLog log;
   if (!flags.log.empty() && !log.Open(flags.log)) {
     std::fprintf(stderr, "vs_site: cannot open log %s\n", flags.log.c_str());
@@ -164,18 +207,8 @@ int main(int argc, char** argv) {
   front.head_timeout_ms = flags.head_timeout * 1000;
   site::FrontServer server(stopping, front);
   site.Install(server);
-
-  int port = flags.port;
-  if (port == 0) {
-    port = server.bind_to_any_port("127.0.0.1");
-    if (port <= 0) {
-      std::fprintf(stderr, "vs_site: cannot listen on 127.0.0.1\n");
-      return 1;
-    }
-  } else if (!server.bind_to_port("127.0.0.1", port)) {
-    std::fprintf(stderr, "vs_site: cannot listen on 127.0.0.1:%d\n", port);
-    return 1;
-  }
+  int port = Bind(server, flags.port);
+  if (port == 0) return 1;
   std::printf("port %d\n", port);
   std::fflush(stdout);
   std::fprintf(stderr,
@@ -189,35 +222,7 @@ int main(int argc, char** argv) {
     server.listen_after_bind();
     listener_done = true;
   });
-
-  bool watch_stdin = IsPipeOrSocket(0);
-  const char* reason = "listener ended";
-  while (!listener_done) {
-    pollfd fds[2] = {{signal_fd, POLLIN, 0}, {0, POLLIN, 0}};
-    int n = poll(fds, watch_stdin ? 2 : 1, 200);
-    if (n > 0 && (fds[0].revents & POLLIN)) {
-      signalfd_siginfo info{};
-      if (read(signal_fd, &info, sizeof info) > 0) {
-        reason = strsignal(static_cast<int>(info.ssi_signo));
-        break;
-      }
-    }
-    if (n > 0 && watch_stdin && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-      char buf[256];
-      if (read(0, buf, sizeof buf) <= 0) {
-        reason = "stdin closed";
-        break;
-      }
-    }
-    if (getppid() != parent) {
-      reason = "parent ended";
-      break;
-    }
-    if (flags.idle_exit > 0 && SteadyMs() - site.LastActivityMs() > flags.idle_exit * 1000LL) {
-      reason = "idle";
-      break;
-    }
-  }
+  const char* reason = WaitForStop(signal_fd, parent, flags, site, listener_done);
 
   stopping = true;
   while (!listener_done) {

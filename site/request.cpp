@@ -66,6 +66,12 @@ RequestHead Reject(RequestHead h, int status, std::string reason) {
   return h;
 }
 
+// Reject for the steps below, which answer whether the head may go on.
+bool Refuse(RequestHead& h, int status, std::string reason) {
+  h = Reject(std::move(h), status, std::move(reason));
+  return false;
+}
+
 // Position where field `name` starts (at the start of the query or after '&').
 size_t FieldStart(std::string_view query, std::string_view name) {
   std::string key = std::string(name) + "=";
@@ -74,14 +80,8 @@ size_t FieldStart(std::string_view query, std::string_view name) {
   return p == std::string_view::npos ? p : p + 1 + key.size();
 }
 
-}  // namespace
-
-RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
-  RequestHead h;
-  // Clients may send empty lines before a request; they are skipped.
-  while (!head.empty() && (head.front() == '\r' || head.front() == '\n')) head.remove_prefix(1);
-  if (head.size() > limits.max_head) return Reject(h, 431, "request head too large");
-
+// The head's lines up to the empty line that ends it, without their line ends.
+std::vector<std::string_view> HeadLines(std::string_view head) {
   std::vector<std::string_view> lines;
   size_t pos = 0;
   while (pos < head.size()) {
@@ -93,23 +93,27 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
     lines.push_back(line);
     pos = nl + 1;
   }
-  if (lines.empty()) return Reject(h, 400, "empty request");
+  return lines;
+}
 
-  std::string_view line = lines[0];
+// Checks the request line and fills method, targets and `version`; false (with h's
+// status set) when it is refused.
+bool ReadRequestLine(std::string_view line, const HeadLimits& limits, RequestHead& h,
+                     std::string_view& version) {
   h.raw_line = std::string(line);
-  if (line.size() > limits.max_request_line) return Reject(h, 414, "request line too long");
-  if (HasControlByte(line)) return Reject(h, 400, "control byte in the request line");
+  if (line.size() > limits.max_request_line) return Refuse(h, 414, "request line too long");
+  if (HasControlByte(line)) return Refuse(h, 400, "control byte in the request line");
 
   size_t first_sp = line.find(' ');
   size_t last_sp = line.rfind(' ');
   if (first_sp == std::string_view::npos || first_sp == last_sp || first_sp == 0) {
-    return Reject(h, 400, "malformed request line");
+    return Refuse(h, 400, "malformed request line");
   }
   std::string_view method = line.substr(0, first_sp);
-  std::string_view version = line.substr(last_sp + 1);
+  version = line.substr(last_sp + 1);
   std::string_view target = Trim(line.substr(first_sp + 1, last_sp - first_sp - 1));
   for (unsigned char c : method) {
-    if (!IsTokenChar(c)) return Reject(h, 400, "malformed method");
+    if (!IsTokenChar(c)) return Refuse(h, 400, "malformed method");
   }
   h.method = std::string(method);
   h.raw_target = std::string(target);
@@ -119,18 +123,18 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
                            std::isdigit(static_cast<unsigned char>(version[5])) &&
                            version[6] == '.' &&
                            std::isdigit(static_cast<unsigned char>(version[7]));
-    if (looks_like_http) return Reject(h, 505, "only HTTP/1.0 and HTTP/1.1 are served");
-    return Reject(h, 400, "malformed protocol version");
+    if (looks_like_http) return Refuse(h, 505, "only HTTP/1.0 and HTTP/1.1 are served");
+    return Refuse(h, 400, "malformed protocol version");
   }
   if (method != "GET" && method != "HEAD") {
     static const char* const kKnown[] = {"POST",    "PUT",   "DELETE", "PATCH",
                                          "OPTIONS", "TRACE", "CONNECT"};
     for (const char* known : kKnown) {
-      if (method == known) return Reject(h, 405, "only GET and HEAD are served");
+      if (method == known) return Refuse(h, 405, "only GET and HEAD are served");
     }
-    return Reject(h, 501, "unknown method");
+    return Refuse(h, 501, "unknown method");
   }
-  if (target.empty()) return Reject(h, 400, "empty request target");
+  if (target.empty()) return Refuse(h, 400, "empty request target");
 
   std::string_view origin = target;
   if (StartsWithNoCase(target, "http://") || StartsWithNoCase(target, "https://")) {
@@ -139,19 +143,24 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
     std::string_view authority = rest.substr(0, end);
     h.absolute_form = true;
     h.target_host = HostName(authority);
-    if (h.target_host.empty()) return Reject(h, 400, "malformed host in the request target");
+    if (h.target_host.empty()) {
+      return Refuse(h, 400, "malformed host in the request target");
+    }
     origin = end == std::string_view::npos ? std::string_view() : rest.substr(end);
   } else if (target.front() != '/') {
-    return Reject(h, 400, "unsupported request target");
+    return Refuse(h, 400, "unsupported request target");
   }
   if (origin.empty() || origin.front() != '/') {
     h.origin_target = "/" + std::string(origin);
   } else {
     h.origin_target = std::string(origin);
   }
+  return true;
+}
 
-  std::string out;
-  out.reserve(head.size() + 64);
+// The request line as the HTTP library takes it: blanks and '#' escaped, a second '?'
+// escaped.
+void WriteRequestLine(const RequestHead& h, std::string_view version, std::string& out) {
   out += h.method;
   out += ' ';
   bool seen_query = false;
@@ -170,20 +179,25 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
   out += ' ';
   out += version;
   out += "\r\n";
+}
 
+// Checks the header lines, records Host, Cookie and Range, and copies the lines the
+// library is to see into `out`; false (with h's status set) when one is refused.
+bool CopyHeaderLines(const std::vector<std::string_view>& lines, std::string_view version,
+                     const HeadLimits& limits, RequestHead& h, std::string& out) {
   int hosts = 0;
   for (size_t i = 1; i < lines.size(); ++i) {
     std::string_view hl = lines[i];
-    if (hl.size() > limits.max_header_line) return Reject(h, 431, "header line too long");
-    if (hl.front() == ' ' || hl.front() == '\t') return Reject(h, 400, "folded header line");
-    if (hl.find('\0') != std::string_view::npos) return Reject(h, 400, "NUL in a header");
+    if (hl.size() > limits.max_header_line) return Refuse(h, 431, "header line too long");
+    if (hl.front() == ' ' || hl.front() == '\t') return Refuse(h, 400, "folded header line");
+    if (hl.find('\0') != std::string_view::npos) return Refuse(h, 400, "NUL in a header");
     size_t colon = hl.find(':');
     if (colon == std::string_view::npos || colon == 0) {
-      return Reject(h, 400, "malformed header line");
+      return Refuse(h, 400, "malformed header line");
     }
     std::string_view name = hl.substr(0, colon);
     for (unsigned char c : name) {
-      if (!IsTokenChar(c)) return Reject(h, 400, "malformed header name");
+      if (!IsTokenChar(c)) return Refuse(h, 400, "malformed header name");
     }
     std::string lname = Lower(name);
     std::string_view value = Trim(hl.substr(colon + 1));
@@ -197,7 +211,7 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
       continue;
     }
     if (lname == "transfer-encoding" || (lname == "content-length" && value != "0")) {
-      return Reject(h, 400, "request bodies are not accepted");
+      return Refuse(h, 400, "request bodies are not accepted");
     }
     // With an absolute-form target the host it names counts, not the Host header.
     if (lname == "host" && h.absolute_form) continue;
@@ -206,10 +220,29 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
     out += hl;
     out += "\r\n";
   }
-  if (hosts > 1) return Reject(h, 400, "more than one Host header");
+  if (hosts > 1) return Refuse(h, 400, "more than one Host header");
   if (hosts == 0 && !h.absolute_form && version == "HTTP/1.1") {
-    return Reject(h, 400, "Host header missing");
+    return Refuse(h, 400, "Host header missing");
   }
+  return true;
+}
+
+}  // namespace
+
+RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits) {
+  RequestHead h;
+  // Clients may send empty lines before a request; they are skipped.
+  while (!head.empty() && (head.front() == '\r' || head.front() == '\n')) head.remove_prefix(1);
+  if (head.size() > limits.max_head) return Reject(h, 431, "request head too large");
+  std::vector<std::string_view> lines = HeadLines(head);
+  if (lines.empty()) return Reject(h, 400, "empty request");
+
+  std::string_view version;
+  if (!ReadRequestLine(lines[0], limits, h, version)) return h;
+  std::string out;
+  out.reserve(head.size() + 64);
+  WriteRequestLine(h, version, out);
+  if (!CopyHeaderLines(lines, version, limits, h, out)) return h;
   if (h.absolute_form) out += "Host: " + h.target_host + "\r\n";
   out += "\r\n";
   h.normalized = std::move(out);
