@@ -30,21 +30,20 @@ TEST(Addresses, SearchAddressAndDomain) {
   EXPECT_NE(SiteDomain(SITE_LOGIN_ENDPOINT), SiteDomain(SITE_BASE_ADDRESS));
 }
 
-class CredentialsTest : public ::testing::Test {
+class CredentialsTest : public ScratchDirTest {
  protected:
   void SetUp() override {
+    ScratchDirTest::SetUp();
     old = std::filesystem::current_path();
-    dir = MakeScratchDir();
-    std::filesystem::current_path(dir);
+    std::filesystem::current_path(dir_);
     g_app = AppState();
   }
   void TearDown() override {
     std::filesystem::current_path(old);
-    RemoveScratchDir(dir);
+    ScratchDirTest::TearDown();
     g_app = AppState();
   }
   std::filesystem::path old;
-  std::string dir;
 };
 
 TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
@@ -54,7 +53,8 @@ TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
   g_app.loginMail = "user@zq.test";
   g_app.loginPass = " p&ss word ";
   StoreCredentials();
-  EXPECT_EQ(ReadWholeFile(dir + CREDENTIALS_FILE), "mail = user@zq.test\r\npass =  p&ss word \r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ + CREDENTIALS_FILE),
+            "mail = user@zq.test\r\npass =  p&ss word \r\n");
   ReadCredentials(app);
   EXPECT_FALSE(NeedsLoginDialog(app));
   EXPECT_EQ(app.loginPass, "p&ss word");  // trimmed when read back
@@ -62,17 +62,17 @@ TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
 
 TEST_F(CredentialsTest, UpperCaseKeysSkipTheDialogAndFileStaysUnchanged) {
   const String bytes = "MAIL=a@b.test\nPASS=secret";
-  WriteWholeFile(dir + CREDENTIALS_FILE, bytes);
+  WriteWholeFile(dir_ + CREDENTIALS_FILE, bytes);
   AppState app;
   ReadCredentials(app);
   EXPECT_EQ(app.loginMail, "a@b.test");
   EXPECT_EQ(app.loginPass, "secret");
   EXPECT_FALSE(NeedsLoginDialog(app));
-  EXPECT_EQ(ReadWholeFile(dir + CREDENTIALS_FILE), bytes);
+  EXPECT_EQ(ReadWholeFile(dir_ + CREDENTIALS_FILE), bytes);
 }
 
 TEST_F(CredentialsTest, OneValueMissingAsksAndKeepsTheOther) {
-  WriteWholeFile(dir + CREDENTIALS_FILE, "mail = kept@x.test\r\npass =   \r\n");
+  WriteWholeFile(dir_ + CREDENTIALS_FILE, "mail = kept@x.test\r\npass =   \r\n");
   AppState app;
   ReadCredentials(app);
   EXPECT_TRUE(NeedsLoginDialog(app));
@@ -81,7 +81,7 @@ TEST_F(CredentialsTest, OneValueMissingAsksAndKeepsTheOther) {
 }
 
 TEST_F(CredentialsTest, AValueWithoutAWindows1251FormIsRefusedAndAFailedSaveIsTold) {
-  const String file = dir + CREDENTIALS_FILE;
+  const String file = dir_ + CREDENTIALS_FILE;
   WriteWholeFile(file,
                  "\xEF\xBB\xBFmail = \xD1\x8F@x.test\r\npass = \xE2\x98\x85\r\n");  // я, a star
   AppState app;

@@ -13,16 +13,16 @@
 
 namespace {
 
-class PrefsTest : public ::testing::Test {
+class PrefsTest : public ScratchDirTest {
  protected:
   void SetUp() override {
-    dir = MakeScratchDir();
-    path = dir + "p.ini";
+    ScratchDirTest::SetUp();
+    path = dir_ + "p.ini";
   }
   void TearDown() override {
     PrefsClose();
     g_os = OsSystemApi();
-    RemoveScratchDir(dir);
+    ScratchDirTest::TearDown();
   }
   String Read(const String& bytes, const char* key) {
     WriteWholeFile(path, bytes);
@@ -39,7 +39,7 @@ class PrefsTest : public ::testing::Test {
     EXPECT_EQ(PrefsClose(), PREFS_SAVED);
     return ReadWholeFile(path);
   }
-  std::string dir, path;
+  std::string path;
 };
 
 TEST_F(PrefsTest, MissingFileIsCreatedWithTwoLinesMailFirst) {

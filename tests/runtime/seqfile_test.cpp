@@ -1,19 +1,23 @@
+#include "seqfile.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "seqfile.h"
 #include "temp_dir.h"
 
 namespace {
 
-class SeqFileTest : public ::testing::Test {
+class SeqFileTest : public ScratchDirTest {
  protected:
-  void SetUp() override { dir = MakeScratchDir(); path = dir + "f.txt"; }
+  void SetUp() override {
+    ScratchDirTest::SetUp();
+    path = dir_ + "f.txt";
+  }
   void TearDown() override {
     FilesEnd();
     g_os = OsSystemApi();
-    RemoveScratchDir(dir);
+    ScratchDirTest::TearDown();
   }
   std::vector<String> Lines(const String& bytes) {
     WriteWholeFile(path, bytes);
@@ -24,7 +28,7 @@ class SeqFileTest : public ::testing::Test {
     FileClose(0);
     return lines;
   }
-  std::string dir, path;
+  std::string path;
 };
 
 using L = std::vector<String>;
@@ -117,7 +121,7 @@ TEST_F(SeqFileTest, NumbersNotOpenDoNothing) {
   EXPECT_EQ(FileWriteLine(5, "x"), 0);
   FileClose(5);
   FileClose(-1);
-  EXPECT_EQ(FileOpenRead(0, dir + "missing.txt"), 0);
+  EXPECT_EQ(FileOpenRead(0, dir_ + "missing.txt"), 0);
   EXPECT_EQ(FileReadLine(0), "");
   EXPECT_EQ(FileOpenRead(0, nullptr), 0);
   EXPECT_EQ(FileOpenRead(-3, path), 0);
@@ -126,7 +130,7 @@ TEST_F(SeqFileTest, NumbersNotOpenDoNothing) {
 TEST_F(SeqFileTest, ReopeningANumberClosesTheOldFileWithItsData) {
   ASSERT_NE(FileOpenReadWrite(1, path), 0);
   FileWriteLine(1, "pending");
-  String other = dir + "g.txt";
+  String other = dir_ + "g.txt";
   ASSERT_NE(FileOpenReadWrite(1, other), 0);
   EXPECT_EQ(ReadWholeFile(path), "pending\r\n");
   FileClose(1);
@@ -145,7 +149,7 @@ TEST_F(SeqFileTest, AnyNumberFilesAreIndependent) {
   FileClose(a);
   EXPECT_EQ(FileReadLine(a), "");
   EXPECT_EQ(FileReadLine(b), "two");
-  EXPECT_EQ(FileOpenRead(ANY_NUMBER, dir + "missing"), 0);
+  EXPECT_EQ(FileOpenRead(ANY_NUMBER, dir_ + "missing"), 0);
 }
 
 long FailingRead(OsFile, void*, long) { return -1; }

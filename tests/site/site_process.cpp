@@ -18,6 +18,8 @@
 #include <sstream>
 #include <thread>
 
+#include "temp_dir.h"
+
 namespace sitetest {
 
 const char kTestUsers[] =
@@ -40,23 +42,11 @@ std::string Lower(std::string s) {
 }  // namespace
 
 SiteProcess::SiteProcess(std::vector<std::string> args, std::string users) {
-  char tmpl[] = "/tmp/vs_site_test_XXXXXX";
-  char* made = mkdtemp(tmpl);
-  if (!made) {
-    ADD_FAILURE() << "mkdtemp failed";
-    return;
-  }
-  dir_ = made;
-  { std::ofstream(dir_ + "/users.txt", std::ios::binary) << users; }
-  std::vector<std::string> argv_s = {VS_SITE_EXE,
-                                     "--port",
-                                     "0",
-                                     "--log",
-                                     dir_ + "/requests.log",
-                                     "--users",
-                                     dir_ + "/users.txt",
-                                     "--media",
-                                     VS_SITE_MEDIA_DIR};
+  dir_ = MakeScratchDir();
+  { std::ofstream(dir_ + "users.txt", std::ios::binary) << users; }
+  std::vector<std::string> argv_s = {
+      VS_SITE_EXE, "--port",           "0",       "--log",          dir_ + "requests.log",
+      "--users",   dir_ + "users.txt", "--media", VS_SITE_MEDIA_DIR};
   argv_s.insert(argv_s.end(), args.begin(), args.end());
 
   int in_pipe[2], out_pipe[2];
@@ -68,7 +58,7 @@ SiteProcess::SiteProcess(std::vector<std::string> args, std::string users) {
   if (pid_ == 0) {
     dup2(in_pipe[0], 0);
     dup2(out_pipe[1], 1);
-    int err = open((dir_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open((dir_ + "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (err >= 0) dup2(err, 2);
     std::vector<char*> argv;
     for (std::string& a : argv_s) argv.push_back(&a[0]);
@@ -108,7 +98,7 @@ SiteProcess::~SiteProcess() {
       waitpid(pid_, nullptr, 0);
       ADD_FAILURE() << "vs_site did not stop within 5 s of SIGTERM";
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      std::ifstream err(dir_ + "/stderr.txt");
+      std::ifstream err(dir_ + "stderr.txt");
       std::stringstream text;
       text << err.rdbuf();
       ADD_FAILURE() << "vs_site ended badly (status " << status << "):\n"
@@ -116,16 +106,11 @@ SiteProcess::~SiteProcess() {
     }
   }
   if (stdin_fd_ >= 0) close(stdin_fd_);
-  if (!dir_.empty()) {
-    for (const char* f : {"/users.txt", "/requests.log", "/stderr.txt"}) {
-      std::remove((dir_ + f).c_str());
-    }
-    rmdir(dir_.c_str());
-  }
+  RemoveScratchDir(dir_);
 }
 
 std::vector<std::string> SiteProcess::LogLines() const {
-  std::ifstream in(dir_ + "/requests.log", std::ios::binary);
+  std::ifstream in(dir_ + "requests.log", std::ios::binary);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;

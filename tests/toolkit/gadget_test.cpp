@@ -9,17 +9,9 @@
 
 namespace {
 
-class GadgetTest : public ::testing::Test {
+class GadgetTest : public ToolkitTest {
  protected:
-  void SetUp() override {
-    window_ = reinterpret_cast<HWND>(WindowOpen(1, 50, 50, 400, 300, "g", 0));
-    ASSERT_NE(window_, nullptr);
-  }
-  void TearDown() override {
-    WindowsEnd();
-    DrainEvents(20);
-  }
-  HWND window_ = nullptr;
+  void SetUp() override { OpenWindow(50, 50, 400, 300, "g"); }
 };
 
 TEST_F(GadgetTest, RegistrationSetsIdentifierPropertyParentAndFont) {

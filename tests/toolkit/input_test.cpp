@@ -7,26 +7,23 @@
 
 namespace {
 
-class InputTest : public ::testing::Test {
+class InputTest : public ToolkitTest {
  protected:
   void SetUp() override {
-    window_ = reinterpret_cast<HWND>(WindowOpen(1, 100, 100, 400, 300, "input", 0));
-    ASSERT_NE(window_, nullptr);
+    OpenWindow(100, 100, 400, 300, "input");
     ASSERT_TRUE(MakeForeground(window_));
     MouseMoveTo(window_, 390, 290);  // a corner where no gadget lies
     DrainEvents(40);
   }
   void TearDown() override {
     ReleaseCapture();
-    WindowsEnd();
-    DrainEvents(20);
+    ToolkitTest::TearDown();
   }
   // Moves the pointer to a point of the window and lets the moves be handled.
   void MoveTo(int x, int y) {
     MouseMoveTo(window_, x, y);
     DrainEvents(40);
   }
-  HWND window_ = nullptr;
 };
 
 TEST_F(InputTest, HyperlinkHoverShowsHoverColourAndHandCursor) {

@@ -11,17 +11,9 @@
 
 namespace {
 
-class SimpleGadgetTest : public ::testing::Test {
+class SimpleGadgetTest : public ToolkitTest {
  protected:
-  void SetUp() override {
-    window_ = reinterpret_cast<HWND>(WindowOpen(1, 60, 60, 400, 300, "s", 0));
-    ASSERT_NE(window_, nullptr);
-  }
-  void TearDown() override {
-    WindowsEnd();
-    DrainEvents(20);
-  }
-  HWND window_ = nullptr;
+  void SetUp() override { OpenWindow(60, 60, 400, 300, "s"); }
 };
 
 LONG Style(HWND control) { return GetWindowLongA(control, GWL_STYLE); }

@@ -2,6 +2,7 @@
 // reading pixels back and sending real mouse and keyboard input.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
@@ -135,3 +136,18 @@ inline bool MakeForeground(HWND window) {
   SetActiveWindow(window);
   return PumpUntil([&] { return GetForegroundWindow() == window; }, 2000);
 }
+
+// A test that opens toolkit windows: when it ends every window closes and the events that
+// closing causes are drained. OpenWindow opens window 1 as `window_`.
+class ToolkitTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    WindowsEnd();
+    DrainEvents(20);
+  }
+  void OpenWindow(int x, int y, int width, int height, const char* title) {
+    window_ = reinterpret_cast<HWND>(WindowOpen(1, x, y, width, height, title, 0));
+    ASSERT_NE(window_, nullptr);
+  }
+  HWND window_ = nullptr;
+};

@@ -11,13 +11,7 @@
 
 namespace {
 
-class WindowTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    WindowsEnd();
-    DrainEvents(20);
-  }
-};
+using WindowTest = ToolkitTest;
 
 LONG Style(HWND window) { return GetWindowLongA(window, GWL_STYLE); }
 LONG ExStyle(HWND window) { return GetWindowLongA(window, GWL_EXSTYLE); }

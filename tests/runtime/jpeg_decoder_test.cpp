@@ -279,12 +279,7 @@ TEST(JpegDecoder, ManyFailuresInARowLeaveLaterDecodesSound) {
   ExpectBlocks(p, DecodeWith(JPEG_DECODER, good), 3);
 }
 
-class JpegFileTest : public ::testing::Test {
- protected:
-  void SetUp() override { dir_ = MakeScratchDir(); }
-  void TearDown() override { RemoveScratchDir(dir_); }
-  std::string dir_;
-};
+using JpegFileTest = ScratchDirTest;
 
 TEST_F(JpegFileTest, DecodesFromAFileAndRefusesTinyOnes) {
   JpegPicture p = Blocks(2, 3);

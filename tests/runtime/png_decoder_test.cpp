@@ -353,12 +353,7 @@ TEST(PngDecoder, ManyFailuresInARowLeaveLaterDecodesSound) {
 // ---------------------------------------------------------------------------------------
 // File source
 
-class PngFileTest : public ::testing::Test {
- protected:
-  void SetUp() override { dir_ = MakeScratchDir(); }
-  void TearDown() override { RemoveScratchDir(dir_); }
-  std::string dir_;
-};
+using PngFileTest = ScratchDirTest;
 
 TEST_F(PngFileTest, DecodesFromAFileAndRefusesShortOnes) {
   PngPicture p = Picture(3, 8, true, 17, 9);

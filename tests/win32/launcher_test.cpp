@@ -9,17 +9,12 @@
 #include <string>
 
 #include "startup.h"
+#include "temp_dir.h"
 #include "tk_test_util.h"
 // after windows.h
 #include <commctrl.h>
 
 namespace {
-
-std::string TempDir() {
-  char path[MAX_PATH];
-  GetTempPathA(sizeof path, path);
-  return path;
-}
 
 std::string OwnDirectory() {
   char path[MAX_PATH];
@@ -53,22 +48,18 @@ void SetRegistryText(HKEY root, const std::string& key, const char* name,
   RegCloseKey(handle);
 }
 
-class LauncherTest : public ::testing::Test {
+class LauncherTest : public ScratchDirTest {
  protected:
   void SetUp() override {
-    directory_ = TempDir() + "tk launch dir\\";
+    ScratchDirTest::SetUp();
+    directory_ = dir_ + "tk launch dir\\";
     CreateDirectoryA(directory_.c_str(), nullptr);
     helper_ = directory_ + "helper app.exe";
     ASSERT_TRUE(
         CopyFileA((OwnDirectory() + "tk_launch_helper.exe").c_str(), helper_.c_str(), FALSE))
         << "tk_launch_helper.exe must lie beside the test";
     report_ = directory_ + "report.txt";
-    DeleteFileA(report_.c_str());
     SetEnvironmentVariableA("VS_HELPER_OUT", report_.c_str());
-  }
-  void TearDown() override {
-    DeleteFileA(report_.c_str());
-    DeleteFileA(helper_.c_str());
   }
   std::string directory_, helper_, report_;
 };

@@ -11,15 +11,13 @@
 
 namespace {
 
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public ScratchDirTest {
  protected:
   void SetUp() override {
+    ScratchDirTest::SetUp();
     JpegDecoderRegister();
     PngDecoderRegister();
-    dir_ = MakeScratchDir();
   }
-  void TearDown() override { RemoveScratchDir(dir_); }
-  std::string dir_;
 };
 
 std::vector<uint8_t> SmallPng() {

@@ -23,16 +23,9 @@ const COLORREF RED = RGB(220, 0, 0);
 const COLORREF BLUE = RGB(0, 0, 230);
 const COLORREF DARK = RGB(21, 21, 21);
 
-class ListIconTest : public ::testing::Test {
+class ListIconTest : public ToolkitTest {
  protected:
-  void SetUp() override {
-    window_ = reinterpret_cast<HWND>(WindowOpen(1, 100, 100, 420, 320, "list", 0));
-    ASSERT_NE(window_, nullptr);
-  }
-  void TearDown() override {
-    WindowsEnd();
-    DrainEvents(20);
-  }
+  void SetUp() override { OpenWindow(100, 100, 420, 320, "list"); }
   HWND Create(int flags, int number = 7, int width = 280, int height = 240) {
     list_ = reinterpret_cast<HWND>(
         ListIconGadgetCreate(number, 10, 10, width, height, "Title", 250, flags));
@@ -86,7 +79,6 @@ class ListIconTest : public ::testing::Test {
       if (e.event == EVENT_GADGET && e.gadget == number) types.push_back(e.type);
     return types;
   }
-  HWND window_ = nullptr;
   HWND list_ = nullptr;
 };
 

@@ -21,16 +21,11 @@
 
 namespace {
 
-class WebViewTest : public ::testing::Test {
+class WebViewTest : public ToolkitTest {
  protected:
   void SetUp() override {
-    window_ = reinterpret_cast<HWND>(WindowOpen(1, 40, 40, 500, 400, "web", 0));
-    ASSERT_NE(window_, nullptr);
+    OpenWindow(40, 40, 500, 400, "web");
     ASSERT_NE(server_.Port(), 0);
-  }
-  void TearDown() override {
-    WindowsEnd();
-    DrainEvents(20);
   }
   // Creates web view `number` and returns the milliseconds the creation took.
   DWORD Create(ObjectNumber number, const std::string& address = "", int flags = 0) {
@@ -42,7 +37,6 @@ class WebViewTest : public ::testing::Test {
                       int timeoutMs = 8000) {
     return PumpUntil([&] { return server_.Find(path, found); }, timeoutMs);
   }
-  HWND window_ = nullptr;
   LoopbackServer server_;
   intptr_t created_ = 0;
 };

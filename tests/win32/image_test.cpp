@@ -14,32 +14,26 @@
 #include "decoder.h"
 #include "picture_maker.h"
 #include "startup.h"
+#include "temp_dir.h"
 
 namespace {
 
-class ImageTest : public ::testing::Test {
+class ImageTest : public ScratchDirTest {
  protected:
   void SetUp() override {
+    ScratchDirTest::SetUp();
     JpegDecoderRegister();
     PngDecoderRegister();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    dir_ = std::string(temp) + "vs-image-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(dir_.c_str(), nullptr);
   }
   void TearDown() override {
     ImagesEnd();
-    for (const std::string& file : files_) DeleteFileA(file.c_str());
-    RemoveDirectoryA(dir_.c_str());
+    ScratchDirTest::TearDown();
   }
   std::string File(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::string path = dir_ + name;
     EXPECT_TRUE(WriteFileBytes(path, bytes));
-    files_.push_back(path);
     return path;
   }
-  std::string dir_;
-  std::vector<std::string> files_;
 };
 
 // Picture (x, y) of the test pattern, as red, green, blue, alpha.
