@@ -8,9 +8,6 @@
 #include "appstate.h"
 #include "objtable.h"
 
-// The part of text between the first occurrence of start and the first occurrence of end
-// after it; empty when either marker is missing (or empty).
-String TextBetween(TextArg text, TextArg start, TextArg end);
 // The text with the site's character references replaced by plain Windows-1251
 // characters (a fixed table applied in order, then "&nbsp;", "&lt;", "&gt;", "&amp;" and
 // the numeric references of characters the code page has, each decoded once), the
