@@ -19,13 +19,13 @@ struct AppState {
   String loginPass;
   int lastEvent = 0;
   String downloadUrl;
-  int panelCollapsed = 0;
+  bool panelCollapsed = false;
   String searchText;
   String searchUrl;
   int selectedIndex = 0;
   String pictureUrl;
   String videoLink;
-  int viewingStarted = 0;
+  bool viewingStarted = false;
   std::vector<String> videoLinks;
   std::vector<String> pictureUrls;
   std::vector<String> descriptions;

@@ -33,7 +33,7 @@ void Colour(int gadget) {
 // The bytes of an RCDATA resource of the program; size 0 when it is missing.
 const void* Resource(int id, size_t& size) {
   size = 0;
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), RT_RCDATA);
   if (!found) return nullptr;
   HGLOBAL loaded = LoadResource(nullptr, found);
   if (!loaded) return nullptr;
@@ -55,20 +55,21 @@ String AboutText() {
   return about;
 }
 
-int LoadEmbeddedPictures() {
+bool LoadEmbeddedPictures() {
   size_t size = 0;
   const void* data = Resource(RESOURCE_BACKGROUND, size);
-  int ok = data && ImageFromMemory(IMAGE_BACKGROUND, data, size) != 0;
+  bool ok = data && ImageFromMemory(IMAGE_BACKGROUND, data, size) != 0;
   data = Resource(RESOURCE_TOGGLE_ICON, size);
   ok &= data && ImageFromMemory(IMAGE_TOGGLE_ICON, data, size) != 0;
   return ok;
 }
 
-int OpenMainWindow() {
-  if (!WindowOpen(WIN_MAIN, 0, 0, MAIN_WIDTH, MAIN_HEIGHT, TEXT_MAIN_TITLE, MAIN_FLAGS)) return 0;
+bool OpenMainWindow() {
+  if (!WindowOpen(WIN_MAIN, 0, 0, MAIN_WIDTH, MAIN_HEIGHT, TEXT_MAIN_TITLE, MAIN_FLAGS))
+    return false;
   WindowSetBackgroundPicture(WindowHandle(WIN_MAIN),
                              reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)));
-  return 1;
+  return true;
 }
 
 void CreateBrowserViews() {
