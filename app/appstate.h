@@ -31,7 +31,10 @@ struct AppState {
   std::vector<String> descriptions;
 };
 
+// The one state of the process. Every procedure of the client reaches it here: most of
+// them run from events and callbacks (the close request, the download view's hand-over,
+// timers) that carry no context to pass it in.
 extern AppState g_app;
 
 // Allocates the three result arrays with RESULT_ENTRIES empty strings each (again: cleared).
-void AllocateResultArrays(AppState& app);
+void AllocateResultArrays();

@@ -200,18 +200,18 @@ bool StoreEntry(std::vector<String>& entries, int index, String value) {
 
 // Row `row` is tied to entry `row` of each array, whichever of them the page filled that
 // far: the other two reach the row too (with empty entries where nothing was stored).
-void CoverRow(AppState& app, int row) {
+void CoverRow(int row) {
   size_t need = static_cast<size_t>(row) + 1;
-  for (std::vector<String>* entries : {&app.pictureUrls, &app.descriptions})
+  for (std::vector<String>* entries : {&g_app.pictureUrls, &g_app.descriptions})
     if (entries->size() < need) entries->resize(need);
 }
 
 }  // namespace
 
-void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, const AddRow& addRow) {
+void ScrapeResultLine(String line, ScrapeCounters& counters, const AddRow& addRow) {
   if (TextFind(line, "aname", 1) != 0) {
-    if (StoreEntry(app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
-      CoverRow(app, counters.linkCount);
+    if (StoreEntry(g_app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
+      CoverRow(counters.linkCount);
       addRow(CleanText(TextBetween(line, "\">", "</a>")));
       ++counters.linkCount;
     } else {
@@ -220,17 +220,18 @@ void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, cons
   }
   if (TextFind(line, "img src=", 1) != 0) {
     line = TextBetween(line, "img src=\"", "jpg");
-    if (!line.empty() && StoreEntry(app.pictureUrls, counters.pictureCount, line + "jpg"))
+    if (!line.empty() && StoreEntry(g_app.pictureUrls, counters.pictureCount, line + "jpg"))
       ++counters.pictureCount;
   }
   if (TextFind(line, "adesc", 1) != 0) {
     line = CleanText(TextBetween(line, ">", "</div>"));
-    if (StoreEntry(app.descriptions, counters.descriptionCount, line)) ++counters.descriptionCount;
+    if (StoreEntry(g_app.descriptions, counters.descriptionCount, line))
+      ++counters.descriptionCount;
   }
 }
 
-ScrapeCounters ScrapeResultFile(ObjectNumber file, AppState& app, const AddRow& addRow) {
+ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow) {
   ScrapeCounters counters;
-  while (!FileAtEnd(file)) ScrapeResultLine(FileReadLine(file), counters, app, addRow);
+  while (!FileAtEnd(file)) ScrapeResultLine(FileReadLine(file), counters, addRow);
   return counters;
 }

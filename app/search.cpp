@@ -71,7 +71,7 @@ int ScanResultPage(const String& file, std::vector<String>& titles) {
   ScopedFile page;
   if (!page.OpenRead(FILE_DOWNLOADED_PAGE, file)) return 0;
   auto addRow = [&](const String& title) { titles.push_back(title); };
-  return ScrapeResultFile(page.Number(), g_app, addRow).rowsLeftOut;
+  return ScrapeResultFile(page.Number(), addRow).rowsLeftOut;
 }
 
 void FillResultList(const std::vector<String>& titles) {

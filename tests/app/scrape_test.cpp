@@ -46,11 +46,14 @@ TEST(CleanText, NeverMakesATextLonger) {
 
 class ScrapeTest : public ::testing::Test {
  protected:
-  void SetUp() override { AllocateResultArrays(app); }
-  void Feed(const String& line) {
-    ScrapeResultLine(line, counters, app, [this](const String& t) { rows.push_back(t); });
+  void SetUp() override {
+    g_app = AppState();
+    AllocateResultArrays();
   }
-  AppState app;
+  void Feed(const String& line) {
+    ScrapeResultLine(line, counters, [this](const String& t) { rows.push_back(t); });
+  }
+  AppState& app = g_app;
   ScrapeCounters counters;
   std::vector<String> rows;
 };
@@ -136,7 +139,7 @@ TEST_F(ScrapeTest, WholeFileWithLineEndsOfEveryKindAndNulBytes) {
   WriteWholeFile(dir + "Text.txt", page);
   ASSERT_NE(FileOpenRead(0, dir + "Text.txt"), 0);
   ScrapeCounters got =
-      ScrapeResultFile(0, app, [this](const String& t) { rows.push_back(t); });
+      ScrapeResultFile(0, [this](const String& t) { rows.push_back(t); });
   FileClose(0);
   RemoveScratchDir(dir);
   EXPECT_EQ(rows, (std::vector<String>{"One", ""}));
