@@ -1,5 +1,5 @@
-// Numbers of the client's windows, gadgets, images and files. Gadget numbers are global to the
-// program; the event loop dispatches on them.
+// Numbers of the client's windows, gadgets, images and files. Gadget numbers are global
+// to the program; the event loop dispatches on them.
 #pragma once
 
 constexpr int WIN_LOGIN = 0;

@@ -26,10 +26,10 @@ struct ScrapeCounters {
 using AddRow = std::function<void(const String& title)>;
 
 // Applies the three marker tests (title, picture, description) to one line of a result
-// page. A title adds a row through addRow and stores the link; pictures and descriptions
-// go into their arrays of g_app, which grow when the page holds more than they have; each of the
-// three arrays always has an entry for every row. Past RESULT_ROWS_LIMIT of a kind, later
-// ones on the same page are ignored.
+// page. A title adds a row through addRow and stores the link in g_app; pictures and
+// descriptions go into their arrays there, which grow when the page holds more than they
+// have; each of the three arrays always has an entry for every row. Past RESULT_ROWS_LIMIT
+// of a kind, later ones on the same page are ignored.
 void ScrapeResultLine(String line, ScrapeCounters& counters, const AddRow& addRow);
 // Applies ScrapeResultLine to every line of the open file `file`, from its position to its
 // end, with counters starting at 0; returns the counters reached.
