@@ -2,8 +2,8 @@
 
 AppState g_app;
 
-void AllocateResultArrays(AppState& app) {
-  app.videoLinks.assign(RESULT_ENTRIES, String());
-  app.pictureUrls.assign(RESULT_ENTRIES, String());
-  app.descriptions.assign(RESULT_ENTRIES, String());
+void AllocateResultArrays() {
+  g_app.videoLinks.assign(RESULT_ENTRIES, String());
+  g_app.pictureUrls.assign(RESULT_ENTRIES, String());
+  g_app.descriptions.assign(RESULT_ENTRIES, String());
 }

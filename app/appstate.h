@@ -19,19 +19,22 @@ struct AppState {
   String loginPass;
   int lastEvent = 0;
   String downloadUrl;
-  int panelCollapsed = 0;
+  bool panelCollapsed = false;
   String searchText;
   String searchUrl;
   int selectedIndex = 0;
   String pictureUrl;
   String videoLink;
-  int viewingStarted = 0;
+  bool viewingStarted = false;
   std::vector<String> videoLinks;
   std::vector<String> pictureUrls;
   std::vector<String> descriptions;
 };
 
+// The one state of the process. Every procedure of the client reaches it here: most of
+// them run from events and callbacks (the close request, the download view's hand-over,
+// timers) that carry no context to pass it in.
 extern AppState g_app;
 
 // Allocates the three result arrays with RESULT_ENTRIES empty strings each (again: cleared).
-void AllocateResultArrays(AppState& app);
+void AllocateResultArrays();

@@ -1,5 +1,5 @@
-// Numbers of the client's windows, gadgets and images. Gadget numbers are global to the
-// program; the event loop dispatches on them.
+// Numbers of the client's windows, gadgets, images and files. Gadget numbers are global
+// to the program; the event loop dispatches on them.
 #pragma once
 
 constexpr int WIN_LOGIN = 0;
@@ -41,3 +41,9 @@ constexpr int MAIN_WIDTH = 780;
 constexpr int MAIN_HEIGHT = 610;
 constexpr int NARROW_WIDTH = 504;
 constexpr int NARROW_HEIGHT = 420;
+
+// Files: a downloaded page is read as file 0, the player page written as file 1. They
+// differ because opening a number that is open closes it first: writing the player page
+// must never close a page that is still being read.
+constexpr int FILE_DOWNLOADED_PAGE = 0;
+constexpr int FILE_PLAYER_PAGE = 1;

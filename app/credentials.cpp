@@ -15,19 +15,19 @@ void ReadValue(const char* key, String& value, String& unreadable) {
 
 }  // namespace
 
-String ReadCredentials(AppState& app) {
+String ReadCredentials() {
   String unreadable;
   if (PrefsOpen(CREDENTIALS_FILE)) {
-    ReadValue("mail", app.loginMail, unreadable);
-    ReadValue("pass", app.loginPass, unreadable);
+    ReadValue("mail", g_app.loginMail, unreadable);
+    ReadValue("pass", g_app.loginPass, unreadable);
     PrefsClose();
   }
   if (unreadable.empty()) return String();
   return String(TEXT_NOT_CP1251_HEAD) + "\r\n" + FilePath() + "\r\n" + unreadable + TEXT_TYPE_AGAIN;
 }
 
-bool NeedsLoginDialog(const AppState& app) {
-  return TextEquals(app.loginMail, "") || TextEquals(app.loginPass, "");
+bool NeedsLoginDialog() {
+  return TextEquals(g_app.loginMail, "") || TextEquals(g_app.loginPass, "");
 }
 
 String StoreCredentials() {

@@ -26,9 +26,6 @@ namespace {
 
 HANDLE g_heap = nullptr;
 
-constexpr int MB_YES_NO_INFORMATION = 0x44;  // MB_YESNO | MB_ICONINFORMATION
-constexpr int ANSWER_YES = 6;                // IDYES
-
 void SearchAction() {
   g_app.searchText = GadgetGetText(GADGET_SEARCH_TEXT);
   g_app.searchUrl = SearchAddress(SITE_BASE_ADDRESS, g_app.searchText);
@@ -46,7 +43,7 @@ void PlayChosenRow() {
   WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
   String failure;
   if (OpenPlayer(g_app.videoLink, &failure)) {
-    g_app.viewingStarted = 1;
+    g_app.viewingStarted = true;
   } else {
     // The panel still shows what it showed: so does the title, and the label says why.
     WindowSetTitle(WIN_MAIN, previousTitle);
@@ -90,8 +87,8 @@ void DispatchGadget(ObjectNumber gadget) {
     DownloadVideo();
   } else if (gadget == GADGET_PANEL_TOGGLE) {
     if (EventTypeOf() == TYPE_LEFT_CLICK) {
-      g_app.panelCollapsed ^= 1;
-      SlidePanel(g_app.panelCollapsed ? 1 : 0);
+      g_app.panelCollapsed = !g_app.panelCollapsed;
+      SlidePanel(g_app.panelCollapsed ? SLIDE_TO_NARROW : SLIDE_TO_WIDE);
     }
   } else if (gadget == GADGET_SEARCH_LINK) {
     SearchAction();
@@ -101,9 +98,9 @@ void DispatchGadget(ObjectNumber gadget) {
 }
 
 [[noreturn]] void CloseProgram() {
-  if (g_app.viewingStarted == 1) {
+  if (g_app.viewingStarted) {
     // Any answer ends the program; only Yes cleans up.
-    if (AskUser(TEXT_CLOSE_CAPTION, TEXT_CLOSE_QUESTION, MB_YES_NO_INFORMATION) == ANSWER_YES)
+    if (AskUser(TEXT_CLOSE_CAPTION, TEXT_CLOSE_QUESTION, MB_YESNO | MB_ICONINFORMATION) == IDYES)
       DeleteTempFiles();
   } else {
     DeleteTempFiles();

@@ -11,10 +11,8 @@
 
 namespace {
 
-constexpr int MB_OK_WARNING = 0x30;  // MB_OK | MB_ICONWARNING
-
 void ShowNotice(const String& text) {
-  if (!text.empty()) AskUser(TEXT_MAIN_TITLE, text, MB_OK_WARNING);
+  if (!text.empty()) AskUser(TEXT_MAIN_TITLE, text, MB_OK | MB_ICONWARNING);
 }
 
 // An edit field created with a long text can come up empty (Wine drops a creation text of

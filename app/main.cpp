@@ -25,12 +25,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GadgetsInit();
   SystemStartup();  // common controls and COM
 
-  String notice = ReadCredentials(g_app);
-  if (NeedsLoginDialog(g_app)) RunLoginDialog(notice);
+  String notice = ReadCredentials();
+  if (NeedsLoginDialog()) RunLoginDialog(notice);
 
   JpegDecoderRegister();
   PngDecoderRegister();
-  AllocateResultArrays(g_app);
+  AllocateResultArrays();
   LoadEmbeddedPictures();
   if (!OpenMainWindow()) EndProgram();
   BuildMainGadgets();

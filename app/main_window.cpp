@@ -33,12 +33,32 @@ void Colour(int gadget) {
 // The bytes of an RCDATA resource of the program; size 0 when it is missing.
 const void* Resource(int id, size_t& size) {
   size = 0;
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), RT_RCDATA);
   if (!found) return nullptr;
   HGLOBAL loaded = LoadResource(nullptr, found);
   if (!loaded) return nullptr;
   size = SizeofResource(nullptr, found);
   return LockResource(loaded);
+}
+
+// The result list inside its panel, fitted to show whole rows only.
+void BuildResultList() {
+  ContainerGadgetCreate(GADGET_LIST_PANEL, 507, 52, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, 0);
+  GadgetSetColor(GADGET_LIST_PANEL, COLOR_BACK, BACK);  // below the last whole row
+  ListIconGadgetCreate(GADGET_RESULT_LIST, 0, 0, 0, 0, "--------", 350,
+                       LIST_GRID_LINES | LIST_NO_HEADER);
+  Colour(GADGET_RESULT_LIST);
+  GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
+  // Without the sunken client edge; the resize after it recomputes the frame.
+  SetWindowLongA(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
+  // The list fits its panel, scroll bar included, and shows whole rows only: what it
+  // scrolls into view is what the user sees, down to the last row. Its column takes the
+  // width the scroll bar leaves, so long titles end with "..." instead of at the edge.
+  int rowHeight = ListIconRowHeight(GADGET_RESULT_LIST);
+  int listHeight = rowHeight > 0 ? LIST_PANEL_HEIGHT / rowHeight * rowHeight : LIST_PANEL_HEIGHT;
+  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, LIST_PANEL_WIDTH, listHeight);
+  GadgetSetItemAttribute(GADGET_RESULT_LIST, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
+  GadgetListClose();
 }
 
 }  // namespace
@@ -55,20 +75,21 @@ String AboutText() {
   return about;
 }
 
-int LoadEmbeddedPictures() {
+bool LoadEmbeddedPictures() {
   size_t size = 0;
   const void* data = Resource(RESOURCE_BACKGROUND, size);
-  int ok = data && ImageFromMemory(IMAGE_BACKGROUND, data, size) != 0;
+  bool ok = data && ImageFromMemory(IMAGE_BACKGROUND, data, size) != 0;
   data = Resource(RESOURCE_TOGGLE_ICON, size);
   ok &= data && ImageFromMemory(IMAGE_TOGGLE_ICON, data, size) != 0;
   return ok;
 }
 
-int OpenMainWindow() {
-  if (!WindowOpen(WIN_MAIN, 0, 0, MAIN_WIDTH, MAIN_HEIGHT, TEXT_MAIN_TITLE, MAIN_FLAGS)) return 0;
+bool OpenMainWindow() {
+  if (!WindowOpen(WIN_MAIN, 0, 0, MAIN_WIDTH, MAIN_HEIGHT, TEXT_MAIN_TITLE, MAIN_FLAGS))
+    return false;
   WindowSetBackgroundPicture(WindowHandle(WIN_MAIN),
                              reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)));
-  return 1;
+  return true;
 }
 
 void CreateBrowserViews() {
@@ -107,23 +128,7 @@ void BuildMainGadgets() {
   HyperlinkGadgetCreate(GADGET_AUTHOR_LINK, 630, 585, 130, 15, AUTHOR_ADDRESS, HOVER);
   Colour(GADGET_AUTHOR_LINK);
 
-  ContainerGadgetCreate(GADGET_LIST_PANEL, 507, 52, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, 0);
-  GadgetSetColor(GADGET_LIST_PANEL, COLOR_BACK, BACK);  // below the last whole row
-  ListIconGadgetCreate(GADGET_RESULT_LIST, 0, 0, 0, 0, "--------", 350,
-                       LIST_GRID_LINES | LIST_NO_HEADER);
-  Colour(GADGET_RESULT_LIST);
-  GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
-  // Without the sunken client edge; the resize after it recomputes the frame.
-  SetWindowLongA(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
-  // The list fits its panel, scroll bar included, and shows whole rows only: what it
-  // scrolls into view is what the user sees, down to the last row. Its column takes the
-  // width the scroll bar leaves, so long titles end with "..." instead of at the edge.
-  int rowHeight = ListIconRowHeight(GADGET_RESULT_LIST);
-  int listHeight = rowHeight > 0 ? LIST_PANEL_HEIGHT / rowHeight * rowHeight : LIST_PANEL_HEIGHT;
-  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, LIST_PANEL_WIDTH, listHeight);
-  GadgetSetItemAttribute(GADGET_RESULT_LIST, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
-  GadgetListClose();
-
+  BuildResultList();
   ButtonGadgetCreate(GADGET_HIDDEN_BUTTON, 0, 0, 0, 0, "");
   WindowSetTopmost(WIN_MAIN, 1);
   WindowSetHidden(WIN_MAIN, 0);

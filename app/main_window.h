@@ -5,10 +5,10 @@
 
 // The text of the description label before any result is chosen.
 String AboutText();
-// Decodes the two embedded pictures (images 105 and 106); 0 when either fails.
-int LoadEmbeddedPictures();
-// Opens window 100 invisible and gives it the background picture; 0 on failure.
-int OpenMainWindow();
+// Decodes the two embedded pictures (images 105 and 106); false when either fails.
+bool LoadEmbeddedPictures();
+// Opens window 100 invisible and gives it the background picture; false on failure.
+bool OpenMainWindow();
 // Creates the gadgets the user sees, makes the window topmost and shows it.
 void BuildMainGadgets();
 // Creates the two browser views that are never seen: the login view 101 and view 115.

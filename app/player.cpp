@@ -19,57 +19,63 @@
 
 namespace {
 
-// Downloads the video page of `link` and opens it as file 0; false when it cannot be had
-// (a failed transfer leaves the page of an earlier video in the file, which must not be
-// read as this one's).
-bool OpenVideoPage(const String& link, String* failure) {
+// Downloads the video page of `link` and opens it; false when it cannot be had (a failed
+// transfer leaves the page of an earlier video in the file, which must not be read as this
+// one's).
+bool OpenVideoPage(const String& link, ScopedFile& page, String* failure) {
   String file = TempFile(TEMP_VIDEO_PAGE);
   TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file);
   if (!got.Ok()) {
     if (failure) *failure = TransferFailureText(got);
     return false;
   }
-  return FileOpenRead(0, file) != 0;
+  return page.OpenRead(FILE_DOWNLOADED_PAGE, file);
+}
+
+// Writes the player page into `file`, emptied first so that it holds this page alone, also
+// after a longer one; closed again before the web view is pointed at it.
+void WritePlayerPage(const String& file, const String& oid, const String& vid,
+                     const String& hash2) {
+  ScopedFile page;
+  if (!page.OpenReadWrite(FILE_PLAYER_PAGE, file)) return;
+  FileTruncate(page.Number());
+  FileWriteLine(page.Number(), PlayerPageText(SITE_BASE_ADDRESS, oid, vid, hash2));
 }
 
 }  // namespace
 
 void FetchDownloadUrl(const String& link) {
-  if (!OpenVideoPage(link, nullptr)) {
+  ScopedFile page;
+  if (!OpenVideoPage(link, page, nullptr)) {
     g_app.downloadUrl.clear();
     return;
   }
   const String domain = SiteDomain(SITE_BASE_ADDRESS);
   // Every player line overwrites the address, so the last one counts; a line whose host
   // label could lead off the site is refused and changes nothing.
-  ForEachPlayerLine(0,
+  ForEachPlayerLine(page.Number(),
                     [&](const String& line) { VideoFileAddress(line, domain, g_app.downloadUrl); });
-  FileClose(0);
 }
 
 bool OpenPlayer(const String& link, String* failure) {
-  if (!OpenVideoPage(link, failure)) return false;
+  ScopedFile page;
+  if (!OpenVideoPage(link, page, failure)) return false;
   // The last player line counts. The page is written and shown once, with its values: a
   // page shown per line would be written while the browser still holds the one before.
   bool found = false;
   PlayerValues last;
-  ForEachPlayerLine(0, [&](const String& line) {
+  ForEachPlayerLine(page.Number(), [&](const String& line) {
     last = PlayerValuesOf(line);
     found = true;
   });
-  FileClose(0);
+  page.Close();
   if (found) ShowPlayerPage(last.oid, last.vid, last.hash2);
   return true;
 }
 
 void ShowPlayerPage(const String& oid, const String& vid, const String& hash2) {
   String file = TempFile(TEMP_PLAYER_PAGE);
-  // The file is emptied first, so that it holds this page alone, also after a longer one.
-  if (FileOpenReadWrite(1, file)) {
-    FileTruncate(1);
-    FileWriteLine(1, PlayerPageText(SITE_BASE_ADDRESS, oid, vid, hash2));
-    FileClose(1);
-  }
+  WritePlayerPage(file, oid, vid, hash2);
   // Replaces the panel of an earlier play together with its web view.
   ContainerGadgetCreate(GADGET_PLAYER_PANEL, 10, 11, 482, 360, 0);
   WebGadgetCreate(GADGET_PLAYER_WEB, 0, 0, 500, 380, "");

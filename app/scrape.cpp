@@ -7,18 +7,6 @@
 
 #include "seqfile.h"
 
-// p1 = position of start; rest = the bytes after it; p2 = position of end in rest; the
-// result is the part of rest before p2, or empty when either marker is missing. Works on
-// views of the text, so only the result is copied.
-String TextBetween(TextArg text, TextArg start, TextArg end) {
-  std::string_view t = text.view(), s = start.view();
-  int p1 = TextFind(t, s, 1);
-  if (p1 == 0) return String();
-  std::string_view rest = t.substr(static_cast<size_t>(p1 - 1) + s.size());
-  int p2 = TextFind(rest, end, 1);
-  return TextLeft(rest, p2 - 1);
-}
-
 namespace {
 
 struct Replacement {
@@ -212,18 +200,18 @@ bool StoreEntry(std::vector<String>& entries, int index, String value) {
 
 // Row `row` is tied to entry `row` of each array, whichever of them the page filled that
 // far: the other two reach the row too (with empty entries where nothing was stored).
-void CoverRow(AppState& app, int row) {
+void CoverRow(int row) {
   size_t need = static_cast<size_t>(row) + 1;
-  for (std::vector<String>* entries : {&app.pictureUrls, &app.descriptions})
+  for (std::vector<String>* entries : {&g_app.pictureUrls, &g_app.descriptions})
     if (entries->size() < need) entries->resize(need);
 }
 
 }  // namespace
 
-void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, const AddRow& addRow) {
+void ScrapeResultLine(String line, ScrapeCounters& counters, const AddRow& addRow) {
   if (TextFind(line, "aname", 1) != 0) {
-    if (StoreEntry(app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
-      CoverRow(app, counters.linkCount);
+    if (StoreEntry(g_app.videoLinks, counters.linkCount, TextBetween(line, "href=\"", "\""))) {
+      CoverRow(counters.linkCount);
       addRow(CleanText(TextBetween(line, "\">", "</a>")));
       ++counters.linkCount;
     } else {
@@ -232,17 +220,18 @@ void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, cons
   }
   if (TextFind(line, "img src=", 1) != 0) {
     line = TextBetween(line, "img src=\"", "jpg");
-    if (!line.empty() && StoreEntry(app.pictureUrls, counters.pictureCount, line + "jpg"))
+    if (!line.empty() && StoreEntry(g_app.pictureUrls, counters.pictureCount, line + "jpg"))
       ++counters.pictureCount;
   }
   if (TextFind(line, "adesc", 1) != 0) {
     line = CleanText(TextBetween(line, ">", "</div>"));
-    if (StoreEntry(app.descriptions, counters.descriptionCount, line)) ++counters.descriptionCount;
+    if (StoreEntry(g_app.descriptions, counters.descriptionCount, line))
+      ++counters.descriptionCount;
   }
 }
 
-ScrapeCounters ScrapeResultFile(ObjectNumber file, AppState& app, const AddRow& addRow) {
+ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow) {
   ScrapeCounters counters;
-  while (!FileAtEnd(file)) ScrapeResultLine(FileReadLine(file), counters, app, addRow);
+  while (!FileAtEnd(file)) ScrapeResultLine(FileReadLine(file), counters, addRow);
   return counters;
 }

@@ -8,9 +8,6 @@
 #include "appstate.h"
 #include "objtable.h"
 
-// The part of text between the first occurrence of start and the first occurrence of end
-// after it; empty when either marker is missing (or empty).
-String TextBetween(TextArg text, TextArg start, TextArg end);
 // The text with the site's character references replaced by plain Windows-1251
 // characters (a fixed table applied in order, then "&nbsp;", "&lt;", "&gt;", "&amp;" and
 // the numeric references of characters the code page has, each decoded once), the
@@ -29,11 +26,11 @@ struct ScrapeCounters {
 using AddRow = std::function<void(const String& title)>;
 
 // Applies the three marker tests (title, picture, description) to one line of a result
-// page. A title adds a row through addRow and stores the link; pictures and descriptions
-// go into their arrays, which grow when the page holds more than they have; each of the
-// three arrays always has an entry for every row. Past RESULT_ROWS_LIMIT of a kind, later
-// ones on the same page are ignored.
-void ScrapeResultLine(String line, ScrapeCounters& counters, AppState& app, const AddRow& addRow);
+// page. A title adds a row through addRow and stores the link in g_app; pictures and
+// descriptions go into their arrays there, which grow when the page holds more than they
+// have; each of the three arrays always has an entry for every row. Past RESULT_ROWS_LIMIT
+// of a kind, later ones on the same page are ignored.
+void ScrapeResultLine(String line, ScrapeCounters& counters, const AddRow& addRow);
 // Applies ScrapeResultLine to every line of the open file `file`, from its position to its
 // end, with counters starting at 0; returns the counters reached.
-ScrapeCounters ScrapeResultFile(ObjectNumber file, AppState& app, const AddRow& addRow);
+ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow);

@@ -68,11 +68,10 @@ bool SearchVideos(const String& searchUrl) {
 
 int ScanResultPage(const String& file, std::vector<String>& titles) {
   titles.clear();
-  if (!FileOpenRead(0, file)) return 0;
-  int leftOut =
-      ScrapeResultFile(0, g_app, [&](const String& title) { titles.push_back(title); }).rowsLeftOut;
-  FileClose(0);
-  return leftOut;
+  ScopedFile page;
+  if (!page.OpenRead(FILE_DOWNLOADED_PAGE, file)) return 0;
+  auto addRow = [&](const String& title) { titles.push_back(title); };
+  return ScrapeResultFile(page.Number(), addRow).rowsLeftOut;
 }
 
 void FillResultList(const std::vector<String>& titles) {

@@ -11,7 +11,7 @@
 
 namespace {
 
-int g_fineTimer = 1;
+bool g_fineTimer = true;
 
 // The longest a slide takes where the window system cannot show every step in time.
 constexpr double SLIDE_MS = 400;
@@ -132,7 +132,7 @@ void Run(HWND window, const std::vector<SlideStep>& steps) {
 // high; to the wide form 503, 505 ... 779 wide, then 420 ... 610 high.
 std::vector<SlideStep> StepsOf(int direction) {
   std::vector<SlideStep> steps;
-  if (direction == 1) {
+  if (direction == SLIDE_TO_NARROW) {
     for (int w = MAIN_WIDTH; w >= NARROW_WIDTH - 1; w -= 2) steps.push_back({w, IGNORE});
     for (int h = MAIN_HEIGHT; h >= NARROW_HEIGHT; h -= 2) steps.push_back({IGNORE, h});
   } else {
@@ -157,14 +157,14 @@ void RepaintUncovered(HWND window, const RECT& start) {
 
 }  // namespace
 
-void SlideSetFineTimer(int on) { g_fineTimer = on; }
+void SlideSetFineTimer(bool on) { g_fineTimer = on; }
 
 int SlidePanel(int direction) {
   HWND window = WindowHandle(WIN_MAIN);
   // The timer resolution is process-wide: ask for 1 ms only while the slide runs.
   bool raised = g_fineTimer && timeBeginPeriod(1) == TIMERR_NOERROR;
   std::vector<SlideStep> steps = StepsOf(direction);
-  if (direction == 1) {
+  if (direction == SLIDE_TO_NARROW) {
     TakeSnapshot(window);
     // The first step may widen the window by a pixel that the snapshot does not hold:
     // that column repaints as usual.
@@ -185,15 +185,15 @@ int SlidePanel(int direction) {
   return 0;
 }
 
-int CursorInWindow(HWND window) {
+bool CursorInWindow(HWND window) {
   RECT rect;
   POINT point;
-  if (!GetWindowRect(window, &rect) || !GetCursorPos(&point)) return 0;
-  return PtInRect(&rect, point) ? 1 : 0;
+  if (!GetWindowRect(window, &rect) || !GetCursorPos(&point)) return false;
+  return PtInRect(&rect, point) != 0;
 }
 
 int UpdateHoverCursor(int event) {
   if (event == WM_MOUSEMOVE && CursorInWindow(GadgetHandle(GADGET_PANEL_TOGGLE)))
-    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));  // IDC_HAND
+    SetCursor(LoadCursorA(nullptr, IDC_HAND));
   return 0;
 }

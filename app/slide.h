@@ -4,13 +4,15 @@
 
 #include <windows.h>
 
-// Direction 1 slides to the narrow form (504 x 420), any other value to the wide form
+constexpr int SLIDE_TO_WIDE = 0;
+constexpr int SLIDE_TO_NARROW = 1;
+// SLIDE_TO_NARROW slides to the narrow form (504 x 420), any other value to the wide form
 // (ending at 779 x 610): 139 width steps, then 96 height steps of 2 pixels. Returns 0.
 int SlidePanel(int direction);
-// For movement events (512) over the panel icon, shows the system's pointing hand.
+// For movement events (WM_MOUSEMOVE) over the panel icon, shows the system's pointing hand.
 int UpdateHoverCursor(int event);
-// Non-zero when the cursor lies inside the window's screen rectangle.
-int CursorInWindow(HWND window);
+// True when the cursor lies inside the window's screen rectangle.
+bool CursorInWindow(HWND window);
 // Whether SlidePanel asks for a 1 ms system timer during the slide (default on). Each step
 // sleeps 1 ms; with the default 15.6 ms tick the 235 steps would take about 3.7 s.
-void SlideSetFineTimer(int on);
+void SlideSetFineTimer(bool on);

@@ -149,6 +149,30 @@ String DispositionName(HINTERNET request) {
   return name;
 }
 
+// Copies the answer's body into `file` until its end; DONE when all of it is there.
+TransferStatus CopyBody(Job* job, HINTERNET request, HANDLE file) {
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    if (job->abandoned) return TransferStatus::FAILED;
+    // A synchronous read waits until it can fill the whole buffer: asking what has arrived
+    // first keeps a slow transfer's signs of life (and the abandon check) frequent.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0))
+      return FailureOf(job, GetLastError());
+    if (available == 0) return TransferStatus::DONE;  // the end of the answer
+    DWORD got = 0;
+    DWORD want = available < buffer.size() ? available : static_cast<DWORD>(buffer.size());
+    if (!InternetReadFile(request, buffer.data(), want, &got))
+      return FailureOf(job, GetLastError());
+    if (got == 0) return TransferStatus::DONE;
+    job->lastActivity = GetTickCount();
+    DWORD written = 0;
+    if (!WriteFile(file, buffer.data(), got, &written, nullptr) || written != got)
+      return TransferStatus::NOT_SAVED;
+    job->bytes += got;
+  }
+}
+
 // Reads the answer's body into the private file; the status it ends with.
 TransferStatus ReadBody(Job* job, HINTERNET request) {
   HANDLE file =
@@ -157,36 +181,7 @@ TransferStatus ReadBody(Job* job, HINTERNET request) {
   if (file == INVALID_HANDLE_VALUE) return TransferStatus::NOT_SAVED;
   const int64_t announced = ContentLength(request);
   job->length = announced;
-  TransferStatus status = TransferStatus::DONE;
-  std::vector<char> buffer(64 * 1024);
-  for (;;) {
-    if (job->abandoned) {
-      status = TransferStatus::FAILED;
-      break;
-    }
-    // A synchronous read waits until it can fill the whole buffer: asking what has arrived
-    // first keeps a slow transfer's signs of life (and the abandon check) frequent.
-    DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
-      status = FailureOf(job, GetLastError());
-      break;
-    }
-    if (available == 0) break;  // the end of the answer
-    DWORD got = 0;
-    DWORD want = available < buffer.size() ? available : static_cast<DWORD>(buffer.size());
-    if (!InternetReadFile(request, buffer.data(), want, &got)) {
-      status = FailureOf(job, GetLastError());
-      break;
-    }
-    if (got == 0) break;
-    job->lastActivity = GetTickCount();
-    DWORD written = 0;
-    if (!WriteFile(file, buffer.data(), got, &written, nullptr) || written != got) {
-      status = TransferStatus::NOT_SAVED;
-      break;
-    }
-    job->bytes += got;
-  }
+  TransferStatus status = CopyBody(job, request, file);
   if (status == TransferStatus::DONE && announced >= 0 &&
       job->bytes != static_cast<uint64_t>(announced))
     status = TransferStatus::CUT;
@@ -196,9 +191,16 @@ TransferStatus ReadBody(Job* job, HINTERNET request) {
   return status;
 }
 
-// Opens the request for the job's address and sends it. The time limits are set on the
-// request itself, which is where the internet functions read them.
-HINTERNET SendRequest(Job* job, HINTERNET& connection) {
+// What a request needs of an http or https address.
+struct RequestTarget {
+  std::string host;
+  INTERNET_PORT port = 0;
+  bool secure = false;
+  std::string object;  // the path with its query, "/" when there is none
+};
+
+// False (with the last error set) when the address is not an http or https one.
+bool TargetOf(const String& address, RequestTarget& target) {
   URL_COMPONENTSA parts = {};
   parts.dwStructSize = sizeof parts;
   char host[256] = "", path[4096] = "", extra[4096] = "";
@@ -208,28 +210,44 @@ HINTERNET SendRequest(Job* job, HINTERNET& connection) {
   parts.dwUrlPathLength = sizeof path;
   parts.lpszExtraInfo = extra;
   parts.dwExtraInfoLength = sizeof extra;
-  if (!InternetCrackUrlA(job->address.c_str(), 0, 0, &parts) ||
+  if (!InternetCrackUrlA(address.c_str(), 0, 0, &parts) ||
       (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
     SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-    return nullptr;
+    return false;
   }
-  const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(job);
-  connection = InternetConnectA(session, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP,
-                                0, context);
-  if (!connection) return nullptr;
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI;
-  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  std::string object = std::string(path) + extra;
-  if (object.empty()) object = "/";
-  HINTERNET request = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr,
-                                       flags, context);
-  if (!request) return nullptr;
-  DWORD connect = static_cast<DWORD>(job->limits.connectMs);
-  DWORD idle = static_cast<DWORD>(job->limits.idleMs);
+  target.host = host;
+  target.port = parts.nPort;
+  target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  target.object = std::string(path) + extra;
+  if (target.object.empty()) target.object = "/";
+  return true;
+}
+
+// The time limits are set on the request itself, which is where the internet functions
+// read them.
+void SetRequestLimits(HINTERNET request, const TransferLimits& limits) {
+  DWORD connect = static_cast<DWORD>(limits.connectMs);
+  DWORD idle = static_cast<DWORD>(limits.idleMs);
   InternetSetOptionA(request, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
   InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &idle, sizeof idle);
   InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &idle, sizeof idle);
+}
+
+// Opens the request for the job's address and sends it.
+HINTERNET SendRequest(Job* job, HINTERNET& connection) {
+  RequestTarget target;
+  if (!TargetOf(job->address, target)) return nullptr;
+  const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(job);
+  connection = InternetConnectA(session, target.host.c_str(), target.port, nullptr, nullptr,
+                                INTERNET_SERVICE_HTTP, 0, context);
+  if (!connection) return nullptr;
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI;
+  if (target.secure) flags |= INTERNET_FLAG_SECURE;
+  HINTERNET request = HttpOpenRequestA(connection, "GET", target.object.c_str(), nullptr, nullptr,
+                                       nullptr, flags, context);
+  if (!request) return nullptr;
+  SetRequestLimits(request, job->limits);
   if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
     DWORD error = GetLastError();
     InternetCloseHandle(request);

@@ -14,7 +14,7 @@ inline bool OpenBenchMainWindow() {
   SystemStartup();
   JpegDecoderRegister();
   PngDecoderRegister();
-  AllocateResultArrays(g_app);
+  AllocateResultArrays();
   if (!LoadEmbeddedPictures() || !OpenMainWindow()) {
     std::printf("cannot open the main window\n");
     return false;

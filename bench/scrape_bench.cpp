@@ -38,14 +38,13 @@ int main() {
     FileWriteLine(1, page);
     FileClose(1);
   }
-  AppState app;
-  AllocateResultArrays(app);
+  AllocateResultArrays();
   long rows = 0;
   auto scan = [&] {
     ScrapeCounters counters;
     FileOpenRead(0, path);
     while (!FileAtEnd(0)) {
-      ScrapeResultLine(FileReadLine(0), counters, app, [&](const String&) { ++rows; });
+      ScrapeResultLine(FileReadLine(0), counters, [&](const String&) { ++rows; });
       // Start the arrays afresh so that every title line is cut, not only the first 51.
       if (counters.linkCount == RESULT_ENTRIES) counters = ScrapeCounters();
     }

@@ -48,11 +48,11 @@ int main() {
   Step("runtime and toolkit (images, windows, gadgets, common controls)");
   SystemStartup();
   Step("common controls and COM");
-  ReadCredentials(g_app);
+  ReadCredentials();
   Step("Registration.ini");
   JpegDecoderRegister();
   PngDecoderRegister();
-  AllocateResultArrays(g_app);
+  AllocateResultArrays();
   Step("decoders and result arrays");
   LoadEmbeddedPictures();
   Step("the two embedded pictures decoded");

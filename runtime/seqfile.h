@@ -32,3 +32,40 @@ int FileDelete(TextArg name);
 String TempDirectory();
 // Closes every open file (program end).
 void FilesEnd();
+
+// A file that one procedure owns from opening to closing: it is closed when the owner goes
+// out of scope, on every way out.
+class ScopedFile {
+ public:
+  ScopedFile() = default;
+  ~ScopedFile() { Close(); }
+  ScopedFile(const ScopedFile&) = delete;
+  ScopedFile& operator=(const ScopedFile&) = delete;
+
+  // As FileOpenRead and FileOpenReadWrite; a file still open here is closed first. False
+  // when the file cannot be opened.
+  bool OpenRead(ObjectNumber number, TextArg name) {
+    Close();
+    return Opened(number, FileOpenRead(number, name));
+  }
+  bool OpenReadWrite(ObjectNumber number, TextArg name) {
+    Close();
+    return Opened(number, FileOpenReadWrite(number, name));
+  }
+  void Close() {
+    if (open_) FileClose(number_);
+    open_ = false;
+  }
+  // The number to read and write it by (the one the table chose for ANY_NUMBER).
+  ObjectNumber Number() const { return number_; }
+
+ private:
+  bool Opened(ObjectNumber number, ObjectNumber result) {
+    open_ = result != 0;
+    number_ = number == ANY_NUMBER ? result : number;
+    return open_;
+  }
+
+  ObjectNumber number_ = ANY_NUMBER;
+  bool open_ = false;
+};

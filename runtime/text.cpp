@@ -68,3 +68,15 @@ int32_t ColorValue(int32_t red, int32_t green, int32_t blue) {
   return static_cast<int32_t>(static_cast<uint32_t>(red) + static_cast<uint32_t>(green) * 256u +
                               static_cast<uint32_t>(blue) * 65536u);
 }
+
+// p1 = position of start; rest = the bytes after it; p2 = position of end in rest; the
+// result is the part of rest before p2, or empty when either marker is missing. Works on
+// views of the text, so only the result is copied.
+String TextBetween(TextArg text, TextArg start, TextArg end) {
+  std::string_view t = text.view(), s = start.view();
+  int p1 = TextFind(t, s, 1);
+  if (p1 == 0) return String();
+  std::string_view rest = t.substr(static_cast<size_t>(p1 - 1) + s.size());
+  int p2 = TextFind(rest, end, 1);
+  return TextLeft(rest, p2 - 1);
+}

@@ -39,6 +39,9 @@ String TextRight(TextArg text, int count);
 // Every non-overlapping occurrence of pattern, scanned left to right, replaced; the
 // replacement is never scanned again. An empty pattern never matches.
 String TextReplace(TextArg text, TextArg pattern, TextArg replacement);
+// The part of text between the first occurrence of start and the first occurrence of end
+// after it; empty when either marker is missing (or empty).
+String TextBetween(TextArg text, TextArg start, TextArg end);
 // 1 when the two values are byte-for-byte equal, else 0.
 int TextEquals(TextArg a, TextArg b);
 // red + green * 256 + blue * 65536 (0x00BBGGRR); the components are not masked.

@@ -47,47 +47,42 @@ class CredentialsTest : public ScratchDirTest {
 };
 
 TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
-  AppState app;
-  ReadCredentials(app);
-  EXPECT_TRUE(NeedsLoginDialog(app));
+  ReadCredentials();
+  EXPECT_TRUE(NeedsLoginDialog());
   g_app.loginMail = "user@zq.test";
   g_app.loginPass = " p&ss word ";
   StoreCredentials();
   EXPECT_EQ(ReadWholeFile(dir_ + CREDENTIALS_FILE),
             "mail = user@zq.test\r\npass =  p&ss word \r\n");
-  ReadCredentials(app);
-  EXPECT_FALSE(NeedsLoginDialog(app));
-  EXPECT_EQ(app.loginPass, "p&ss word");  // trimmed when read back
+  ReadCredentials();
+  EXPECT_FALSE(NeedsLoginDialog());
+  EXPECT_EQ(g_app.loginPass, "p&ss word");  // trimmed when read back
 }
 
 TEST_F(CredentialsTest, UpperCaseKeysSkipTheDialogAndFileStaysUnchanged) {
   const String bytes = "MAIL=a@b.test\nPASS=secret";
   WriteWholeFile(dir_ + CREDENTIALS_FILE, bytes);
-  AppState app;
-  ReadCredentials(app);
-  EXPECT_EQ(app.loginMail, "a@b.test");
-  EXPECT_EQ(app.loginPass, "secret");
-  EXPECT_FALSE(NeedsLoginDialog(app));
+  ReadCredentials();
+  EXPECT_EQ(g_app.loginMail, "a@b.test");
+  EXPECT_EQ(g_app.loginPass, "secret");
+  EXPECT_FALSE(NeedsLoginDialog());
   EXPECT_EQ(ReadWholeFile(dir_ + CREDENTIALS_FILE), bytes);
 }
 
 TEST_F(CredentialsTest, OneValueMissingAsksAndKeepsTheOther) {
   WriteWholeFile(dir_ + CREDENTIALS_FILE, "mail = kept@x.test\r\npass =   \r\n");
-  AppState app;
-  ReadCredentials(app);
-  EXPECT_TRUE(NeedsLoginDialog(app));
-  EXPECT_EQ(app.loginMail, "kept@x.test");
-  EXPECT_EQ(app.loginPass, "");
+  ReadCredentials();
+  EXPECT_TRUE(NeedsLoginDialog());
+  EXPECT_EQ(g_app.loginMail, "kept@x.test");
+  EXPECT_EQ(g_app.loginPass, "");
 }
 
 TEST_F(CredentialsTest, AValueWithoutAWindows1251FormIsRefusedAndAFailedSaveIsTold) {
   const String file = dir_ + CREDENTIALS_FILE;
   WriteWholeFile(file,
                  "\xEF\xBB\xBFmail = \xD1\x8F@x.test\r\npass = \xE2\x98\x85\r\n");  // я, a star
-  AppState app;
-  EXPECT_NE(ReadCredentials(app).find(file + "\r\n" + TEXT_NOT_CP1251_VALUE + "pass"),
-            String::npos);
-  EXPECT_EQ(app.loginMail + "|" + app.loginPass, "\xFF@x.test|");
+  EXPECT_NE(ReadCredentials().find(file + "\r\n" + TEXT_NOT_CP1251_VALUE + "pass"), String::npos);
+  EXPECT_EQ(g_app.loginMail + "|" + g_app.loginPass, "\xFF@x.test|");
 
   std::filesystem::remove(file);
   std::filesystem::create_directory(file);

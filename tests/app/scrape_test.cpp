@@ -4,27 +4,6 @@
 #include "seqfile.h"
 #include "temp_dir.h"
 
-TEST(TextBetween, CutsBetweenFirstStartAndNextEnd) {
-  const char* a = "<a href=\"v1_2\">x</a>";
-  EXPECT_EQ(TextBetween(a, "href=\"", "\""), "v1_2");
-  EXPECT_EQ(TextBetween(a, "\">", "</a>"), "x");
-  EXPECT_EQ(TextBetween("abc", "b", "z"), "");  // end missing: empty, not the rest
-  EXPECT_EQ(TextBetween("abc", "z", "c"), "");
-  EXPECT_EQ(TextBetween("abc", "b", "c"), "");
-  EXPECT_EQ(TextBetween("c-b-c", "b", "c"), "-");
-  EXPECT_EQ(TextBetween("[1][2]", "[", "]"), "1");
-  EXPECT_EQ(TextBetween("x=1;y=2;", "=", ";"), "1");
-}
-
-TEST(TextBetween, EmptyArgumentsAndMarkerAtTheEnd) {
-  EXPECT_EQ(TextBetween("", "a", "b"), "");
-  EXPECT_EQ(TextBetween("abc", "", "c"), "");
-  EXPECT_EQ(TextBetween("abc", "a", ""), "");
-  EXPECT_EQ(TextBetween(nullptr, "a", "b"), "");
-  EXPECT_EQ(TextBetween("abc", "c", "a"), "");  // start marker ends the text
-  EXPECT_EQ(TextBetween("aXa", "aXa", "a"), "");
-}
-
 TEST(CleanText, ReplacementTableInOrder) {
   EXPECT_EQ(CleanText("It&#39;s &laquo;Star&raquo; &#9733; &lt;HD&gt; &#8230;"),
             "It's \xABStar\xBB \x95 <HD> ...");
@@ -67,11 +46,14 @@ TEST(CleanText, NeverMakesATextLonger) {
 
 class ScrapeTest : public ::testing::Test {
  protected:
-  void SetUp() override { AllocateResultArrays(app); }
-  void Feed(const String& line) {
-    ScrapeResultLine(line, counters, app, [this](const String& t) { rows.push_back(t); });
+  void SetUp() override {
+    g_app = AppState();
+    AllocateResultArrays();
   }
-  AppState app;
+  void Feed(const String& line) {
+    ScrapeResultLine(line, counters, [this](const String& t) { rows.push_back(t); });
+  }
+  AppState& app = g_app;
   ScrapeCounters counters;
   std::vector<String> rows;
 };
@@ -157,7 +139,7 @@ TEST_F(ScrapeTest, WholeFileWithLineEndsOfEveryKindAndNulBytes) {
   WriteWholeFile(dir + "Text.txt", page);
   ASSERT_NE(FileOpenRead(0, dir + "Text.txt"), 0);
   ScrapeCounters got =
-      ScrapeResultFile(0, app, [this](const String& t) { rows.push_back(t); });
+      ScrapeResultFile(0, [this](const String& t) { rows.push_back(t); });
   FileClose(0);
   RemoveScratchDir(dir);
   EXPECT_EQ(rows, (std::vector<String>{"One", ""}));

@@ -62,6 +62,20 @@ TEST_F(SeqFileTest, WriteLineAddsCrLf) {
   EXPECT_EQ(ReadWholeFile(path), "text\r\n\r\n\r\n");
 }
 
+TEST_F(SeqFileTest, ScopedFileClosesWhenItsOwnerLeaves) {
+  {
+    ScopedFile file;
+    ASSERT_TRUE(file.OpenReadWrite(1, path));
+    FileWriteLine(file.Number(), "kept");
+  }
+  EXPECT_EQ(ReadWholeFile(path), "kept\r\n");  // pending data written at the close
+  EXPECT_EQ(FileWriteLine(1, "late"), 0);       // and the number is free again
+  ScopedFile file;
+  EXPECT_FALSE(file.OpenRead(2, dir_ + "missing.txt"));
+  ASSERT_TRUE(file.OpenRead(ANY_NUMBER, path));
+  EXPECT_EQ(FileReadLine(file.Number()), "kept");
+}
+
 TEST_F(SeqFileTest, ReadWriteDoesNotTruncate) {
   String old(100, '#');
   WriteWholeFile(path, old);

@@ -63,6 +63,27 @@ TEST(TextReplace, ResultLengthFollowsTheCount) {
   EXPECT_EQ(TextReplace(out, "[#]", "#"), text);
 }
 
+TEST(TextBetween, CutsBetweenFirstStartAndNextEnd) {
+  const char* a = "<a href=\"v1_2\">x</a>";
+  EXPECT_EQ(TextBetween(a, "href=\"", "\""), "v1_2");
+  EXPECT_EQ(TextBetween(a, "\">", "</a>"), "x");
+  EXPECT_EQ(TextBetween("abc", "b", "z"), "");  // end missing: empty, not the rest
+  EXPECT_EQ(TextBetween("abc", "z", "c"), "");
+  EXPECT_EQ(TextBetween("abc", "b", "c"), "");
+  EXPECT_EQ(TextBetween("c-b-c", "b", "c"), "-");
+  EXPECT_EQ(TextBetween("[1][2]", "[", "]"), "1");
+  EXPECT_EQ(TextBetween("x=1;y=2;", "=", ";"), "1");
+}
+
+TEST(TextBetween, EmptyArgumentsAndMarkerAtTheEnd) {
+  EXPECT_EQ(TextBetween("", "a", "b"), "");
+  EXPECT_EQ(TextBetween("abc", "", "c"), "");
+  EXPECT_EQ(TextBetween("abc", "a", ""), "");
+  EXPECT_EQ(TextBetween(nullptr, "a", "b"), "");
+  EXPECT_EQ(TextBetween("abc", "c", "a"), "");  // start marker ends the text
+  EXPECT_EQ(TextBetween("aXa", "aXa", "a"), "");
+}
+
 TEST(TextEquals, ByteEqualityWithNullAsEmpty) {
   EXPECT_EQ(TextEquals(nullptr, ""), 1);
   EXPECT_EQ(TextEquals("", nullptr), 1);
