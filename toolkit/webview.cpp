@@ -108,23 +108,18 @@ LONG IntegerArgument(DISPPARAMS* params, UINT position, bool* ok) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The event sink: the browser's DWebBrowserEvents2 dispatch interface.
+// Reference counting and QueryInterface for the objects the gadget hands the browser.
+// `Find` gives the interface pointer for an identifier, or null when it has none.
 
-class WebEventSink final : public IDispatch {
+template <class... Interfaces>
+class ComObject : public Interfaces... {
  public:
-  WebEventSink(ObjectNumber number, HWND host) : number_(number), host_(host) {}
-
-  // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, IID_WEB_BROWSER_EVENTS2) || IsEqualIID(iid, IID_WEB_BROWSER_EVENTS)) {
-      *object = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    *object = Find(iid);
+    if (!*object) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -132,6 +127,21 @@ class WebEventSink final : public IDispatch {
     if (left == 0) delete this;
     return left;
   }
+
+ protected:
+  virtual ~ComObject() = default;
+  virtual void* Find(REFIID iid) = 0;
+
+ private:
+  ULONG references_ = 1;
+};
+
+// ---------------------------------------------------------------------------------------
+// The event sink: the browser's DWebBrowserEvents2 dispatch interface.
+
+class WebEventSink final : public ComObject<IDispatch> {
+ public:
+  WebEventSink(ObjectNumber number, HWND host) : number_(number), host_(host) {}
 
   // IDispatch: only Invoke does anything.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -163,11 +173,16 @@ class WebEventSink final : public IDispatch {
 
  private:
   ~WebEventSink() { SysFreeString(status_); }
+  void* Find(REFIID iid) override {
+    bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+                 IsEqualIID(iid, IID_WEB_BROWSER_EVENTS2) ||
+                 IsEqualIID(iid, IID_WEB_BROWSER_EVENTS);
+    return known ? static_cast<IDispatch*>(this) : nullptr;
+  }
   void Post(int type) { GadgetPostEvent(host_, type); }
   void OnProgress(DISPPARAMS* params);
   void OnBeforeNavigate(DISPPARAMS* params);
 
-  ULONG references_ = 1;
   ObjectNumber number_;
   HWND host_;
   bool busy_ = false;
@@ -265,26 +280,9 @@ void WebEventSink::OnBeforeNavigate(DISPPARAMS* params) {
 // The user-interface handler: suppresses the browser's context menu when asked to and
 // hands everything else to the handler the document had before.
 
-class WebUiHandler final : public IDocHostUIHandler {
+class WebUiHandler final : public ComObject<IDocHostUIHandler> {
  public:
   explicit WebUiHandler(HWND host) : host_(host) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_DOC_HOST_UI_HANDLER)) {
-      *object = static_cast<IDocHostUIHandler*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD id, POINT* at, IUnknown* target,
                                             IDispatch* object) override {
@@ -359,8 +357,11 @@ class WebUiHandler final : public IDocHostUIHandler {
   ~WebUiHandler() {
     if (previous_) previous_->Release();
   }
+  void* Find(REFIID iid) override {
+    bool known = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_DOC_HOST_UI_HANDLER);
+    return known ? static_cast<IDocHostUIHandler*>(this) : nullptr;
+  }
 
-  ULONG references_ = 1;
   HWND host_;
   IDocHostUIHandler* previous_ = nullptr;
 };
@@ -373,28 +374,10 @@ class WebUiHandler final : public IDocHostUIHandler {
 const IID IID_DOWNLOAD_MANAGER = {
     0x988934A4, 0x064B, 0x11D3, {0xBB, 0x80, 0x00, 0x10, 0x4B, 0x35, 0xE7, 0xF9}};
 
-class WebDownloadManager final : public IServiceProvider, public IDownloadManager {
+class WebDownloadManager final : public ComObject<IServiceProvider, IDownloadManager> {
  public:
   explicit WebDownloadManager(ObjectNumber number) : number_(number) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IServiceProvider))
-      *object = static_cast<IServiceProvider*>(this);
-    else if (IsEqualIID(iid, IID_DOWNLOAD_MANAGER))
-      *object = static_cast<IDownloadManager*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   // The download manager's service identifier is its interface identifier.
   HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
     if (!object) return E_POINTER;
@@ -418,7 +401,12 @@ class WebDownloadManager final : public IServiceProvider, public IDownloadManage
 
  private:
   ~WebDownloadManager() = default;
-  ULONG references_ = 1;
+  void* Find(REFIID iid) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IServiceProvider))
+      return static_cast<IServiceProvider*>(this);
+    if (IsEqualIID(iid, IID_DOWNLOAD_MANAGER)) return static_cast<IDownloadManager*>(this);
+    return nullptr;
+  }
   ObjectNumber number_;
 };
 
