@@ -14,17 +14,7 @@ bench=${VS_SEARCH_BENCH:-$root/build/win/app/search_bench.exe}
 [[ -f $bench ]] || { echo "search_bench: no $bench (configure the Windows build with -DVS_BENCH=ON)" >&2; exit 1; }
 (($# > 0)) || set -- "Фантастика 720" 720 zqtest-10000
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-  [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-"$site" --port 0 --open-search --idle-exit 60 >"$work/port" 2>"$work/stderr" </dev/null &
-pid=$!
-for _ in $(seq 100); do grep -q '^port ' "$work/port" 2>/dev/null && break; sleep 0.05; done
-port=$(awk '/^port /{print $2; exit}' "$work/port")
-[[ -n $port ]] || { echo "search_bench: the server did not start" >&2; exit 1; }
+source "$root/bench/bench_site.sh"
+start_bench_site search_bench 60
 http_proxy=http://127.0.0.1:$port VS_WINE_TIMEOUT=300 "$root/scripts/wine-run" "$bench" "$@" |
   iconv -f cp1251 -t utf-8

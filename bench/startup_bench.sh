@@ -16,18 +16,8 @@ for f in "$site" "$win/bench/startup_timer.exe" "$win/app/videosearch.exe" \
   [[ -e $f ]] || { echo "startup_bench: $f is missing (build the site and the Windows tree)" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-  [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-"$site" --port 0 --open-search --idle-exit 120 >"$work/port" 2>"$work/stderr" </dev/null &
-pid=$!
-for _ in $(seq 100); do grep -q '^port ' "$work/port" 2>/dev/null && break; sleep 0.05; done
-port=$(awk '/^port /{print $2}' "$work/port")
-[[ -n $port ]] || { echo "startup_bench: the server did not start" >&2; exit 1; }
+source "$root/bench/bench_site.sh"
+start_bench_site startup_bench 120
 mkdir -p "$work/run"
 printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/run/Registration.ini"
 cp "$win/app/videosearch.exe" "$win/tests/client/trivial_window.exe" \
