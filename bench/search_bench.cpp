@@ -25,21 +25,11 @@
 #include "search.h"
 #include "seqfile.h"
 #include "temp_files.h"
+#include "timing.h"
 #include "toolkit.h"
 #include "transfer.h"
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER f = [] {
-    LARGE_INTEGER v;
-    QueryPerformanceFrequency(&v);
-    return v;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 void Drain() {
   MSG m;
@@ -51,11 +41,11 @@ template <typename Body>
 void Report(const char* what, int runs, Body body) {
   std::vector<double> ms;
   for (int i = 0; i < runs; ++i) {
-    double t0 = Now();
+    double t0 = NowMs();
     body();
     UpdateWindow(WindowHandle(WIN_MAIN));
     RedrawWindow(WindowHandle(WIN_MAIN), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    ms.push_back((Now() - t0) * 1000);
+    ms.push_back(NowMs() - t0);
     Drain();
   }
   std::sort(ms.begin(), ms.end());

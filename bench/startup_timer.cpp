@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "timing.h"
+
 namespace {
 
 constexpr DWORD SETTLE_MS = 300;
@@ -34,33 +36,22 @@ BOOL CALLBACK FindVisible(HWND window, LPARAM parameter) {
   return FALSE;
 }
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 // Milliseconds from CreateProcess to the first visible window; -1 when none came.
 double TimeOne(const char* program) {
   std::string command = std::string("\"") + program + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  double start = Now();
+  double start = NowMs();
   if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process))
     return -1;
   Search search{process.dwProcessId, nullptr};
   double shown = -1;
-  while (Now() - start < 10000) {
+  while (NowMs() - start < 10000) {
     EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
-      shown = Now() - start;
+      shown = NowMs() - start;
       break;
     }
     if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) break;

@@ -7,6 +7,13 @@
 #include <cstdio>
 #include <functional>
 
+// Milliseconds on the steady clock, for timing single events.
+inline double NowMs() {
+  return std::chrono::duration<double, std::milli>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 struct Timing {
   double bestSeconds;  // per iteration, best round
   long iterations;     // per round
