@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codepage.h"
 #include "seqfile.h"
 
 namespace {
@@ -86,25 +87,11 @@ ReferenceMatch TableReference(std::string_view rest) {
   return {};
 }
 
-// Code points of the Windows-1251 bytes 0x80..0xBF (0 where the byte stands for none);
-// 0xC0..0xFF are U+0410..U+044F in order, and bytes below 0x80 are ASCII.
-constexpr uint16_t kCp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
-    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0,      0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
-    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
-    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
-    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-};
-
 // The Windows-1251 byte of a code point, or -1 when the code page has none. Control
 // characters count as none: a line feed, for one, would split a list row into columns.
 int Cp1251Byte(uint32_t code) {
-  if (code >= 0x20 && code < 0x7F) return static_cast<int>(code);
-  if (code >= 0x0410 && code <= 0x044F) return static_cast<int>(code - 0x0410 + 0xC0);
-  for (int i = 0; i < 64; ++i)
-    if (code != 0 && kCp1251High[i] == code) return 0x80 + i;
-  return -1;
+  if (code < 0x20 || code == 0x7F) return -1;
+  return CodePointToCp1251(static_cast<char32_t>(code));
 }
 
 // A numeric reference "&#N;" or "&#xH;" at the start of `text`: its length and the byte
