@@ -204,12 +204,23 @@ String GadgetGetText(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return String();
   if (gadget->kind->getText) return gadget->kind->getText(*gadget);
-  int length = GetWindowTextLengthA(gadget->handle);
+  return ControlText(gadget->handle);
+}
+
+String ControlText(HWND control) {
+  int length = GetWindowTextLengthA(control);
   if (length <= 0) return String();
   String text(static_cast<size_t>(length) + 1, '\0');
-  int copied = GetWindowTextA(gadget->handle, &text[0], length + 1);
+  int copied = GetWindowTextA(control, &text[0], length + 1);
   text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
   return text;
+}
+
+void FillWithParentBackground(HWND control, HDC dc, const RECT& area) {
+  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(GetParent(control), WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(control)));
+  FillRect(dc, &area, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
 }
 
 intptr_t GadgetGetState(ObjectNumber number) {

@@ -29,11 +29,7 @@ LRESULT HyperlinkMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM wParam
 
 void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
   HyperlinkBlock* block = BlockOf(gadget);
-  HWND parent = GetParent(control);
-  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(
-      parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
-  if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
-  FillRect(dc, &area, brush);
+  FillWithParentBackground(control, dc, area);
 
   char text[512];
   int length = GetWindowTextA(control, text, sizeof text);

@@ -24,13 +24,6 @@ struct FittedLabel {
 
 FittedLabel* Fitted(GadgetRecord& gadget) { return reinterpret_cast<FittedLabel*>(gadget.data[3]); }
 
-String WindowText(HWND control) {
-  String text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextA(control, &text[0], static_cast<int>(text.size()))));
-  return text;
-}
-
 // How the static control lays its text out, without its "&" prefixes.
 UINT DrawFormat(HWND control) {
   UINT format = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
@@ -77,7 +70,7 @@ String CutToFit(HDC dc, const String& text, UINT format, const RECT& client) {
 
 void Layout(FittedLabel& label, HWND control) {
   label.valid = true;
-  String text = WindowText(control);
+  String text = ControlText(control);
   RECT client;
   GetClientRect(control, &client);
   UINT format = DrawFormat(control);
@@ -98,10 +91,7 @@ void Paint(FittedLabel& label, HWND control) {
   RECT client;
   GetClientRect(control, &client);
   // The parent's colour answer, as the static control itself would ask for it.
-  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(GetParent(control), WM_CTLCOLORSTATIC,
-                                                       reinterpret_cast<WPARAM>(dc),
-                                                       reinterpret_cast<LPARAM>(control)));
-  FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+  FillWithParentBackground(control, dc, client);
   if (!IsWindowEnabled(control)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   SetBkMode(dc, TRANSPARENT);
   HGDIOBJ old = SelectLabelFont(dc, control);

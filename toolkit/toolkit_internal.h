@@ -59,12 +59,12 @@ struct GadgetRecord {
 struct GadgetKind {
   int kind = 0;  // KIND_*
   // Parent-side messages about the control (commands, notifications, colour requests).
-  LRESULT (*messageHandler)
+  LRESULT(*messageHandler)
   (GadgetRecord& gadget, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
   // Control-side procedure (its own painting, mouse and focus handling). It sees the
   // control's messages after the common gadget procedure and before the control's class
   // procedure; NOT_HANDLED passes a message on to the class procedure.
-  LRESULT (*controlProc)
+  LRESULT(*controlProc)
   (GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
   // Frees what the kind keeps beside the control, as the control is destroyed.
   void (*release)(GadgetRecord& gadget) = nullptr;
@@ -132,6 +132,11 @@ void GadgetReleaseBackgroundBrush(GadgetRecord& gadget);
 // with a text colour but no background, the system colour `defaultBack`. NOT_HANDLED
 // when it has neither, so that the system's colours apply.
 LRESULT GadgetColorAnswer(GadgetRecord& gadget, HDC dc, int defaultBack);
+// Fills `area` of a control that paints itself as its parent's colour answer asks (the
+// button face when the parent gives none); the answer's text colour stays in `dc`.
+void FillWithParentBackground(HWND control, HDC dc, const RECT& area);
+// The control's whole window text.
+String ControlText(HWND control);
 
 // Brush cache: one solid brush per colour, shared by reference count.
 HBRUSH BrushCacheGet(int32_t color);
