@@ -162,6 +162,9 @@ void Site::Log(const httplib::Request* req, const Exchange& ex, int status, size
   e.cookie = !Sessions::TokenFromCookies(cookies).empty();
   e.status = status;
   e.bytes = bytes;
+  e.coding = ex.coding;
+  e.connection = ex.connection;
+  e.request = ex.request;
   log_->Write(e);
 }
 
