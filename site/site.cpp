@@ -97,6 +97,8 @@ void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>
 Site::Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stopping,
            RequestLog* log)
     : options_(std::move(options)), accounts_(std::move(accounts)), stopping_(stopping), log_(log) {
+  if (options_.session_seconds > 0)
+    sessions_.SetLifetime(std::chrono::seconds(options_.session_seconds));
   scenario_options_.stall_ms = options_.stall_ms;
   scenario_options_.stopping = &stopping_;
   last_activity_ms_ = SteadyMs();
@@ -236,9 +238,16 @@ void Site::SitePage(const std::string& path, const std::string& query, const Vis
   } else if (path == "/gsearch.php") {
     Search(query, visitor, res);
   } else if (ParseVideoPath(path, &oid, &vid)) {
+    // The scenarios' pages answer guests too, as their searches do.
     if (oid == kScenarioOwner && AnswerScenarioVideo(vid, visitor, res)) return;
     const Video* v = FindVideo(oid, vid);
     if (!v) return Error(res, 404, "Видеозапись не найдена.");
+    if (!visitor.logged_in && !options_.open_search) {
+      res.set_content(LoginRequiredPage(visitor, "Видеозаписи доступны только участникам сайта. "
+                                                 "Войдите, чтобы посмотреть."),
+                      kHtml);
+      return;
+    }
     res.set_content(VideoPage(*v, visitor), kHtml);
   } else if (path == "/video_ext.php") {
     std::optional<std::string> o = RawField(query, "oid"), i = RawField(query, "id"),
@@ -258,6 +267,10 @@ void Site::SitePage(const std::string& path, const std::string& query, const Vis
     res.set_content(kStyleSheet, "text/css");
   } else if (path == "/js/player.js") {
     res.set_content(kPlayerScript, "application/javascript");
+  } else if (path == "/zqtest-expire-sessions") {
+    // Lets a test end every session at once: the clients' cookies become unknown.
+    res.set_content("expired " + std::to_string(sessions_.ForgetAll()) + "\n",
+                    "text/plain; charset=us-ascii");
   } else if (path == "/logout") {
     sessions_.Close(visitor.token);
     res.set_header("Set-Cookie", Sessions::ClearingCookieHeader());

@@ -19,7 +19,8 @@
 namespace site {
 
 struct SiteOptions {
-  bool open_search = false;  // guests get search results too
+  bool open_search = false;  // guests get search results and video pages too
+  int session_seconds = 0;   // how long a session is known after its login; 0: 30 days
   std::string media_dir;     // generated clips and previews
   int stall_ms = 30000;      // length of the zqtest-stall pause
 };
