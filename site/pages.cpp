@@ -167,14 +167,13 @@ const char kSearchForm[] =
     "<input type=\"hidden\" name=\"name\" value=\"1\">"
     "<input type=\"submit\" value=\"Найти\"></form>\n";
 
-const std::string kLoginForm =
-    std::string(kLoginFormMarker) +
-    " method=\"get\">"
-    "<input type=\"hidden\" name=\"act\" value=\"login\">"
-    "E-mail: <input type=\"text\" name=\"email\" size=\"24\"> "
-    "Пароль: <input type=\"password\" name=\"pass\" size=\"16\">"
-    "<input type=\"hidden\" name=\"expire\" value=\"\">"
-    "<input type=\"submit\" value=\"Войти\"></form>\n";
+const std::string kLoginForm = std::string(kLoginFormMarker) +
+                               " method=\"get\">"
+                               "<input type=\"hidden\" name=\"act\" value=\"login\">"
+                               "E-mail: <input type=\"text\" name=\"email\" size=\"24\"> "
+                               "Пароль: <input type=\"password\" name=\"pass\" size=\"16\">"
+                               "<input type=\"hidden\" name=\"expire\" value=\"\">"
+                               "<input type=\"submit\" value=\"Войти\"></form>\n";
 
 const char kTail[] = "</body>\n</html>\n";
 
@@ -387,8 +386,9 @@ std::string LoginRequiredPage(const Visitor& visitor, std::string_view message_u
 
 std::string LoginFailedPage() {
   std::string out = Head("Вход не выполнен");
-  out += "<p id=\"login_error\" style=\"margin:12px 16px;color:#c00;font-weight:bold\">"
-         "Неверный e-mail или пароль.</p>\n";
+  out +=
+      "<p id=\"login_error\" style=\"margin:12px 16px;color:#c00;font-weight:bold\">"
+      "Неверный e-mail или пароль.</p>\n";
   out += kLoginForm;
   out += kTail;
   return Utf8ToCp1251(out);

@@ -358,6 +358,15 @@ ByteRange ParseRange(std::string_view header, size_t size) {
   return r;
 }
 
+bool IfRangeHolds(std::string_view if_range, std::string_view etag,
+                  std::string_view last_modified) {
+  if_range = Trim(if_range);
+  if (if_range.empty()) return true;
+  if (if_range.front() == '"') return !etag.empty() && if_range == etag;
+  if (StartsWithNoCase(if_range, "w/")) return false;
+  return !last_modified.empty() && if_range == last_modified;
+}
+
 void SplitTarget(std::string_view target, std::string* path, std::string* raw_query) {
   size_t q = target.find('?');
   *path = PercentDecode(target.substr(0, q), false);

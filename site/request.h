@@ -65,6 +65,12 @@ struct ByteRange {
 };
 ByteRange ParseRange(std::string_view header, size_t size);
 
+// Whether a range request may be served as a range, given its If-Range header (empty when
+// there is none) and the file's entity tag and Last-Modified date (empty when it has
+// none): an entity tag must match strongly (a weak one never does), a date exactly.
+// Otherwise the whole file is sent.
+bool IfRangeHolds(std::string_view if_range, std::string_view etag, std::string_view last_modified);
+
 // Splits "/path?query" into the percent-decoded path and the raw query.
 void SplitTarget(std::string_view target, std::string* path, std::string* raw_query);
 

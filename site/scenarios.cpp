@@ -36,7 +36,11 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-video-nomarker", "a video page without a player line"},
     {"zqtest-video-thrice", "a video page with three player lines (the third one counts)"},
     {"zqtest-video-files",
-     "two videos whose files are a 50 MiB file and a file whose connection ends at 5 of 20 MiB"},
+     "three videos whose files are a 50 MiB file, a file whose connection ends at 5 of 20 MiB "
+     "(resumable from there) and a second 50 MiB file with other bytes"},
+    {"zqtest-video-norange", "a video whose file ignores Range: always the whole 20 MiB"},
+    {"zqtest-video-slow", "a video whose 50 MiB file comes at 5 MiB/s"},
+    {"zqtest-video-big1g", "a video whose file is 1 GiB, sent as fast as it can go"},
     {"zqtest-references",
      "titles and descriptions with &lt;, &gt;, &amp;, &nbsp;, numeric references and "
      "search-word marks inside words, and a title too long for one line"},
@@ -196,6 +200,15 @@ std::string VideoRowsPage(const Visitor& visitor,
   return Utf8ToCp1251(out);
 }
 
+// The rows of a scenario search that lists file videos; empty for other names.
+std::vector<std::pair<int, const char*>> FileRowsOf(const std::string& name) {
+  std::vector<std::pair<int, const char*>> rows;
+  for (const FileVideo& f : FileVideos()) {
+    if (name == f.scenario) rows.emplace_back(f.vid, f.title);
+  }
+  return rows;
+}
+
 // A page split in two at a line end near its middle.
 size_t MiddleLineEnd(const std::string& page) {
   size_t nl = page.find('\n', page.size() / 2);
@@ -283,6 +296,61 @@ void PngChunk(std::string& out, const char* type, const std::string& data) {
   PutBe32(out, Crc(typed));
 }
 
+// Parts of the scenario video pages' player lines.
+const std::string kCall = "<script type=\"text/javascript\">loadFlashPlayer({";
+const std::string kHost = "\"host\":\"http:\\/\\/cs1.zq.test\\/\",";
+const std::string kTail = "\"jpg\":\"\",\"duration\":4}, {\"width\":480,\"height\":360});</script>";
+
+// The player lines of the scenario video pages 1 to 10, whose values are hostile.
+std::vector<std::string> HostileCallLines(int vid, const Video& v) {
+  std::vector<std::string> lines;
+  switch (vid) {
+    case 1:  // double quotes inside values, escaped as JSON would
+      lines.push_back(kCall + "\"uid\":\"9\\\"1\",\"vid\":\"1\\\" onerror=\\\"alert(1)\"," +
+                      "\"oid\":\"-9\\\"\"," + kHost + "\"vtag\":\"quo\\\"te\"," +
+                      "\"hash2\":\"h\\\"ash\"," + kTail);
+      break;
+    case 2:  // a single quote that ends the player frame's attribute
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"2\",\"oid\":\"-9' onload='alert(1)\"," +
+                      kHost + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"x' y='z\"," + kTail);
+      break;
+    case 3:  // markup in the values
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"<script>alert(1)</script>\"," +
+                      "\"oid\":\"</iframe><script>alert(2)</script>\"," + kHost +
+                      "\"vtag\":\"<b>tag</b>\",\"hash2\":\"<script>alert(3)</script>\"," + kTail);
+      break;
+    case 4:  // another host's escaped address stands first on the line
+      lines.push_back(kCall + "\"ref\":\"http:\\/\\/other.host\\/page\",\"uid\":\"9\"," +
+                      "\"vid\":\"4\",\"oid\":\"-9\"," + kHost + "\"vtag\":\"" + v.vtag +
+                      "\",\"hash2\":\"" + v.hash2 + "\"," + kTail);
+      break;
+    case 5:  // an address trick inside uid
+      lines.push_back(kCall + "\"uid\":\"\\/\\/other.host\\/\",\"vid\":\"5\",\"oid\":\"-9\"," +
+                      kHost + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"" + v.hash2 + "\"," + kTail);
+      break;
+    case 6:  // a file name climbing up the path
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"6\",\"oid\":\"-9\"," + kHost +
+                      "\"vtag\":\"..\\/..\\/..\\/etc\\/passwd\",\"hash2\":\"" + v.hash2 + "\"," +
+                      kTail);
+      break;
+    case 7:  // no "." follows the only escaped address: the host label is cut empty
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"7\",\"oid\":\"-9\"," +
+                      "\"host\":\"http:\\/\\/localhost\\/\",\"vtag\":\"" + v.vtag +
+                      "\",\"hash2\":\"" + v.hash2 + "\"," + kTail);
+      break;
+    case 8:  // two player lines: the program keeps the second
+      lines.push_back(PlayerCallLine(Entry(0)));
+      lines.push_back(PlayerCallLine(Entry(1)));
+      break;
+    case 9:  // no player line at all
+      break;
+    case 10:  // three player lines: the program keeps the third
+      for (size_t i = 2; i < 5; ++i) lines.push_back(PlayerCallLine(Entry(i)));
+      break;
+  }
+  return lines;
+}
+
 }  // namespace
 
 const std::vector<ScenarioInfo>& Scenarios() { return kScenarios; }
@@ -340,9 +408,8 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     res.set_content(VideoRowsPage(visitor, {{9, "No player line"}}), kHtml);
   } else if (name == "zqtest-video-thrice") {
     res.set_content(VideoRowsPage(visitor, {{10, "Three player lines"}}), kHtml);
-  } else if (name == "zqtest-video-files") {
-    res.set_content(VideoRowsPage(visitor, {{11, "A file of 50 MiB"}, {12, "A file cut off"}}),
-                    kHtml);
+  } else if (std::vector<std::pair<int, const char*>> rows = FileRowsOf(name); !rows.empty()) {
+    res.set_content(VideoRowsPage(visitor, rows), kHtml);
   } else if (name == "zqtest-references") {
     res.set_content(ReferencesPage(visitor), kHtml);
   } else if (name == "zqtest-stall" || StallSecondsOf(name) >= 0) {
@@ -369,127 +436,22 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
 }
 
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res) {
-  if (vid < 1 || vid > 12) return false;
+  const FileVideo* file = nullptr;
+  for (const FileVideo& f : FileVideos()) {
+    if (f.vid == vid) file = &f;
+  }
+  if ((vid < 1 || vid > 10) && !file) return false;
   Video v = MakeVideo(-1, kScenarioOwner, vid, 1, 0, "Test scenario " + std::to_string(vid),
                       "A video page that misbehaves on purpose.");
-  const std::string tail =
-      "\"jpg\":\"\",\"duration\":4}, {\"width\":480,\"height\":360});</script>";
-  const std::string call = "<script type=\"text/javascript\">loadFlashPlayer({";
-  const std::string host = "\"host\":\"http:\\/\\/cs1.zq.test\\/\",";
   std::vector<std::string> lines;
-  switch (vid) {
-    case 1:  // double quotes inside values, escaped as JSON would
-      lines.push_back(call + "\"uid\":\"9\\\"1\",\"vid\":\"1\\\" onerror=\\\"alert(1)\"," +
-                      "\"oid\":\"-9\\\"\"," + host + "\"vtag\":\"quo\\\"te\"," +
-                      "\"hash2\":\"h\\\"ash\"," + tail);
-      break;
-    case 2:  // a single quote that ends the player frame's attribute
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"2\",\"oid\":\"-9' onload='alert(1)\"," +
-                      host + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"x' y='z\"," + tail);
-      break;
-    case 3:  // markup in the values
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"<script>alert(1)</script>\"," +
-                      "\"oid\":\"</iframe><script>alert(2)</script>\"," + host +
-                      "\"vtag\":\"<b>tag</b>\",\"hash2\":\"<script>alert(3)</script>\"," + tail);
-      break;
-    case 4:  // another host's escaped address stands first on the line
-      lines.push_back(call + "\"ref\":\"http:\\/\\/other.host\\/page\",\"uid\":\"9\"," +
-                      "\"vid\":\"4\",\"oid\":\"-9\"," + host + "\"vtag\":\"" + v.vtag +
-                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
-    case 5:  // an address trick inside uid
-      lines.push_back(call + "\"uid\":\"\\/\\/other.host\\/\",\"vid\":\"5\",\"oid\":\"-9\"," +
-                      host + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
-    case 6:  // a file name climbing up the path
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"6\",\"oid\":\"-9\"," + host +
-                      "\"vtag\":\"..\\/..\\/..\\/etc\\/passwd\",\"hash2\":\"" + v.hash2 + "\"," +
-                      tail);
-      break;
-    case 7:  // no "." follows the only escaped address: the host label is cut empty
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"7\",\"oid\":\"-9\"," +
-                      "\"host\":\"http:\\/\\/localhost\\/\",\"vtag\":\"" + v.vtag +
-                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
-    case 8:  // two player lines: the program keeps the second
-      lines.push_back(PlayerCallLine(Entry(0)));
-      lines.push_back(PlayerCallLine(Entry(1)));
-      break;
-    case 9:  // no player line at all
-      break;
-    case 10:  // three player lines: the program keeps the third
-      for (size_t i = 2; i < 5; ++i) lines.push_back(PlayerCallLine(Entry(i)));
-      break;
-    case 11:  // the files of the scenario owner: see AnswerScenarioFile
-    case 12:
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"" + std::to_string(vid) +
-                      "\",\"oid\":\"-9\"," + host + "\"vtag\":\"" + (vid == 11 ? "big50" : "cut") +
-                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
+  if (file) {  // the files of the scenario owner: see AnswerScenarioFile
+    lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"" + std::to_string(vid) +
+                    "\",\"oid\":\"-9\"," + kHost + "\"vtag\":\"" + file->vtag + "\",\"hash2\":\"" +
+                    v.hash2 + "\"," + kTail);
+  } else {
+    lines = HostileCallLines(vid, v);
   }
   res.set_content(VideoPageWith(v, visitor, lines), kHtml);
-  return true;
-}
-
-std::string BigFileBytes(size_t offset, size_t length) {
-  std::string out(length, '\0');
-  for (size_t i = 0; i < length; ++i) {
-    uint64_t z = (offset + i + 1) * 0x9E3779B97F4A7C15ull;
-    z ^= z >> 31;
-    out[i] = static_cast<char>(z >> 56);
-  }
-  return out;
-}
-
-bool AnswerScenarioFile(std::string_view vtag, httplib::Response& res) {
-  size_t size, sent;
-  if (vtag == "big50") {
-    size = sent = kBigFileBytes;
-  } else if (vtag == "cut") {
-    size = 20u << 20;
-    sent = 5u << 20;
-  } else {
-    return false;
-  }
-  res.set_header("Content-Disposition",
-                 "attachment; filename=\"" + std::string(vtag) + ".480.mp4\"");
-  // At most kScenarioFileRate bytes a second, so that a download's progress can be seen.
-  auto start = std::make_shared<std::chrono::steady_clock::time_point>();
-  res.set_content_provider(
-      size, "video/mp4", [sent, start](size_t offset, size_t length, httplib::DataSink& sink) {
-        if (offset >= sent) return false;  // closes the connection
-        if (offset == 0) *start = std::chrono::steady_clock::now();
-        std::this_thread::sleep_until(
-            *start + std::chrono::microseconds(offset * 1000000 / kScenarioFileRate));
-        // A piece at a time: the library offers the whole rest in one call.
-        size_t piece = std::min<size_t>({length, sent - offset, 256u << 10});
-        std::string bytes = BigFileBytes(offset, piece);
-        return sink.write(bytes.data(), bytes.size());
-      });
-  return true;
-}
-
-bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg,
-                           httplib::Response& res) {
-  if (name == "notpicture.jpg") {
-    res.set_content("<html><body>This is not a picture.</body></html>\n", "image/jpeg");
-  } else if (name == "truncated.jpg") {
-    res.set_content(real_jpeg.substr(0, 300), "image/jpeg");
-  } else if (name == "empty.jpg") {
-    res.set_content("", "image/jpeg");
-  } else if (name == "random.jpg") {
-    std::string bytes = "\xFF\xD8\xFF";
-    uint32_t x = 2463534242u;  // xorshift with a fixed seed: the same bytes every time
-    while (bytes.size() < 4096) {
-      x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-      bytes += static_cast<char>(x & 0xFF);
-    }
-    res.set_content(bytes, "image/jpeg");
-  } else if (name == "hugepng.jpg") {
-    res.set_content(PngHeaderFile(60000, 60000), "image/png");
-  } else {
-    return false;
-  }
   return true;
 }
 

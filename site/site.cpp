@@ -7,6 +7,7 @@
 
 #include "catalogue.h"
 #include "cp1251.h"
+#include "files.h"
 #include "pages.h"
 
 namespace site {
@@ -65,33 +66,6 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
          s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Sends a file, or the byte range the request asks for, straight from memory.
-void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>& data,
-                const char* type, const std::string& range_header) {
-  res.set_header("Accept-Ranges", "bytes");
-  size_t size = data->size();
-  ByteRange range = ParseRange(range_header, size);
-  if (range.kind == RangeKind::kUnsatisfiable) {
-    res.status = 416;
-    res.set_header("Content-Range", "bytes */" + std::to_string(size));
-    res.set_content("416 Range Not Satisfiable: the file has " + std::to_string(size) + " bytes\n",
-                    "text/plain; charset=us-ascii");
-    return;
-  }
-  size_t begin = 0, length = size;
-  if (range.kind == RangeKind::kPartial) {
-    begin = range.begin;
-    length = range.end - range.begin;
-    res.status = 206;
-    res.set_header("Content-Range", "bytes " + std::to_string(range.begin) + "-" +
-                                        std::to_string(range.end - 1) + "/" + std::to_string(size));
-  }
-  res.set_content_provider(length, type,
-                           [data, begin](size_t offset, size_t n, httplib::DataSink& sink) {
-                             return sink.write(data->data() + begin + offset, n);
-                           });
-}
-
 }  // namespace
 
 Site::Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stopping,
@@ -104,12 +78,19 @@ Site::Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stop
   last_activity_ms_ = SteadyMs();
 }
 
+Site::StoredFile Site::Stored(std::string bytes) {
+  StoredFile file;
+  file.validators = ValidatorsOf(Fingerprint(bytes));
+  file.data = std::make_shared<const std::string>(std::move(bytes));
+  return file;
+}
+
 int Site::LoadMedia() {
   int found = 0;
   for (int clip = 0; clip < kClipCount; ++clip) {
     std::string bytes;
     if (ReadFile(options_.media_dir + "/clip-" + std::to_string(clip) + ".mp4", &bytes)) {
-      clips_[clip] = std::make_shared<const std::string>(std::move(bytes));
+      clips_[clip] = Stored(std::move(bytes));
       ++found;
     }
   }
@@ -118,7 +99,7 @@ int Site::LoadMedia() {
     std::snprintf(name, sizeof name, "/preview-%03d.jpg", v.index);
     std::string bytes;
     if (ReadFile(options_.media_dir + name, &bytes)) {
-      previews_[v.index] = std::make_shared<const std::string>(std::move(bytes));
+      previews_[v.index] = Stored(std::move(bytes));
       ++found;
     }
   }
@@ -210,7 +191,8 @@ void Site::Handle(const httplib::Request& req, httplib::Response& res) {
       Login(path, query, res);
       break;
     case HostKind::kFileServer:
-      FileServer(info.server, path, head.range_header, res);
+      FileServer(info.server, path, FileAsk{head.range_header, req.get_header_value("If-Range")},
+                 res);
       break;
     case HostKind::kAuthor:
       if (path == "/") {
@@ -243,8 +225,9 @@ void Site::SitePage(const std::string& path, const std::string& query, const Vis
     const Video* v = FindVideo(oid, vid);
     if (!v) return Error(res, 404, "Видеозапись не найдена.");
     if (!visitor.logged_in && !options_.open_search) {
-      res.set_content(LoginRequiredPage(visitor, "Видеозаписи доступны только участникам сайта. "
-                                                 "Войдите, чтобы посмотреть."),
+      res.set_content(LoginRequiredPage(visitor,
+                                        "Видеозаписи доступны только участникам сайта. "
+                                        "Войдите, чтобы посмотреть."),
                       kHtml);
       return;
     }
@@ -309,7 +292,7 @@ void Site::Login(const std::string& path, const std::string& query, httplib::Res
                   kHtml);
 }
 
-void Site::FileServer(int server, const std::string& path, const std::string& range,
+void Site::FileServer(int server, const std::string& path, const FileAsk& ask,
                       httplib::Response& res) {
   // "/u<uid>/video/<vtag>.480.mp4" or "/u<uid>/preview/<vtag>.jpg"
   int uid = 0;
@@ -321,19 +304,20 @@ void Site::FileServer(int server, const std::string& path, const std::string& ra
   std::string rest = path.substr(p + 1);
   if (rest.compare(0, 6, "video/") == 0 && EndsWith(rest, ".480.mp4")) {
     std::string vtag = rest.substr(6, rest.size() - 6 - 8);
-    if (uid == -kScenarioOwner && AnswerScenarioFile(vtag, res)) return;
+    if (uid == -kScenarioOwner && AnswerScenarioFile(vtag, ask, res)) return;
     const Video* v = FindByFile(uid, vtag);
     if (!v || v->server != server) return Error(res, 404, "Файл не найден.");
     auto clip = clips_.find(v->clip);
     if (clip == clips_.end()) return Error(res, 404, "Видеофайлы не созданы (media).");
     res.set_header("Content-Disposition", "attachment; filename=\"" + vtag + ".480.mp4\"");
-    ServeBytes(res, clip->second, "video/mp4", range);
+    ServeBytes(clip->second.data, clip->second.validators, "video/mp4", ask, res);
   } else if (rest.compare(0, 8, "preview/") == 0) {
     std::string name = rest.substr(8);
     if (uid == -kScenarioOwner) {
       auto first = previews_.find(0);
       static const std::string kNone;
-      if (AnswerScenarioPicture(name, first == previews_.end() ? kNone : *first->second, res)) {
+      if (AnswerScenarioPicture(name, first == previews_.end() ? kNone : *first->second.data, ask,
+                                res)) {
         return;
       }
       return Error(res, 404, "Файл не найден.");
@@ -343,7 +327,7 @@ void Site::FileServer(int server, const std::string& path, const std::string& ra
     if (!v || v->server != server) return Error(res, 404, "Файл не найден.");
     auto pic = previews_.find(v->index);
     if (pic == previews_.end()) return Error(res, 404, "Картинки не созданы (media).");
-    ServeBytes(res, pic->second, "image/jpeg", range);
+    ServeBytes(pic->second.data, pic->second.validators, "image/jpeg", ask, res);
   } else {
     Error(res, 404, "Файл не найден.");
   }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "accounts.h"
+#include "files.h"
 #include "front.h"
 #include "reqlog.h"
 #include "scenarios.h"
@@ -42,15 +43,18 @@ class Site {
   long long LastActivityMs() const { return last_activity_ms_; }
 
  private:
-  using Bytes = std::shared_ptr<const std::string>;
+  struct StoredFile {
+    std::shared_ptr<const std::string> data;
+    Validators validators;
+  };
+  static StoredFile Stored(std::string bytes);
 
   Visitor VisitorOf(const httplib::Request& req) const;
   void SitePage(const std::string& path, const std::string& query, const Visitor& visitor,
                 httplib::Response& res);
   void Search(const std::string& query, const Visitor& visitor, httplib::Response& res);
   void Login(const std::string& path, const std::string& query, httplib::Response& res);
-  void FileServer(int server, const std::string& path, const std::string& range,
-                  httplib::Response& res);
+  void FileServer(int server, const std::string& path, const FileAsk& ask, httplib::Response& res);
   void Error(httplib::Response& res, int status, const std::string& message_utf8);
   void Log(const httplib::Request* req, const Exchange& ex, int status, size_t bytes);
 
@@ -60,8 +64,8 @@ class Site {
   const std::atomic<bool>& stopping_;
   RequestLog* log_;
   ScenarioOptions scenario_options_;
-  std::map<int, Bytes> clips_;     // clip number -> MP4 file
-  std::map<int, Bytes> previews_;  // catalogue index -> JPEG file
+  std::map<int, StoredFile> clips_;     // clip number -> MP4 file
+  std::map<int, StoredFile> previews_;  // catalogue index -> JPEG file
   std::atomic<long long> last_activity_ms_;
 };
 
