@@ -181,8 +181,8 @@ void WriteRequestLine(const RequestHead& h, std::string_view version, std::strin
   out += "\r\n";
 }
 
-// Checks the header lines, records Host, Cookie and Range, and copies the lines the
-// library is to see into `out`; false (with h's status set) when one is refused.
+// Checks the header lines, records Host, Cookie, Range and Accept-Encoding, and copies the lines
+// the library is to see into `out`; false (with h's status set) when one is refused.
 bool CopyHeaderLines(const std::vector<std::string_view>& lines, std::string_view version,
                      const HeadLimits& limits, RequestHead& h, std::string& out) {
   int hosts = 0;
@@ -215,8 +215,11 @@ bool CopyHeaderLines(const std::vector<std::string_view>& lines, std::string_vie
     }
     // With an absolute-form target the host it names counts, not the Host header.
     if (lname == "host" && h.absolute_form) continue;
-    // Answers go out uncompressed, so that what a client stores is the bytes as sent.
-    if (lname == "accept-encoding") continue;
+    // The library would compress on its own terms: the site decides (encoding.h).
+    if (lname == "accept-encoding") {
+      h.accept_encoding = std::string(value);
+      continue;
+    }
     out += hl;
     out += "\r\n";
   }

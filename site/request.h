@@ -27,13 +27,15 @@ struct RequestHead {
   std::string method;
   std::string raw_target;  // the target as received
   bool absolute_form = false;
-  std::string target_host;    // host named by an absolute-form target (lower case, no port)
-  std::string origin_target;  // path and query as received, absolute form stripped
-  std::string host_header;    // value of the Host header, when there is one
-  std::string cookie_header;  // value of the first Cookie header, when there is one
-  std::string range_header;   // value of the Range header; the line itself is taken out
-                              // of the rewritten head, since ranges are served here
-  std::string normalized;     // the head rewritten into a form the HTTP library parses
+  std::string target_host;      // host named by an absolute-form target (lower case, no port)
+  std::string origin_target;    // path and query as received, absolute form stripped
+  std::string host_header;      // value of the Host header, when there is one
+  std::string cookie_header;    // value of the first Cookie header, when there is one
+  std::string range_header;     // value of the Range header; the line itself is taken out
+                                // of the rewritten head, since ranges are served here
+  std::string accept_encoding;  // value of the Accept-Encoding header, also taken out:
+                                // the site compresses pages itself (encoding.h)
+  std::string normalized;       // the head rewritten into a form the HTTP library parses
 };
 
 // Checks one request head (everything up to and including the empty line) and rewrites

@@ -7,6 +7,7 @@
 
 #include "catalogue.h"
 #include "cp1251.h"
+#include "encoding.h"
 #include "files.h"
 #include "pages.h"
 
@@ -64,6 +65,24 @@ bool ParseVideoPath(const std::string& path, int* oid, int* vid) {
 bool EndsWith(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() &&
          s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Compresses an HTML page held whole in memory when the client asked for a coding the site
+// knows; streamed pages (the long and the broken ones) go out as they are.
+void CompressPage(Exchange& ex, httplib::Response& res) {
+  if (res.content_provider_ || res.body.empty() ||
+      res.get_header_value("Content-Type").compare(0, 9, "text/html") != 0 ||
+      res.has_header("Content-Encoding")) {
+    return;
+  }
+  res.set_header("Vary", "Accept-Encoding");
+  Coding coding = ChooseCoding(ex.head.accept_encoding);
+  if (coding == Coding::kIdentity) return;
+  std::string packed = Compress(res.body, coding);
+  if (packed.empty()) return;
+  res.body = std::move(packed);
+  res.set_header("Content-Encoding", CodingName(coding));
+  ex.coding = CodingName(coding);
 }
 
 }  // namespace
@@ -210,6 +229,7 @@ void Site::Handle(const httplib::Request& req, httplib::Response& res) {
           "text/plain; charset=us-ascii");
       break;
   }
+  if (info.kind != HostKind::kFileServer) CompressPage(*ex, res);
 }
 
 void Site::SitePage(const std::string& path, const std::string& query, const Visitor& visitor,

@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -39,6 +40,25 @@ long long NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+// A gzip or zlib stream decoded; "<bad stream>" when it is not one.
+std::string Inflate(const std::string& packed) {
+  z_stream z{};
+  if (inflateInit2(&z, 32 + 15) != Z_OK) return "<bad stream>";
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+  z.avail_in = static_cast<uInt>(packed.size());
+  std::string out;
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    char buf[65536];
+    z.next_out = reinterpret_cast<Bytef*>(buf);
+    z.avail_out = sizeof buf;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(buf, sizeof buf - z.avail_out);
+  }
+  inflateEnd(&z);
+  return rc == Z_STREAM_END && z.avail_in == 0 ? out : "<bad stream>";
 }
 
 std::string Cookie(const std::string& token) { return "Cookie: zqsid=" + token + "\r\n"; }
@@ -121,11 +141,6 @@ TEST_F(SiteServer, SearchNeedsTheSessionCookie) {
   Response guest = Parse(RoundTrip(port(), SearchRequest(query)));
   Response bogus = Parse(RoundTrip(port(), SearchRequest(query, Cookie("0123456789abcdef"))));
   Response member = Search(query);
-  // Pages go out as they are, even to clients that would take them compressed.
-  Response asked = Parse(RoundTrip(
-      port(), SearchRequest(query, Cookie(token_) + "Accept-Encoding: gzip, deflate, br\r\n")));
-  EXPECT_EQ(asked.Header("content-encoding"), "");
-  EXPECT_EQ(asked.body, member.body);
   for (const Response* r : {&guest, &bogus, &member}) {
     ASSERT_EQ(r->status, 200);
     EXPECT_EQ(r->Header("content-type"), "text/html; charset=windows-1251");
@@ -142,6 +157,47 @@ TEST_F(SiteServer, SearchNeedsTheSessionCookie) {
   EXPECT_NE(out.Header("set-cookie").find("1970"), std::string::npos);
   Response after = Parse(RoundTrip(port(), SearchRequest(query, Cookie(token))));
   EXPECT_TRUE(sitetest::ScanResults(after.body).links.empty());
+}
+
+TEST_F(SiteServer, PagesAreCompressedOnlyWhenAskedAndFilesNever) {
+  std::string query = "%37%320";  // 720, spelt so that the log lines are this test's own
+  Response plain = Search(query);
+  ASSERT_EQ(plain.status, 200);
+  EXPECT_EQ(plain.Header("content-encoding"), "");
+  struct Case {
+    const char* accept;
+    const char* coding;
+  } cases[] = {{"gzip, deflate, br", "gzip"}, {"deflate", "deflate"}, {"x-gzip;q=0.5", "gzip"},
+               {"gzip;q=0, deflate;q=0", ""}, {"identity", ""},       {"br", ""}};
+  for (const Case& c : cases) {
+    Response r = Parse(RoundTrip(
+        port(), SearchRequest(query, Cookie(token_) + "Accept-Encoding: " + c.accept + "\r\n")));
+    ASSERT_EQ(r.status, 200) << c.accept;
+    EXPECT_EQ(r.Header("content-encoding"), c.coding) << c.accept;
+    EXPECT_EQ(r.Header("vary"), "Accept-Encoding") << c.accept;
+    if (*c.coding) {
+      EXPECT_LT(r.body.size(), plain.body.size() / 3) << c.accept;
+      EXPECT_EQ(Inflate(r.body), plain.body) << c.accept;
+    } else {
+      EXPECT_EQ(r.body, plain.body) << c.accept;
+    }
+  }
+  // The log tells which answers went compressed.
+  std::vector<std::string> logged = server_->WaitForLog("q=%37%320&name=1\t", 7);
+  auto coded = [&](const std::string& coding) {
+    return std::count_if(logged.begin(), logged.end(), [&](const std::string& line) {
+      return line.find("\t" + coding + "\t") != std::string::npos;
+    });
+  };
+  EXPECT_EQ(coded("gzip"), 2);
+  EXPECT_EQ(coded("deflate"), 1);
+  EXPECT_EQ(coded("-"), 4);
+  // Files go out as they are, whatever the client accepts.
+  auto [host, target] = SplitAddress(site::PreviewAddress(site::Catalogue()[0]));
+  Response picture = Fetch(port(), host, target, "Accept-Encoding: gzip\r\n");
+  EXPECT_EQ(picture.status, 200);
+  EXPECT_EQ(picture.Header("content-encoding"), "");
+  EXPECT_EQ(picture.body.compare(0, 3, "\xFF\xD8\xFF"), 0);
 }
 
 TEST(SiteServerOpen, OpenSearchServesGuests) {
