@@ -302,6 +302,16 @@ bool Exchange::SendRaw(std::string_view bytes) {
 
 Exchange* CurrentExchange() { return tl_exchange; }
 
+std::string RawHead(int status, const char* reason, const std::string& header_lines) {
+  return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n" + header_lines +
+         "Connection: close\r\n\r\n";
+}
+
+void SendBareStatus(int status, const char* reason, httplib::Response& res) {
+  res.status = status;
+  if (Exchange* ex = CurrentExchange()) ex->SendRaw(RawHead(status, reason, ""));
+}
+
 FrontServer::FrontServer(const std::atomic<bool>& stopping, FrontOptions options)
     : stopping_(stopping), options_(options) {
   size_t threads = options_.threads;

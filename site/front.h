@@ -53,6 +53,13 @@ struct Exchange {
 // The exchange being answered on this thread, or nullptr outside a request.
 Exchange* CurrentExchange();
 
+// The status line and headers of an answer written raw: the header lines given (each
+// ending in CR LF), "Connection: close" and the empty line.
+std::string RawHead(int status, const char* reason, const std::string& header_lines);
+// Answers the current request with a status line alone (written raw, so that not even a
+// Content-Length goes out), as for 204 and 304.
+void SendBareStatus(int status, const char* reason, httplib::Response& res);
+
 struct FrontOptions {
   HeadLimits limits;
   int head_timeout_ms = 10000;       // a request head must be complete within this time

@@ -1,9 +1,14 @@
 // The scenario owner's files and pictures (/u9/...): big, slow, cut and range-less files
 // made on the fly, and pictures that are not what they seem.
+#include <chrono>
+#include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "cp1251.h"
+#include "encoding.h"
 #include "files.h"
+#include "front.h"
 #include "scenarios.h"
 
 namespace site {
@@ -19,7 +24,14 @@ const std::vector<FileVideo> kFileVideos = {
     {"zqtest-video-norange", 14, "norange", "A file served without ranges"},
     {"zqtest-video-slow", 15, "slow50", "A slow file of 50 MiB"},
     {"zqtest-video-big1g", 16, "big1g", "A file of 1 GiB"},
+    {"zqtest-video-chunked-cut", 17, "chunkcut", "A chunked file that breaks off"},
+    {"zqtest-video-status", 18, "status204", "A file answered 204 No Content"},
+    {"zqtest-video-status", 19, "status304", "A file answered 304 Not Modified"},
+    {"zqtest-video-status", 20, "htmlerror", "A file answered with an HTML error page"},
+    {"zqtest-video-status", 21, "gzipped", "A file sent gzip-compressed unasked"},
 };
+
+constexpr uint64_t kChunkedCutBase = 5 * kBaseStep;
 
 GeneratedFile Generated(uint64_t base, uint64_t size, uint64_t rate) {
   GeneratedFile file;
@@ -45,10 +57,42 @@ bool GeneratedVideo(std::string_view vtag, GeneratedFile* file) {
     *file = Generated(3 * kBaseStep, kBigFileBytes, kSlowFileRate);
   } else if (vtag == "big1g") {
     *file = Generated(4 * kBaseStep, 1024 * kMiB, 0);
+  } else if (vtag == "chunkcut") {
+    *file = Generated(kChunkedCutBase, 20 * kMiB, kScenarioFileRate);
+    file->cut_at = 5 * kMiB;
   } else {
     return false;
   }
   return true;
+}
+
+// A chunked answer that breaks off: one chunk announces the whole file, and the connection
+// closes after the first `cut_at` bytes of it, without the chunk's end or the last chunk.
+// The HTTP library writes only whole chunks, so this is written raw.
+void ChunkedCut(const GeneratedFile& file, const std::string& disposition, httplib::Response& res) {
+  res.status = 200;
+  Exchange* ex = CurrentExchange();
+  if (!ex) return;
+  std::string head = RawHead(200, "OK",
+                             "Content-Type: video/mp4\r\nContent-Disposition: " + disposition +
+                                 "\r\nTransfer-Encoding: chunked\r\n");
+  if (!ex->SendRaw(head) || ex->head.method == "HEAD") return;
+  char size_line[32];
+  std::snprintf(size_line, sizeof size_line, "%llx\r\n",
+                static_cast<unsigned long long>(file.size));
+  if (!ex->SendRaw(size_line)) return;
+  auto start = std::chrono::steady_clock::now();
+  for (uint64_t at = 0; at < file.cut_at; at += 256u << 10) {
+    std::this_thread::sleep_until(start + std::chrono::microseconds(at * 1000000 / file.rate));
+    if (!ex->SendRaw(GeneratedBytes(file, at, std::min<uint64_t>(256u << 10, file.cut_at - at))))
+      return;
+  }
+}
+
+// The first MiB of big50, gzip-compressed (made once).
+const std::string& GzippedFileBytes() {
+  static const std::string bytes = Compress(PatternBytes(0, 0, kMiB), Coding::kGzip);
+  return bytes;
 }
 
 }  // namespace
@@ -62,11 +106,28 @@ std::string ScenarioFileBytes(std::string_view vtag, uint64_t offset, size_t len
 }
 
 bool AnswerScenarioFile(std::string_view vtag, const FileAsk& ask, httplib::Response& res) {
+  std::string disposition = "attachment; filename=\"" + std::string(vtag) + ".480.mp4\"";
   GeneratedFile file;
-  if (!GeneratedVideo(vtag, &file)) return false;
-  res.set_header("Content-Disposition",
-                 "attachment; filename=\"" + std::string(vtag) + ".480.mp4\"");
-  ServeGenerated(file, "video/mp4", ask, res);
+  if (vtag == "status204") {
+    SendBareStatus(204, "No Content", res);
+  } else if (vtag == "status304") {
+    SendBareStatus(304, "Not Modified", res);
+  } else if (vtag == "htmlerror") {
+    res.set_content(Utf8ToCp1251("<html><head><title>Ошибка</title></head><body><h1>Ошибка</h1>"
+                                 "<p>Файл временно недоступен.</p></body></html>\n"),
+                    "text/html; charset=windows-1251");
+  } else if (vtag == "gzipped") {
+    res.set_header("Content-Disposition", disposition);
+    res.set_header("Content-Encoding", "gzip");
+    res.set_content(GzippedFileBytes(), "video/mp4");
+  } else if (!GeneratedVideo(vtag, &file)) {
+    return false;
+  } else if (vtag == "chunkcut") {
+    ChunkedCut(file, disposition, res);
+  } else {
+    res.set_header("Content-Disposition", disposition);
+    ServeGenerated(file, "video/mp4", ask, res);
+  }
   return true;
 }
 

@@ -41,6 +41,11 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-video-norange", "a video whose file ignores Range: always the whole 20 MiB"},
     {"zqtest-video-slow", "a video whose 50 MiB file comes at 5 MiB/s"},
     {"zqtest-video-big1g", "a video whose file is 1 GiB, sent as fast as it can go"},
+    {"zqtest-video-chunked-cut",
+     "a video whose file comes chunked, one chunk announcing 20 MiB, and breaks off after 5 MiB"},
+    {"zqtest-video-status",
+     "four videos whose files answer 204, 304, 200 with an HTML error page, and 200 video/mp4 "
+     "gzip-compressed unasked"},
     {"zqtest-references",
      "titles and descriptions with &lt;, &gt;, &amp;, &nbsp;, numeric references and "
      "search-word marks inside words, and a title too long for one line"},
@@ -48,6 +53,11 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-stall-60", "the same with a pause of 60 s (any number of seconds up to 3600)"},
     {"zqtest-silent", "the connection is accepted and the request read, but nothing is ever sent"},
     {"zqtest-cut", "the connection closes half-way through the result page"},
+    {"zqtest-chunked-cut",
+     "the result page comes chunked, one result row a chunk, and breaks off after 5 of 11 rows "
+     "without the last chunk"},
+    {"zqtest-204", "the result page answers 204 No Content (no body, no length)"},
+    {"zqtest-304", "the result page answers 304 Not Modified unasked"},
     {"zqtest-404", "the result page answers 404 Not Found"},
     {"zqtest-empty", "the result page is empty (200, no bytes)"},
 };
@@ -77,8 +87,10 @@ std::string ScenarioLink(int vid) {
 }
 
 // Ordinary results, for the default search unless another text is given.
-std::string OrdinaryResults(
-    size_t count, std::string_view text = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720") {
+// "Фантастика 720" in Windows-1251: eleven results.
+const char kDefaultSearch[] = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720";
+
+std::string OrdinaryResults(size_t count, std::string_view text = kDefaultSearch) {
   std::vector<std::string> words = QueryWords(text);
   std::vector<const Video*> found = Search(words);
   std::string out;
@@ -267,6 +279,24 @@ int StallSecondsOf(const std::string& name) {
   return seconds <= 3600 ? seconds : -1;
 }
 
+// A chunked page that breaks off: its head and the first five of the eleven results for
+// the default search come as chunks, one row each, then the connection closes without the
+// last, empty chunk.
+void ChunkedCut(const Visitor& visitor, httplib::Response& res) {
+  std::vector<std::string> words = QueryWords(kDefaultSearch);
+  std::vector<const Video*> found = Search(words);
+  auto chunks = std::make_shared<std::vector<std::string>>();
+  chunks->push_back(Utf8ToCp1251(SearchPageHead(visitor, found.size())));
+  for (size_t i = 0; i < found.size() && i < 5; ++i)
+    chunks->push_back(Utf8ToCp1251(ResultBlock(*found[i], words)));
+  auto next = std::make_shared<size_t>(0);
+  res.set_chunked_content_provider(kHtml, [chunks, next](size_t, httplib::DataSink& sink) {
+    if (*next == chunks->size()) return false;  // closes the connection
+    const std::string& chunk = (*chunks)[(*next)++];
+    return sink.write(chunk.data(), chunk.size());
+  });
+}
+
 void Cut(httplib::Response& res, std::string page) {
   auto data = std::make_shared<std::string>(std::move(page));
   size_t half = MiddleLineEnd(*data);
@@ -424,6 +454,12 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   } else if (name == "zqtest-cut") {
     std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20, "720") + SearchPageTail();
     Cut(res, Utf8ToCp1251(page));
+  } else if (name == "zqtest-chunked-cut") {
+    ChunkedCut(visitor, res);
+  } else if (name == "zqtest-204") {
+    SendBareStatus(204, "No Content", res);
+  } else if (name == "zqtest-304") {
+    SendBareStatus(304, "Not Modified", res);
   } else if (name == "zqtest-404") {
     res.status = 404;
     res.set_content(ErrorPage(404, "Страница не найдена (zqtest-404)."), kHtml);
