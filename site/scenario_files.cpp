@@ -17,21 +17,38 @@ namespace {
 constexpr uint64_t kMiB = 1u << 20;
 constexpr uint64_t kBaseStep = 1ull << 40;  // distance between the files' pattern bases
 
-const std::vector<FileVideo> kFileVideos = {
-    {"zqtest-video-files", 11, "big50", "A file of 50 MiB"},
-    {"zqtest-video-files", 12, "cut", "A file cut off"},
-    {"zqtest-video-files", 13, "big50b", "Another file of 50 MiB"},
-    {"zqtest-video-norange", 14, "norange", "A file served without ranges"},
-    {"zqtest-video-slow", 15, "slow50", "A slow file of 50 MiB"},
-    {"zqtest-video-big1g", 16, "big1g", "A file of 1 GiB"},
-    {"zqtest-video-chunked-cut", 17, "chunkcut", "A chunked file that breaks off"},
-    {"zqtest-video-status", 18, "status204", "A file answered 204 No Content"},
-    {"zqtest-video-status", 19, "status304", "A file answered 304 Not Modified"},
-    {"zqtest-video-status", 20, "htmlerror", "A file answered with an HTML error page"},
-    {"zqtest-video-status", 21, "gzipped", "A file sent gzip-compressed unasked"},
+// Content-Disposition values that a careful client must not take as they are, each with
+// what it tries.
+struct BadName {
+  const char* what;
+  std::string disposition;
 };
+const std::vector<BadName>& BadNames() {
+  static const std::vector<BadName> names = {
+      {"setup.exe", "attachment; filename=\"setup.exe\""},
+      {"run.bat", "attachment; filename=\"run.bat\""},
+      {"video.lnk", "attachment; filename=\"video.lnk\""},
+      {"video.mp4.exe", "attachment; filename=\"video.mp4.exe\""},
+      {"evil.dll", "attachment; filename=\"evil.dll\""},
+      {"../../x.exe", "attachment; filename=\"../../x.exe\""},
+      {"trailing.exe. . ", "attachment; filename=\"trailing.exe. . \""},
+      {"xfilename=evil.exe before filename=good.mp4",
+       "attachment; xfilename=\"evil.exe\"; filename=\"good.mp4\""},
+      {"a raw UTF-8 name", "attachment; filename=\"видео.mp4\""},
+      {"filename*= in UTF-8 beside filename=fallback.mp4",
+       "attachment; filename=\"fallback.mp4\"; "
+       "filename*=UTF-8''%D0%B2%D0%B8%D0%B4%D0%B5%D0%BE.mp4"},
+      {"a header over 1023 bytes, the name at its end",
+       "attachment; x-padding=\"" + std::string(1100, 'x') + "\"; filename=\"long-header.mp4\""},
+  };
+  return names;
+}
+
+constexpr int kBadNameVid = 22;          // the bad names' videos: 22 to 32
+constexpr int kBadNameRedirectVid = 33;  // the same after a redirect: 33 to 43
 
 constexpr uint64_t kChunkedCutBase = 5 * kBaseStep;
+constexpr uint64_t kBadNameBase = 6 * kBaseStep;
 
 GeneratedFile Generated(uint64_t base, uint64_t size, uint64_t rate) {
   GeneratedFile file;
@@ -95,9 +112,44 @@ const std::string& GzippedFileBytes() {
   return bytes;
 }
 
+// The number k of a file "<prefix><k>" for k from 1 to the number of bad names; 0 for
+// other names.
+size_t BadNameNumber(std::string_view vtag, std::string_view prefix) {
+  if (vtag.compare(0, prefix.size(), prefix) != 0) return 0;
+  for (size_t k = 1; k <= BadNames().size(); ++k) {
+    if (vtag.substr(prefix.size()) == std::to_string(k)) return k;
+  }
+  return 0;
+}
+
 }  // namespace
 
-const std::vector<FileVideo>& FileVideos() { return kFileVideos; }
+const std::vector<FileVideo>& FileVideos() {
+  static const std::vector<FileVideo> videos = [] {
+    std::vector<FileVideo> v = {
+        {"zqtest-video-files", 11, "big50", "A file of 50 MiB"},
+        {"zqtest-video-files", 12, "cut", "A file cut off"},
+        {"zqtest-video-files", 13, "big50b", "Another file of 50 MiB"},
+        {"zqtest-video-norange", 14, "norange", "A file served without ranges"},
+        {"zqtest-video-slow", 15, "slow50", "A slow file of 50 MiB"},
+        {"zqtest-video-big1g", 16, "big1g", "A file of 1 GiB"},
+        {"zqtest-video-chunked-cut", 17, "chunkcut", "A chunked file that breaks off"},
+        {"zqtest-video-status", 18, "status204", "A file answered 204 No Content"},
+        {"zqtest-video-status", 19, "status304", "A file answered 304 Not Modified"},
+        {"zqtest-video-status", 20, "htmlerror", "A file answered with an HTML error page"},
+        {"zqtest-video-status", 21, "gzipped", "A file sent gzip-compressed unasked"},
+    };
+    for (size_t i = 0; i < BadNames().size(); ++i) {
+      std::string k = std::to_string(i + 1);
+      v.push_back({"zqtest-video-names", kBadNameVid + static_cast<int>(i), "name" + k,
+                   BadNames()[i].what});
+      v.push_back({"zqtest-video-names-redirect", kBadNameRedirectVid + static_cast<int>(i),
+                   "toname" + k, std::string(BadNames()[i].what) + " (after a redirect)"});
+    }
+    return v;
+  }();
+  return videos;
+}
 
 std::string ScenarioFileBytes(std::string_view vtag, uint64_t offset, size_t length) {
   GeneratedFile file;
@@ -120,6 +172,12 @@ bool AnswerScenarioFile(std::string_view vtag, const FileAsk& ask, httplib::Resp
     res.set_header("Content-Disposition", disposition);
     res.set_header("Content-Encoding", "gzip");
     res.set_content(GzippedFileBytes(), "video/mp4");
+  } else if (size_t k = BadNameNumber(vtag, "name")) {
+    res.set_header("Content-Disposition", BadNames()[k - 1].disposition);
+    ServeGenerated(Generated(kBadNameBase, kMiB, 0), "video/mp4", ask, res);
+  } else if (size_t k = BadNameNumber(vtag, "toname")) {
+    // Another file server then serves the file under the bad name.
+    res.set_redirect("http://cs2.zq.test/u9/video/name" + std::to_string(k) + ".480.mp4", 302);
   } else if (!GeneratedVideo(vtag, &file)) {
     return false;
   } else if (vtag == "chunkcut") {

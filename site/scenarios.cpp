@@ -43,6 +43,13 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-video-big1g", "a video whose file is 1 GiB, sent as fast as it can go"},
     {"zqtest-video-chunked-cut",
      "a video whose file comes chunked, one chunk announcing 20 MiB, and breaks off after 5 MiB"},
+    {"zqtest-video-names",
+     "eleven videos whose files come with hostile Content-Disposition names: setup.exe, "
+     "run.bat, video.lnk, video.mp4.exe, evil.dll, ../../x.exe, a name ending in dots and "
+     "blanks, xfilename= before filename=, a raw UTF-8 name, filename*= beside a fallback, a "
+     "header over 1023 bytes"},
+    {"zqtest-video-names-redirect",
+     "the same eleven, each file address first redirecting (302) to another file server"},
     {"zqtest-video-status",
      "four videos whose files answer 204, 304, 200 with an HTML error page, and 200 video/mp4 "
      "gzip-compressed unasked"},
@@ -216,7 +223,7 @@ std::string VideoRowsPage(const Visitor& visitor,
 std::vector<std::pair<int, const char*>> FileRowsOf(const std::string& name) {
   std::vector<std::pair<int, const char*>> rows;
   for (const FileVideo& f : FileVideos()) {
-    if (name == f.scenario) rows.emplace_back(f.vid, f.title);
+    if (name == f.scenario) rows.emplace_back(f.vid, f.title.c_str());
   }
   return rows;
 }

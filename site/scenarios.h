@@ -37,10 +37,10 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res);
 // Scenario videos whose pages lead to scenario files.
 struct FileVideo {
-  const char* scenario;  // the search that lists them
+  std::string scenario;  // the search that lists them
   int vid;               // the page is video-9_<vid>
-  const char* vtag;      // the file is /u9/video/<vtag>.480.mp4
-  const char* title;
+  std::string vtag;      // the file is /u9/video/<vtag>.480.mp4
+  std::string title;     // UTF-8
 };
 const std::vector<FileVideo>& FileVideos();
 
