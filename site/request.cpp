@@ -294,6 +294,8 @@ HostInfo ClassifyHost(std::string_view host) {
     info.kind = HostKind::kLogin;
   } else if (host == "author.zq.test") {
     info.kind = HostKind::kAuthor;
+  } else if (host == "evil.test") {
+    info.kind = HostKind::kForeign;
   } else if (host.size() > 10 && host.compare(0, 2, "cs") == 0 &&
              host.compare(host.size() - 8, 8, ".zq.test") == 0) {
     std::string_view digits = host.substr(2, host.size() - 10);

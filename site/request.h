@@ -48,7 +48,8 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits);
 // part or trailing dot. Empty when it is not a plausible host name.
 std::string HostName(std::string_view authority);
 
-enum class HostKind { kSite, kLogin, kFileServer, kAuthor, kUnknown };
+// kForeign is evil.test, a host outside the site that a test scenario redirects to.
+enum class HostKind { kSite, kLogin, kFileServer, kAuthor, kForeign, kUnknown };
 struct HostInfo {
   HostKind kind = HostKind::kUnknown;
   int server = 0;  // N of a file server cs<N>.zq.test

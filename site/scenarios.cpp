@@ -65,6 +65,12 @@ const std::vector<ScenarioInfo> kScenarios = {
      "without the last chunk"},
     {"zqtest-204", "the result page answers 204 No Content (no body, no length)"},
     {"zqtest-304", "the result page answers 304 Not Modified unasked"},
+    {"zqtest-redirect-evil",
+     "the result page redirects (302) to http://evil.test/..., which answers with a page of "
+     "three results from outside the site"},
+    {"zqtest-redirect-loop",
+     "the result page redirects to /zqtest-loop/1, which redirects to 2, then 3, then 1 again, "
+     "for ever"},
     {"zqtest-404", "the result page answers 404 Not Found"},
     {"zqtest-empty", "the result page is empty (200, no bytes)"},
 };
@@ -227,6 +233,10 @@ std::vector<std::pair<int, const char*>> FileRowsOf(const std::string& name) {
   }
   return rows;
 }
+
+// The address of hop n of the redirect loop, which sends on to hop n % 3 + 1.
+constexpr int kLoopHops = 3;
+std::string LoopHop(int n) { return "http://zq.test/zqtest-loop/" + std::to_string(n); }
 
 // A page split in two at a line end near its middle.
 size_t MiddleLineEnd(const std::string& page) {
@@ -467,6 +477,10 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     SendBareStatus(204, "No Content", res);
   } else if (name == "zqtest-304") {
     SendBareStatus(304, "Not Modified", res);
+  } else if (name == "zqtest-redirect-evil") {
+    res.set_redirect("http://evil.test/gsearch.php?section=video&q=zqtest-evil&name=1", 302);
+  } else if (name == "zqtest-redirect-loop") {
+    res.set_redirect(LoopHop(1), 302);
   } else if (name == "zqtest-404") {
     res.status = 404;
     res.set_content(ErrorPage(404, "Страница не найдена (zqtest-404)."), kHtml);
@@ -476,6 +490,28 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     return false;
   }
   return true;
+}
+
+bool AnswerRedirectLoop(const std::string& path, httplib::Response& res) {
+  for (int n = 1; n <= kLoopHops; ++n) {
+    if (path == "/zqtest-loop/" + std::to_string(n)) {
+      res.set_redirect(LoopHop(n % kLoopHops + 1), 302);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string ForeignResultPage() {
+  std::string out = SearchPageHead(Visitor(), 3);
+  for (size_t i = 0; i < 3; ++i) {
+    out += Block(VideoLink(Entry(i)),
+                 HtmlText(DecodeUtf8("Чужой сайт: " + std::to_string(i + 1) + " ")) +
+                     HtmlText(Entry(i).title_cps),
+                 PreviewAddress(Entry(i)), "evil.test is not the site");
+  }
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
 }
 
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res) {

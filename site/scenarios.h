@@ -33,6 +33,13 @@ constexpr int kScenarioOwner = -9;
 // matter); false when it names none.
 bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
                           const ScenarioOptions& options, httplib::Response& res);
+// Answers for a hop of the redirect loop, /zqtest-loop/<n> on zq.test; false for other
+// paths.
+bool AnswerRedirectLoop(const std::string& path, httplib::Response& res);
+// The page evil.test serves for any address: a result page, markers and all, from a host
+// that is not the site.
+std::string ForeignResultPage();
+
 // Answers for a scenario video page video-9_<vid>; false when there is no such page.
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res);
 // Scenario videos whose pages lead to scenario files.

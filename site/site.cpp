@@ -213,6 +213,9 @@ void Site::Handle(const httplib::Request& req, httplib::Response& res) {
       FileServer(info.server, path, FileAsk{head.range_header, req.get_header_value("If-Range")},
                  res);
       break;
+    case HostKind::kForeign:
+      res.set_content(ForeignResultPage(), kHtml);
+      break;
     case HostKind::kAuthor:
       if (path == "/") {
         res.set_content(AuthorPage(), kHtml);
@@ -270,6 +273,8 @@ void Site::SitePage(const std::string& path, const std::string& query, const Vis
     res.set_content(kStyleSheet, "text/css");
   } else if (path == "/js/player.js") {
     res.set_content(kPlayerScript, "application/javascript");
+  } else if (path.compare(0, 13, "/zqtest-loop/") == 0) {
+    if (!AnswerRedirectLoop(path, res)) Error(res, 404, "Страница не найдена.");
   } else if (path == "/zqtest-expire-sessions") {
     // Lets a test end every session at once: the clients' cookies become unknown.
     res.set_content("expired " + std::to_string(sessions_.ForgetAll()) + "\n",
