@@ -49,6 +49,7 @@ constexpr int kBadNameRedirectVid = 33;  // the same after a redirect: 33 to 43
 
 constexpr uint64_t kChunkedCutBase = 5 * kBaseStep;
 constexpr uint64_t kBadNameBase = 6 * kBaseStep;
+constexpr uint64_t kHugePictureBase = 7 * kBaseStep;
 
 GeneratedFile Generated(uint64_t base, uint64_t size, uint64_t rate) {
   GeneratedFile file;
@@ -189,13 +190,12 @@ bool AnswerScenarioFile(std::string_view vtag, const FileAsk& ask, httplib::Resp
   return true;
 }
 
-bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg, const FileAsk& ask,
+bool AnswerScenarioPicture(std::string_view name, const PictureMedia& media, const FileAsk& ask,
                            httplib::Response& res) {
-  (void)ask;
   if (name == "notpicture.jpg") {
     res.set_content("<html><body>This is not a picture.</body></html>\n", "image/jpeg");
   } else if (name == "truncated.jpg") {
-    res.set_content(real_jpeg.substr(0, 300), "image/jpeg");
+    res.set_content(media.preview ? media.preview->substr(0, 300) : "", "image/jpeg");
   } else if (name == "empty.jpg") {
     res.set_content("", "image/jpeg");
   } else if (name == "random.jpg") {
@@ -208,6 +208,12 @@ bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg, 
     res.set_content(bytes, "image/jpeg");
   } else if (name == "hugepng.jpg") {
     res.set_content(PngHeaderFile(60000, 60000), "image/png");
+  } else if (name == "huge2g.jpg") {
+    GeneratedFile file = Generated(kHugePictureBase, 2048 * kMiB, 0);
+    file.signature = "\xFF\xD8\xFF\xE0";  // a JPEG's start, for a client that sniffs
+    ServeGenerated(file, "image/jpeg", ask, res);
+  } else if (name == "big2000.jpg" && media.big) {
+    ServeBytes(media.big, media.big_validators, "image/jpeg", ask, res);
   } else {
     return false;
   }

@@ -10,11 +10,16 @@
 
 #include "cp1251.h"
 #include "front.h"
+#include "pieces.h"
 
 namespace site {
 namespace {
 
 const char kHtml[] = "text/html; charset=windows-1251";
+constexpr uint64_t kHugeTitleBytes = 16u << 20;
+constexpr uint64_t kHugeLineBytes = 100000000;
+constexpr int kLongVtagVid = 44;  // video pages whose player line holds a value of 5000
+constexpr int kLongHashVid = 45;  // characters
 
 const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-longline", "one result line of 1 MiB (a title line), then normal results"},
@@ -65,6 +70,13 @@ const std::vector<ScenarioInfo> kScenarios = {
      "without the last chunk"},
     {"zqtest-204", "the result page answers 204 No Content (no body, no length)"},
     {"zqtest-304", "the result page answers 304 Not Modified unasked"},
+    {"zqtest-video-longvalue",
+     "two video pages whose player lines hold a vtag, and a hash, of 5000 characters"},
+    {"zqtest-hugetitle", "a result whose title is 16 MiB, then normal results"},
+    {"zqtest-100mb-line", "a page line of 100,000,000 bytes without markers, then normal results"},
+    {"zqtest-1000000", "1,000,000 results (about 320 MB, made on the fly)"},
+    {"zqtest-preview-2g", "a result whose picture address gives 2 GiB"},
+    {"zqtest-bigpicture", "a result whose picture is a real JPEG of 2000 x 2000"},
     {"zqtest-redirect-evil",
      "the result page redirects (302) to http://evil.test/..., which answers with a page of "
      "three results from outside the site"},
@@ -184,13 +196,59 @@ std::string NotPicturePage(const Visitor& visitor) {
   return Utf8ToCp1251(out);
 }
 
-std::string HugePngPage(const Visitor& visitor) {
+// A result whose picture address gives `picture`, then an ordinary one.
+std::string PicturePage(const Visitor& visitor, const std::string& picture, const char* what) {
   std::string out = SearchPageHead(visitor, 2);
-  out += Block(VideoLink(Entry(0)), HtmlText(Entry(0).title_cps), Picture("hugepng.jpg"),
-               "PNG 60000 x 60000");
+  out += Block(VideoLink(Entry(0)), HtmlText(Entry(0).title_cps), Picture(picture), what);
   out += ResultBlock(Entry(1), {});
   out += SearchPageTail();
   return Utf8ToCp1251(out);
+}
+
+// Adds exactly `bytes` bytes of the filler repeated, its last copy cut short.
+void AddFiller(Pieces& page, const std::string& filler, uint64_t bytes) {
+  page.Add(filler, bytes / filler.size());
+  page.Add(filler.substr(0, bytes % filler.size()));
+}
+
+// A result whose title is 16 MiB, then ordinary results; made on the fly.
+void HugeTitlePage(const Visitor& visitor, httplib::Response& res) {
+  auto page = std::make_shared<Pieces>();
+  page->Add(Utf8ToCp1251(SearchPageHead(visitor, 4)));
+  page->Add("<div class=\"video_row\">\n<a href=\"" + VideoLink(Entry(0)) + "\" class=\"aname\">");
+  AddFiller(*page, Utf8ToCp1251("Огромное название 720 "), kHugeTitleBytes);
+  page->Add("</a>\n<img src=\"" + PreviewAddress(Entry(0)) +
+            "\" width=\"160\" height=\"120\" alt=\"\">\n<div class=\"adesc\">" +
+            Utf8ToCp1251("Название в 16 МиБ.") + "</div>\n</div>\n");
+  page->Add(Utf8ToCp1251(OrdinaryResults(3) + SearchPageTail()));
+  SendPieces(page, kHtml, res);
+}
+
+// A line of 100,000,000 bytes without markers, then ordinary results; made on the fly.
+void HugeLinePage(const Visitor& visitor, httplib::Response& res) {
+  const std::string open = "<div class=\"filler\">", close = "</div>";
+  auto page = std::make_shared<Pieces>();
+  page->Add(Utf8ToCp1251(SearchPageHead(visitor, 5)));
+  page->Add(open);
+  AddFiller(*page, "a line of 100 MB without a line end, ",
+            kHugeLineBytes - open.size() - close.size());
+  page->Add(close + "\n");
+  page->Add(Utf8ToCp1251(OrdinaryResults(5) + SearchPageTail()));
+  SendPieces(page, kHtml, res);
+}
+
+// A million results, the catalogue over and over; made on the fly.
+void MillionResultsPage(const Visitor& visitor, httplib::Response& res) {
+  const size_t kCount = 1000000, cycle = Catalogue().size();
+  std::string all;
+  for (size_t i = 0; i < cycle; ++i) all += ResultBlock(Entry(i), {});
+  std::string rest;
+  for (size_t i = 0; i < kCount % cycle; ++i) rest += ResultBlock(Entry(i), {});
+  auto page = std::make_shared<Pieces>();
+  page->Add(Utf8ToCp1251(SearchPageHead(visitor, kCount)));
+  page->Add(Utf8ToCp1251(all), kCount / cycle);
+  page->Add(Utf8ToCp1251(rest + SearchPageTail()));
+  SendPieces(page, kHtml, res);
 }
 
 // Titles and descriptions whose references and marks a careless clean-up corrupts: each
@@ -394,6 +452,17 @@ std::vector<std::string> HostileCallLines(int vid, const Video& v) {
     case 10:  // three player lines: the program keeps the third
       for (size_t i = 2; i < 5; ++i) lines.push_back(PlayerCallLine(Entry(i)));
       break;
+    case kLongVtagVid:  // values far longer than any real one
+    case kLongHashVid: {
+      std::string long_value;
+      while (long_value.size() < 5000) long_value += "0123456789abcdef";
+      long_value.resize(5000);
+      bool vtag = vid == kLongVtagVid;
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"" + std::to_string(vid) +
+                      "\",\"oid\":\"-9\"," + kHost + "\"vtag\":\"" + (vtag ? long_value : v.vtag) +
+                      "\",\"hash2\":\"" + (vtag ? v.hash2 : long_value) + "\"," + kTail);
+      break;
+    }
   }
   return lines;
 }
@@ -436,7 +505,7 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   } else if (name == "zqtest-notpicture") {
     res.set_content(NotPicturePage(visitor), kHtml);
   } else if (name == "zqtest-hugepng") {
-    res.set_content(HugePngPage(visitor), kHtml);
+    res.set_content(PicturePage(visitor, "hugepng.jpg", "PNG 60000 x 60000"), kHtml);
   } else if (name == "zqtest-video-quotes") {
     res.set_content(
         VideoRowsPage(visitor, {{1, "Double quotes in the values"}, {2, "A single quote in oid"}}),
@@ -477,6 +546,20 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     SendBareStatus(204, "No Content", res);
   } else if (name == "zqtest-304") {
     SendBareStatus(304, "Not Modified", res);
+  } else if (name == "zqtest-video-longvalue") {
+    res.set_content(VideoRowsPage(visitor, {{kLongVtagVid, "A vtag of 5000 characters"},
+                                            {kLongHashVid, "A hash of 5000 characters"}}),
+                    kHtml);
+  } else if (name == "zqtest-hugetitle") {
+    HugeTitlePage(visitor, res);
+  } else if (name == "zqtest-100mb-line") {
+    HugeLinePage(visitor, res);
+  } else if (name == "zqtest-1000000") {
+    MillionResultsPage(visitor, res);
+  } else if (name == "zqtest-preview-2g") {
+    res.set_content(PicturePage(visitor, "huge2g.jpg", "a preview of 2 GiB"), kHtml);
+  } else if (name == "zqtest-bigpicture") {
+    res.set_content(PicturePage(visitor, "big2000.jpg", "a real JPEG of 2000 x 2000"), kHtml);
   } else if (name == "zqtest-redirect-evil") {
     res.set_redirect("http://evil.test/gsearch.php?section=video&q=zqtest-evil&name=1", 302);
   } else if (name == "zqtest-redirect-loop") {
@@ -519,7 +602,8 @@ bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res
   for (const FileVideo& f : FileVideos()) {
     if (f.vid == vid) file = &f;
   }
-  if ((vid < 1 || vid > 10) && !file) return false;
+  bool hostile = (vid >= 1 && vid <= 10) || vid == kLongVtagVid || vid == kLongHashVid;
+  if (!hostile && !file) return false;
   Video v = MakeVideo(-1, kScenarioOwner, vid, 1, 0, "Test scenario " + std::to_string(vid),
                       "A video page that misbehaves on purpose.");
   std::vector<std::string> lines;

@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,9 +63,14 @@ bool AnswerScenarioFile(std::string_view vtag, const FileAsk& ask, httplib::Resp
 // The bytes of a generated scenario file (as its whole answer would carry them), empty
 // for a file that is not generated.
 std::string ScenarioFileBytes(std::string_view vtag, uint64_t offset, size_t length);
+// The generated pictures the scenario pictures are made from.
+struct PictureMedia {
+  std::shared_ptr<const std::string> preview;  // a genuine preview (cut short for one)
+  std::shared_ptr<const std::string> big;      // the genuine 2000 x 2000 JPEG
+  Validators big_validators;
+};
 // Answers for a scenario picture /u9/preview/<name>; false when there is no such file.
-// `real_jpeg` is a genuine preview, for the truncated one.
-bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg, const FileAsk& ask,
+bool AnswerScenarioPicture(std::string_view name, const PictureMedia& media, const FileAsk& ask,
                            httplib::Response& res);
 
 // A PNG file whose header claims width x height pixels, with a tiny real image body.

@@ -122,6 +122,11 @@ int Site::LoadMedia() {
       ++found;
     }
   }
+  std::string bytes;
+  if (ReadFile(options_.media_dir + "/picture-2000.jpg", &bytes)) {
+    big_picture_ = Stored(std::move(bytes));
+    ++found;
+  }
   return found;
 }
 
@@ -339,12 +344,12 @@ void Site::FileServer(int server, const std::string& path, const FileAsk& ask,
   } else if (rest.compare(0, 8, "preview/") == 0) {
     std::string name = rest.substr(8);
     if (uid == -kScenarioOwner) {
-      auto first = previews_.find(0);
-      static const std::string kNone;
-      if (AnswerScenarioPicture(name, first == previews_.end() ? kNone : *first->second.data, ask,
-                                res)) {
-        return;
-      }
+      PictureMedia media;
+      if (auto first = previews_.find(0); first != previews_.end())
+        media.preview = first->second.data;
+      media.big = big_picture_.data;
+      media.big_validators = big_picture_.validators;
+      if (AnswerScenarioPicture(name, media, ask, res)) return;
       return Error(res, 404, "Файл не найден.");
     }
     if (!EndsWith(name, ".jpg")) return Error(res, 404, "Файл не найден.");

@@ -66,6 +66,7 @@ class Site {
   ScenarioOptions scenario_options_;
   std::map<int, StoredFile> clips_;     // clip number -> MP4 file
   std::map<int, StoredFile> previews_;  // catalogue index -> JPEG file
+  StoredFile big_picture_;              // the 2000 x 2000 JPEG of a test scenario
   std::atomic<long long> last_activity_ms_;
 };
 
