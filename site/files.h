@@ -28,8 +28,8 @@ Validators ValidatorsOf(uint64_t fingerprint);
 uint64_t Fingerprint(const std::string& bytes);
 
 // The byte pattern the generated files are cut from. The stream at `base` has as its
-// byte i the top byte of z ^ (z >> 31), where z = (base + i + 1) * 0x9E3779B97F4A7C15
-// (mod 2^64); files differ by their base. Writes bytes [offset, offset + length).
+// byte i the top byte of (base + i + 1) * 0x9E3779B97F4A7C15 (mod 2^64); files differ by
+// their base. Writes bytes [offset, offset + length).
 void PatternBytes(uint64_t base, uint64_t offset, char* out, size_t length);
 std::string PatternBytes(uint64_t base, uint64_t offset, size_t length);
 
@@ -46,6 +46,7 @@ struct GeneratedFile {
   std::string signature;         // bytes that replace the pattern's first ones
 };
 // The generated file's bytes [offset, offset + length).
+void GeneratedBytes(const GeneratedFile& file, uint64_t offset, char* out, size_t length);
 std::string GeneratedBytes(const GeneratedFile& file, uint64_t offset, size_t length);
 
 // Answers with a generated file, or the byte range asked for (if If-Range allows it).
