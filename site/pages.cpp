@@ -370,6 +370,14 @@ std::string HomePage(const Visitor& visitor) {
     out += "<li><a href=\"/gsearch.php?section=video&amp;q=" + std::string(s.name) +
            "&amp;name=1\">" + s.name + "</a> &#8211; " + HtmlText(DecodeUtf8(s.what)) + "</li>\n";
   }
+  out += "</ul>\n<ul id=\"test_addresses\">\n";
+  out +=
+      "<li><a href=\"/zqtest-expire-sessions\">/zqtest-expire-sessions</a> &#8211; forgets every "
+      "session at once (answers &quot;expired N&quot;)</li>\n"
+      "<li><a href=\"/zqtest-loop/1\">/zqtest-loop/1</a> &#8211; a redirect loop of three "
+      "addresses</li>\n"
+      "<li><a href=\"http://evil.test/\">http://evil.test/</a> &#8211; a host outside the site "
+      "with a result page</li>\n";
   out += "</ul>\n";
   out += kTail;
   return Utf8ToCp1251(out);
