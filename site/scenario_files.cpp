@@ -1,9 +1,12 @@
 // The scenario owner's files and pictures (/u9/...): big, slow, cut and range-less files
 // made on the fly, and pictures that are not what they seem.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "cp1251.h"
 #include "encoding.h"
