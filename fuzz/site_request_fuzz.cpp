@@ -1,12 +1,13 @@
 // The site's readers of request bytes: the request head check and rewrite, host names,
-// search and login queries, Range headers. Besides memory errors, it checks that what
-// they produce holds together: a rewritten head is accepted again unchanged and has no
-// raw blank in its target, a partial range lies inside the resource.
+// search and login queries, Range, If-Range and Accept-Encoding headers. Besides memory errors, it
+// checks that what they produce holds together: a rewritten head is accepted again unchanged and
+// has no raw blank in its target, a partial range lies inside the resource.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "encoding.h"
 #include "request.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,5 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     site::ByteRange r = site::ParseRange(bytes, resource);
     if (r.kind == site::RangeKind::kPartial && (r.begin >= r.end || r.end > resource)) std::abort();
   }
+  site::Coding coding = site::ChooseCoding(bytes);
+  if (coding != site::Coding::kIdentity && coding != site::Coding::kGzip &&
+      coding != site::Coding::kDeflate)
+    std::abort();
+  // An If-Range that holds names the tag or the date exactly, or is empty.
+  if (site::IfRangeHolds(bytes, "\"0123456789abcdef\"", "Mon, 01 Jan 2024 00:00:00 GMT") &&
+      bytes.find_first_not_of(" \t") != std::string::npos && bytes.find('"') == std::string::npos &&
+      bytes.find("2024") == std::string::npos)
+    std::abort();
   return 0;
 }

@@ -89,7 +89,7 @@ std::string Sessions::Open(const std::string& email) {
       it = it->second.expires < now ? sessions_.erase(it) : std::next(it);
     }
   }
-  sessions_[token] = Session{email, Clock::now() + kLifetime};
+  sessions_[token] = Session{email, Clock::now() + lifetime_};
   return token;
 }
 
@@ -104,6 +104,15 @@ std::string Sessions::Lookup(std::string_view token) const {
 void Sessions::Close(std::string_view token) {
   std::lock_guard<std::mutex> lock(mutex_);
   sessions_.erase(std::string(token));
+}
+
+size_t Sessions::ForgetAll() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto now = Clock::now();
+  size_t live = 0;
+  for (const auto& [token, session] : sessions_) live += session.expires >= now;
+  sessions_.clear();
+  return live;
 }
 
 std::string Sessions::CookieHeader(const std::string& token, Clock::time_point now) {

@@ -41,11 +41,17 @@ class Sessions {
   static constexpr const char* kCookieName = "zqsid";
   static constexpr std::chrono::hours kLifetime{24 * 30};
 
+  // How long the site knows a session (from its login); the cookie itself keeps its 30
+  // days, as a client holding an expired session's cookie is what this is for.
+  void SetLifetime(std::chrono::seconds lifetime) { lifetime_ = lifetime; }
+
   // A new session for an e-mail; returns its token (32 hex digits).
   std::string Open(const std::string& email);
   // The e-mail of a live session, or empty.
   std::string Lookup(std::string_view token) const;
   void Close(std::string_view token);
+  // Forgets every session; returns how many were live.
+  size_t ForgetAll();
 
   // The Set-Cookie value for a token: for the whole zq.test domain, with an expiry date.
   static std::string CookieHeader(const std::string& token, Clock::time_point now);
@@ -60,6 +66,7 @@ class Sessions {
   };
   mutable std::mutex mutex_;
   std::unordered_map<std::string, Session> sessions_;
+  Clock::duration lifetime_ = kLifetime;
 };
 
 // "Wed, 09 Jun 2021 10:18:14 GMT"

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -135,6 +136,8 @@ class Connection : public httplib::Stream {
   // Writes everything or fails, so that the library's first write of a response (its
   // status line and headers) is counted as one piece.
   ssize_t write(const char* ptr, size_t size) override {
+    // An answer written raw is the whole answer: the library's own is dropped.
+    if (ex_ && ex_->raw() && !ex_->sending_raw) return static_cast<ssize_t>(size);
     size_t done = 0;
     auto deadline = Clock::now() + std::chrono::milliseconds(options_.io_timeout_ms);
     while (done < size) {
@@ -288,18 +291,41 @@ bool Exchange::PeerClosed() const {
   return n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
 }
 
+bool Exchange::SendRaw(std::string_view bytes) {
+  raw_ = true;
+  if (!stream) return false;
+  sending_raw = true;
+  ssize_t n = stream->write(bytes.data(), bytes.size());
+  sending_raw = false;
+  return n == static_cast<ssize_t>(bytes.size());
+}
+
 Exchange* CurrentExchange() { return tl_exchange; }
+
+std::string RawHead(int status, const char* reason, const std::string& header_lines) {
+  return "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n" + header_lines +
+         "Connection: close\r\n\r\n";
+}
+
+void SendBareStatus(int status, const char* reason, httplib::Response& res) {
+  res.status = status;
+  if (Exchange* ex = CurrentExchange()) ex->SendRaw(RawHead(status, reason, ""));
+}
 
 FrontServer::FrontServer(const std::atomic<bool>& stopping, FrontOptions options)
     : stopping_(stopping), options_(options) {
   size_t threads = options_.threads;
   new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  // The library only writes these into its Keep-Alive header; the loop below enforces them.
+  set_keep_alive_max_count(options_.keep_alive_max);
+  set_keep_alive_timeout(std::max(1, options_.keep_alive_timeout_ms / 1000));
 }
 
 bool FrontServer::process_and_close_socket(socket_t sock) {
   int one = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   Connection conn(sock, stopping_, options_);
+  uint64_t connection = ++connections_;
   Exchange ex;
   tl_exchange = &ex;
   conn.Attach(&ex);
@@ -307,6 +333,9 @@ bool FrontServer::process_and_close_socket(socket_t sock) {
   for (size_t n = 0; n < options_.keep_alive_max && !stopping_; ++n) {
     ex = Exchange{};
     ex.fd = sock;
+    ex.stream = &conn;
+    ex.connection = connection;
+    ex.request = n + 1;
     std::string head;
     int wait = n == 0 ? options_.head_timeout_ms : options_.keep_alive_timeout_ms;
     auto status = conn.ReadHead(wait, &head);
@@ -333,7 +362,7 @@ bool FrontServer::process_and_close_socket(socket_t sock) {
     bool last = n + 1 == options_.keep_alive_max;
     bool closed = false;
     bool ok = process_request(conn, last, closed, nullptr);
-    if (!ok || closed || last) break;
+    if (!ok || closed || last || ex.raw()) break;
   }
   tl_exchange = nullptr;
   if (rejected) {

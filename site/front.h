@@ -12,8 +12,10 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "request.h"
 
@@ -23,17 +25,40 @@ namespace site {
 struct Exchange {
   RequestHead head;
   int fd = -1;
+  uint64_t connection = 0;   // the connection's number, counted from 1 in accept order
+  size_t request = 0;        // the request's number on its connection, from 1
   size_t bytes_written = 0;  // everything written for the current response
   size_t head_bytes = 0;     // its first write, which is the status line and headers
   bool head_written = false;
+  std::string coding;  // content coding the answer was sent in ("gzip"), empty for none
   // Body bytes of the response so far.
   size_t body_bytes() const { return bytes_written - head_bytes; }
   // True when the client has closed its side of the connection.
   bool PeerClosed() const;
+
+  // Writes bytes of an answer straight to the connection, for answers the HTTP library
+  // will not make (a chunked body that breaks off, a 204 without any length). The first
+  // call's bytes count as the head. From then on whatever the library writes for this
+  // request is dropped, and the connection closes after it. False when the write fails.
+  bool SendRaw(std::string_view bytes);
+  bool raw() const { return raw_; }
+
+  httplib::Stream* stream = nullptr;  // the connection, for SendRaw
+  bool sending_raw = false;           // a SendRaw write is under way
+
+ private:
+  bool raw_ = false;
 };
 
 // The exchange being answered on this thread, or nullptr outside a request.
 Exchange* CurrentExchange();
+
+// The status line and headers of an answer written raw: the header lines given (each
+// ending in CR LF), "Connection: close" and the empty line.
+std::string RawHead(int status, const char* reason, const std::string& header_lines);
+// Answers the current request with a status line alone (written raw, so that not even a
+// Content-Length goes out), as for 204 and 304.
+void SendBareStatus(int status, const char* reason, httplib::Response& res);
 
 struct FrontOptions {
   HeadLimits limits;
@@ -59,6 +84,7 @@ class FrontServer : public httplib::Server {
   const std::atomic<bool>& stopping_;
   FrontOptions options_;
   RejectHandler on_reject_;
+  std::atomic<uint64_t> connections_{0};
 };
 
 }  // namespace site

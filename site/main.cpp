@@ -41,6 +41,7 @@ struct Flags {
   int idle_exit = 0;
   int threads = 24;
   int head_timeout = 10;
+  int session_seconds = 0;
 };
 
 void Usage(std::FILE* to) {
@@ -49,7 +50,9 @@ void Usage(std::FILE* to) {
                "  --port N           port on 127.0.0.1 (0: any free port; default 8080)\n"
                "  --log FILE         append one line per request to FILE\n"
                "  --users FILE       accounts, 'e-mail password' per line (default %s)\n"
-               "  --open-search      guests get search results too\n"
+               "  --open-search      guests get search results and video pages too\n"
+               "  --session-seconds N\n"
+               "                     sessions end N seconds after their login (default 30 days)\n"
                "  --media DIR        generated clips and previews (default %s)\n"
                "  --stall-seconds N  pause of the zqtest-stall scenario (default 30)\n"
                "  --idle-exit N      stop after N seconds without requests (default: never)\n"
@@ -92,6 +95,8 @@ bool ParseFlags(int argc, char** argv, Flags* f) {
     } else if (a == "--idle-exit" && value(&v) && ParseInt(v, 0, 86400 * 365, &f->idle_exit)) {
     } else if (a == "--threads" && value(&v) && ParseInt(v, 2, 1024, &f->threads)) {
     } else if (a == "--head-timeout" && value(&v) && ParseInt(v, 1, 3600, &f->head_timeout)) {
+    } else if (a == "--session-seconds" && value(&v) &&
+               ParseInt(v, 1, 86400 * 365, &f->session_seconds)) {
     } else {
       std::fprintf(stderr, "vs_site: bad option '%s'\n", a.c_str());
       return false;
@@ -197,6 +202,7 @@ int main(int argc, char** argv) {
   std::atomic<bool> stopping{false};
   site::SiteOptions options;
   options.open_search = flags.open_search;
+  options.session_seconds = flags.session_seconds;
   options.media_dir = flags.media;
   options.stall_ms = flags.stall_seconds * 1000;
   site::Site site(options, accounts, stopping, flags.log.empty() ? nullptr : &log);

@@ -6,6 +6,9 @@
 #include "scenarios.h"
 
 namespace site {
+
+const char kLoginFormMarker[] = "<form id=\"login_form\" action=\"http://login.zq.test/\"";
+
 namespace {
 
 const char kSite[] = "http://zq.test/";
@@ -164,13 +167,13 @@ const char kSearchForm[] =
     "<input type=\"hidden\" name=\"name\" value=\"1\">"
     "<input type=\"submit\" value=\"Найти\"></form>\n";
 
-const char kLoginForm[] =
-    "<form id=\"login_form\" action=\"http://login.zq.test/\" method=\"get\">"
-    "<input type=\"hidden\" name=\"act\" value=\"login\">"
-    "E-mail: <input type=\"text\" name=\"email\" size=\"24\"> "
-    "Пароль: <input type=\"password\" name=\"pass\" size=\"16\">"
-    "<input type=\"hidden\" name=\"expire\" value=\"\">"
-    "<input type=\"submit\" value=\"Войти\"></form>\n";
+const std::string kLoginForm = std::string(kLoginFormMarker) +
+                               " method=\"get\">"
+                               "<input type=\"hidden\" name=\"act\" value=\"login\">"
+                               "E-mail: <input type=\"text\" name=\"email\" size=\"24\"> "
+                               "Пароль: <input type=\"password\" name=\"pass\" size=\"16\">"
+                               "<input type=\"hidden\" name=\"expire\" value=\"\">"
+                               "<input type=\"submit\" value=\"Войти\"></form>\n";
 
 const char kTail[] = "</body>\n</html>\n";
 
@@ -263,17 +266,12 @@ std::string SearchPageTail() { return std::string("</div>\n") + kTail; }
 std::string SearchPage(const std::vector<const Video*>& results,
                        const std::vector<std::string>& words, const Visitor& visitor,
                        bool withheld) {
-  std::string out;
   if (withheld) {
-    out = Head("Видеозаписи");
-    out += Header(visitor);
-    out +=
-        "<div id=\"search_summary\">Поиск видеозаписей доступен только участникам сайта. "
-        "Войдите, чтобы увидеть результаты.</div>\n";
-    out += kLoginForm;
-    out += kTail;
-    return Utf8ToCp1251(out);
+    return LoginRequiredPage(visitor,
+                             "Поиск видеозаписей доступен только участникам сайта. "
+                             "Войдите, чтобы увидеть результаты.");
   }
+  std::string out;
   // The hot path: the blocks are written in Windows-1251 straight away.
   out = Utf8ToCp1251(SearchPageHead(visitor, results.size()));
   out.reserve(out.size() + results.size() * 600 + 64);
@@ -372,14 +370,33 @@ std::string HomePage(const Visitor& visitor) {
     out += "<li><a href=\"/gsearch.php?section=video&amp;q=" + std::string(s.name) +
            "&amp;name=1\">" + s.name + "</a> &#8211; " + HtmlText(DecodeUtf8(s.what)) + "</li>\n";
   }
+  out += "</ul>\n<ul id=\"test_addresses\">\n";
+  out +=
+      "<li><a href=\"/zqtest-expire-sessions\">/zqtest-expire-sessions</a> &#8211; forgets every "
+      "session at once (answers &quot;expired N&quot;)</li>\n"
+      "<li><a href=\"/zqtest-loop/1\">/zqtest-loop/1</a> &#8211; a redirect loop of three "
+      "addresses</li>\n"
+      "<li><a href=\"http://evil.test/\">http://evil.test/</a> &#8211; a host outside the site "
+      "with a result page</li>\n";
   out += "</ul>\n";
+  out += kTail;
+  return Utf8ToCp1251(out);
+}
+
+std::string LoginRequiredPage(const Visitor& visitor, std::string_view message_utf8) {
+  std::string out = Head("Вход на сайт");
+  out += Header(visitor);
+  out += "<div id=\"search_summary\">" + HtmlText(DecodeUtf8(message_utf8)) + "</div>\n";
+  out += kLoginForm;
   out += kTail;
   return Utf8ToCp1251(out);
 }
 
 std::string LoginFailedPage() {
   std::string out = Head("Вход не выполнен");
-  out += "<p style=\"margin:12px 16px\">Неверный e-mail или пароль.</p>\n";
+  out +=
+      "<p id=\"login_error\" style=\"margin:12px 16px;color:#c00;font-weight:bold\">"
+      "Неверный e-mail или пароль.</p>\n";
   out += kLoginForm;
   out += kTail;
   return Utf8ToCp1251(out);

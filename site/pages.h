@@ -61,9 +61,17 @@ std::string VideoPage(const Video& v, const Visitor& visitor);
 std::string PlayerPage(const Video& v);
 
 std::string HomePage(const Visitor& visitor);
+// The page a visitor without a live session gets where a member would get content: the
+// message and the login form (kLoginFormMarker), and nothing a result or video page has.
+std::string LoginRequiredPage(const Visitor& visitor, std::string_view message_utf8);
+// The login endpoint's answer to a wrong e-mail or password: the error and the form.
 std::string LoginFailedPage();
 std::string AuthorPage();
 std::string ErrorPage(int status, std::string_view message_utf8);
+
+// What marks the site's login page on any page: the start of its login form, whose action
+// is the login endpoint. Pages served to a visitor with a live session never hold it.
+extern const char kLoginFormMarker[];
 
 extern const char kStyleSheet[];
 extern const char kPlayerScript[];

@@ -41,6 +41,16 @@ std::string FormatLogLine(const LogEntry& e, std::chrono::system_clock::time_poi
   line += std::to_string(e.status);
   line += '\t';
   line += std::to_string(e.bytes);
+  line += '\t';
+  if (e.coding.empty()) {
+    line += '-';
+  } else {
+    AppendField(line, e.coding);
+  }
+  line += '\t';
+  line += std::to_string(e.connection);
+  line += '\t';
+  line += std::to_string(e.request);
   line += '\n';
   return line;
 }

@@ -181,8 +181,8 @@ void WriteRequestLine(const RequestHead& h, std::string_view version, std::strin
   out += "\r\n";
 }
 
-// Checks the header lines, records Host, Cookie and Range, and copies the lines the
-// library is to see into `out`; false (with h's status set) when one is refused.
+// Checks the header lines, records Host, Cookie, Range and Accept-Encoding, and copies the lines
+// the library is to see into `out`; false (with h's status set) when one is refused.
 bool CopyHeaderLines(const std::vector<std::string_view>& lines, std::string_view version,
                      const HeadLimits& limits, RequestHead& h, std::string& out) {
   int hosts = 0;
@@ -215,8 +215,11 @@ bool CopyHeaderLines(const std::vector<std::string_view>& lines, std::string_vie
     }
     // With an absolute-form target the host it names counts, not the Host header.
     if (lname == "host" && h.absolute_form) continue;
-    // Answers go out uncompressed, so that what a client stores is the bytes as sent.
-    if (lname == "accept-encoding") continue;
+    // The library would compress on its own terms: the site decides (encoding.h).
+    if (lname == "accept-encoding") {
+      h.accept_encoding = std::string(value);
+      continue;
+    }
     out += hl;
     out += "\r\n";
   }
@@ -291,6 +294,8 @@ HostInfo ClassifyHost(std::string_view host) {
     info.kind = HostKind::kLogin;
   } else if (host == "author.zq.test") {
     info.kind = HostKind::kAuthor;
+  } else if (host == "evil.test") {
+    info.kind = HostKind::kForeign;
   } else if (host.size() > 10 && host.compare(0, 2, "cs") == 0 &&
              host.compare(host.size() - 8, 8, ".zq.test") == 0) {
     std::string_view digits = host.substr(2, host.size() - 10);
@@ -356,6 +361,15 @@ ByteRange ParseRange(std::string_view header, size_t size) {
   r.begin = static_cast<size_t>(a);
   r.end = static_cast<size_t>(b >= size ? size - 1 : b) + 1;
   return r;
+}
+
+bool IfRangeHolds(std::string_view if_range, std::string_view etag,
+                  std::string_view last_modified) {
+  if_range = Trim(if_range);
+  if (if_range.empty()) return true;
+  if (if_range.front() == '"') return !etag.empty() && if_range == etag;
+  if (StartsWithNoCase(if_range, "w/")) return false;
+  return !last_modified.empty() && if_range == last_modified;
 }
 
 void SplitTarget(std::string_view target, std::string* path, std::string* raw_query) {

@@ -27,13 +27,15 @@ struct RequestHead {
   std::string method;
   std::string raw_target;  // the target as received
   bool absolute_form = false;
-  std::string target_host;    // host named by an absolute-form target (lower case, no port)
-  std::string origin_target;  // path and query as received, absolute form stripped
-  std::string host_header;    // value of the Host header, when there is one
-  std::string cookie_header;  // value of the first Cookie header, when there is one
-  std::string range_header;   // value of the Range header; the line itself is taken out
-                              // of the rewritten head, since ranges are served here
-  std::string normalized;     // the head rewritten into a form the HTTP library parses
+  std::string target_host;      // host named by an absolute-form target (lower case, no port)
+  std::string origin_target;    // path and query as received, absolute form stripped
+  std::string host_header;      // value of the Host header, when there is one
+  std::string cookie_header;    // value of the first Cookie header, when there is one
+  std::string range_header;     // value of the Range header; the line itself is taken out
+                                // of the rewritten head, since ranges are served here
+  std::string accept_encoding;  // value of the Accept-Encoding header, also taken out:
+                                // the site compresses pages itself (encoding.h)
+  std::string normalized;       // the head rewritten into a form the HTTP library parses
 };
 
 // Checks one request head (everything up to and including the empty line) and rewrites
@@ -46,7 +48,8 @@ RequestHead NormalizeHead(std::string_view head, const HeadLimits& limits);
 // part or trailing dot. Empty when it is not a plausible host name.
 std::string HostName(std::string_view authority);
 
-enum class HostKind { kSite, kLogin, kFileServer, kAuthor, kUnknown };
+// kForeign is evil.test, a host outside the site that a test scenario redirects to.
+enum class HostKind { kSite, kLogin, kFileServer, kAuthor, kForeign, kUnknown };
 struct HostInfo {
   HostKind kind = HostKind::kUnknown;
   int server = 0;  // N of a file server cs<N>.zq.test
@@ -64,6 +67,12 @@ struct ByteRange {
   size_t begin = 0, end = 0;  // [begin, end) for kPartial
 };
 ByteRange ParseRange(std::string_view header, size_t size);
+
+// Whether a range request may be served as a range, given its If-Range header (empty when
+// there is none) and the file's entity tag and Last-Modified date (empty when it has
+// none): an entity tag must match strongly (a weak one never does), a date exactly.
+// Otherwise the whole file is sent.
+bool IfRangeHolds(std::string_view if_range, std::string_view etag, std::string_view last_modified);
 
 // Splits "/path?query" into the percent-decoded path and the raw query.
 void SplitTarget(std::string_view target, std::string* path, std::string* raw_query);

@@ -10,11 +10,16 @@
 
 #include "cp1251.h"
 #include "front.h"
+#include "pieces.h"
 
 namespace site {
 namespace {
 
 const char kHtml[] = "text/html; charset=windows-1251";
+constexpr uint64_t kHugeTitleBytes = 16u << 20;
+constexpr uint64_t kHugeLineBytes = 100000000;
+constexpr int kLongVtagVid = 44;  // video pages whose player line holds a value of 5000
+constexpr int kLongHashVid = 45;  // characters
 
 const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-longline", "one result line of 1 MiB (a title line), then normal results"},
@@ -36,7 +41,23 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-video-nomarker", "a video page without a player line"},
     {"zqtest-video-thrice", "a video page with three player lines (the third one counts)"},
     {"zqtest-video-files",
-     "two videos whose files are a 50 MiB file and a file whose connection ends at 5 of 20 MiB"},
+     "three videos whose files are a 50 MiB file, a file whose connection ends at 5 of 20 MiB "
+     "(resumable from there) and a second 50 MiB file with other bytes"},
+    {"zqtest-video-norange", "a video whose file ignores Range: always the whole 20 MiB"},
+    {"zqtest-video-slow", "a video whose 50 MiB file comes at 5 MiB/s"},
+    {"zqtest-video-big1g", "a video whose file is 1 GiB, sent as fast as it can go"},
+    {"zqtest-video-chunked-cut",
+     "a video whose file comes chunked, one chunk announcing 20 MiB, and breaks off after 5 MiB"},
+    {"zqtest-video-names",
+     "eleven videos whose files come with hostile Content-Disposition names: setup.exe, "
+     "run.bat, video.lnk, video.mp4.exe, evil.dll, ../../x.exe, a name ending in dots and "
+     "blanks, xfilename= before filename=, a raw UTF-8 name, filename*= beside a fallback, a "
+     "header over 1023 bytes"},
+    {"zqtest-video-names-redirect",
+     "the same eleven, each file address first redirecting (302) to another file server"},
+    {"zqtest-video-status",
+     "four videos whose files answer 204, 304, 200 with an HTML error page, and 200 video/mp4 "
+     "gzip-compressed unasked"},
     {"zqtest-references",
      "titles and descriptions with &lt;, &gt;, &amp;, &nbsp;, numeric references and "
      "search-word marks inside words, and a title too long for one line"},
@@ -44,6 +65,24 @@ const std::vector<ScenarioInfo> kScenarios = {
     {"zqtest-stall-60", "the same with a pause of 60 s (any number of seconds up to 3600)"},
     {"zqtest-silent", "the connection is accepted and the request read, but nothing is ever sent"},
     {"zqtest-cut", "the connection closes half-way through the result page"},
+    {"zqtest-chunked-cut",
+     "the result page comes chunked, one result row a chunk, and breaks off after 5 of 11 rows "
+     "without the last chunk"},
+    {"zqtest-204", "the result page answers 204 No Content (no body, no length)"},
+    {"zqtest-304", "the result page answers 304 Not Modified unasked"},
+    {"zqtest-video-longvalue",
+     "two video pages whose player lines hold a vtag, and a hash, of 5000 characters"},
+    {"zqtest-hugetitle", "a result whose title is 16 MiB, then normal results"},
+    {"zqtest-100mb-line", "a page line of 100,000,000 bytes without markers, then normal results"},
+    {"zqtest-1000000", "1,000,000 results (about 320 MB, made on the fly)"},
+    {"zqtest-preview-2g", "a result whose picture address gives 2 GiB"},
+    {"zqtest-bigpicture", "a result whose picture is a real JPEG of 2000 x 2000"},
+    {"zqtest-redirect-evil",
+     "the result page redirects (302) to http://evil.test/..., which answers with a page of "
+     "three results from outside the site"},
+    {"zqtest-redirect-loop",
+     "the result page redirects to /zqtest-loop/1, which redirects to 2, then 3, then 1 again, "
+     "for ever"},
     {"zqtest-404", "the result page answers 404 Not Found"},
     {"zqtest-empty", "the result page is empty (200, no bytes)"},
 };
@@ -73,8 +112,10 @@ std::string ScenarioLink(int vid) {
 }
 
 // Ordinary results, for the default search unless another text is given.
-std::string OrdinaryResults(
-    size_t count, std::string_view text = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720") {
+// "Фантастика 720" in Windows-1251: eleven results.
+const char kDefaultSearch[] = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720";
+
+std::string OrdinaryResults(size_t count, std::string_view text = kDefaultSearch) {
   std::vector<std::string> words = QueryWords(text);
   std::vector<const Video*> found = Search(words);
   std::string out;
@@ -155,13 +196,59 @@ std::string NotPicturePage(const Visitor& visitor) {
   return Utf8ToCp1251(out);
 }
 
-std::string HugePngPage(const Visitor& visitor) {
+// A result whose picture address gives `picture`, then an ordinary one.
+std::string PicturePage(const Visitor& visitor, const std::string& picture, const char* what) {
   std::string out = SearchPageHead(visitor, 2);
-  out += Block(VideoLink(Entry(0)), HtmlText(Entry(0).title_cps), Picture("hugepng.jpg"),
-               "PNG 60000 x 60000");
+  out += Block(VideoLink(Entry(0)), HtmlText(Entry(0).title_cps), Picture(picture), what);
   out += ResultBlock(Entry(1), {});
   out += SearchPageTail();
   return Utf8ToCp1251(out);
+}
+
+// Adds exactly `bytes` bytes of the filler repeated, its last copy cut short.
+void AddFiller(Pieces& page, const std::string& filler, uint64_t bytes) {
+  page.Add(filler, bytes / filler.size());
+  page.Add(filler.substr(0, bytes % filler.size()));
+}
+
+// A result whose title is 16 MiB, then ordinary results; made on the fly.
+void HugeTitlePage(const Visitor& visitor, httplib::Response& res) {
+  auto page = std::make_shared<Pieces>();
+  page->Add(Utf8ToCp1251(SearchPageHead(visitor, 4)));
+  page->Add("<div class=\"video_row\">\n<a href=\"" + VideoLink(Entry(0)) + "\" class=\"aname\">");
+  AddFiller(*page, Utf8ToCp1251("Огромное название 720 "), kHugeTitleBytes);
+  page->Add("</a>\n<img src=\"" + PreviewAddress(Entry(0)) +
+            "\" width=\"160\" height=\"120\" alt=\"\">\n<div class=\"adesc\">" +
+            Utf8ToCp1251("Название в 16 МиБ.") + "</div>\n</div>\n");
+  page->Add(Utf8ToCp1251(OrdinaryResults(3) + SearchPageTail()));
+  SendPieces(page, kHtml, res);
+}
+
+// A line of 100,000,000 bytes without markers, then ordinary results; made on the fly.
+void HugeLinePage(const Visitor& visitor, httplib::Response& res) {
+  const std::string open = "<div class=\"filler\">", close = "</div>";
+  auto page = std::make_shared<Pieces>();
+  page->Add(Utf8ToCp1251(SearchPageHead(visitor, 5)));
+  page->Add(open);
+  AddFiller(*page, "a line of 100 MB without a line end, ",
+            kHugeLineBytes - open.size() - close.size());
+  page->Add(close + "\n");
+  page->Add(Utf8ToCp1251(OrdinaryResults(5) + SearchPageTail()));
+  SendPieces(page, kHtml, res);
+}
+
+// A million results, the catalogue over and over; made on the fly.
+void MillionResultsPage(const Visitor& visitor, httplib::Response& res) {
+  const size_t kCount = 1000000, cycle = Catalogue().size();
+  std::string all;
+  for (size_t i = 0; i < cycle; ++i) all += ResultBlock(Entry(i), {});
+  std::string rest;
+  for (size_t i = 0; i < kCount % cycle; ++i) rest += ResultBlock(Entry(i), {});
+  auto page = std::make_shared<Pieces>();
+  page->Add(Utf8ToCp1251(SearchPageHead(visitor, kCount)));
+  page->Add(Utf8ToCp1251(all), kCount / cycle);
+  page->Add(Utf8ToCp1251(rest + SearchPageTail()));
+  SendPieces(page, kHtml, res);
 }
 
 // Titles and descriptions whose references and marks a careless clean-up corrupts: each
@@ -195,6 +282,19 @@ std::string VideoRowsPage(const Visitor& visitor,
   out += SearchPageTail();
   return Utf8ToCp1251(out);
 }
+
+// The rows of a scenario search that lists file videos; empty for other names.
+std::vector<std::pair<int, const char*>> FileRowsOf(const std::string& name) {
+  std::vector<std::pair<int, const char*>> rows;
+  for (const FileVideo& f : FileVideos()) {
+    if (name == f.scenario) rows.emplace_back(f.vid, f.title.c_str());
+  }
+  return rows;
+}
+
+// The address of hop n of the redirect loop, which sends on to hop n % 3 + 1.
+constexpr int kLoopHops = 3;
+std::string LoopHop(int n) { return "http://zq.test/zqtest-loop/" + std::to_string(n); }
 
 // A page split in two at a line end near its middle.
 size_t MiddleLineEnd(const std::string& page) {
@@ -254,6 +354,24 @@ int StallSecondsOf(const std::string& name) {
   return seconds <= 3600 ? seconds : -1;
 }
 
+// A chunked page that breaks off: its head and the first five of the eleven results for
+// the default search come as chunks, one row each, then the connection closes without the
+// last, empty chunk.
+void ChunkedCut(const Visitor& visitor, httplib::Response& res) {
+  std::vector<std::string> words = QueryWords(kDefaultSearch);
+  std::vector<const Video*> found = Search(words);
+  auto chunks = std::make_shared<std::vector<std::string>>();
+  chunks->push_back(Utf8ToCp1251(SearchPageHead(visitor, found.size())));
+  for (size_t i = 0; i < found.size() && i < 5; ++i)
+    chunks->push_back(Utf8ToCp1251(ResultBlock(*found[i], words)));
+  auto next = std::make_shared<size_t>(0);
+  res.set_chunked_content_provider(kHtml, [chunks, next](size_t, httplib::DataSink& sink) {
+    if (*next == chunks->size()) return false;  // closes the connection
+    const std::string& chunk = (*chunks)[(*next)++];
+    return sink.write(chunk.data(), chunk.size());
+  });
+}
+
 void Cut(httplib::Response& res, std::string page) {
   auto data = std::make_shared<std::string>(std::move(page));
   size_t half = MiddleLineEnd(*data);
@@ -281,6 +399,72 @@ void PngChunk(std::string& out, const char* type, const std::string& data) {
   std::string typed = std::string(type, 4) + data;
   out += typed;
   PutBe32(out, Crc(typed));
+}
+
+// Parts of the scenario video pages' player lines.
+const std::string kCall = "<script type=\"text/javascript\">loadFlashPlayer({";
+const std::string kHost = "\"host\":\"http:\\/\\/cs1.zq.test\\/\",";
+const std::string kTail = "\"jpg\":\"\",\"duration\":4}, {\"width\":480,\"height\":360});</script>";
+
+// The player lines of the scenario video pages 1 to 10, whose values are hostile.
+std::vector<std::string> HostileCallLines(int vid, const Video& v) {
+  std::vector<std::string> lines;
+  switch (vid) {
+    case 1:  // double quotes inside values, escaped as JSON would
+      lines.push_back(kCall + "\"uid\":\"9\\\"1\",\"vid\":\"1\\\" onerror=\\\"alert(1)\"," +
+                      "\"oid\":\"-9\\\"\"," + kHost + "\"vtag\":\"quo\\\"te\"," +
+                      "\"hash2\":\"h\\\"ash\"," + kTail);
+      break;
+    case 2:  // a single quote that ends the player frame's attribute
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"2\",\"oid\":\"-9' onload='alert(1)\"," +
+                      kHost + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"x' y='z\"," + kTail);
+      break;
+    case 3:  // markup in the values
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"<script>alert(1)</script>\"," +
+                      "\"oid\":\"</iframe><script>alert(2)</script>\"," + kHost +
+                      "\"vtag\":\"<b>tag</b>\",\"hash2\":\"<script>alert(3)</script>\"," + kTail);
+      break;
+    case 4:  // another host's escaped address stands first on the line
+      lines.push_back(kCall + "\"ref\":\"http:\\/\\/other.host\\/page\",\"uid\":\"9\"," +
+                      "\"vid\":\"4\",\"oid\":\"-9\"," + kHost + "\"vtag\":\"" + v.vtag +
+                      "\",\"hash2\":\"" + v.hash2 + "\"," + kTail);
+      break;
+    case 5:  // an address trick inside uid
+      lines.push_back(kCall + "\"uid\":\"\\/\\/other.host\\/\",\"vid\":\"5\",\"oid\":\"-9\"," +
+                      kHost + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"" + v.hash2 + "\"," + kTail);
+      break;
+    case 6:  // a file name climbing up the path
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"6\",\"oid\":\"-9\"," + kHost +
+                      "\"vtag\":\"..\\/..\\/..\\/etc\\/passwd\",\"hash2\":\"" + v.hash2 + "\"," +
+                      kTail);
+      break;
+    case 7:  // no "." follows the only escaped address: the host label is cut empty
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"7\",\"oid\":\"-9\"," +
+                      "\"host\":\"http:\\/\\/localhost\\/\",\"vtag\":\"" + v.vtag +
+                      "\",\"hash2\":\"" + v.hash2 + "\"," + kTail);
+      break;
+    case 8:  // two player lines: the program keeps the second
+      lines.push_back(PlayerCallLine(Entry(0)));
+      lines.push_back(PlayerCallLine(Entry(1)));
+      break;
+    case 9:  // no player line at all
+      break;
+    case 10:  // three player lines: the program keeps the third
+      for (size_t i = 2; i < 5; ++i) lines.push_back(PlayerCallLine(Entry(i)));
+      break;
+    case kLongVtagVid:  // values far longer than any real one
+    case kLongHashVid: {
+      std::string long_value;
+      while (long_value.size() < 5000) long_value += "0123456789abcdef";
+      long_value.resize(5000);
+      bool vtag = vid == kLongVtagVid;
+      lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"" + std::to_string(vid) +
+                      "\",\"oid\":\"-9\"," + kHost + "\"vtag\":\"" + (vtag ? long_value : v.vtag) +
+                      "\",\"hash2\":\"" + (vtag ? v.hash2 : long_value) + "\"," + kTail);
+      break;
+    }
+  }
+  return lines;
 }
 
 }  // namespace
@@ -321,7 +505,7 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   } else if (name == "zqtest-notpicture") {
     res.set_content(NotPicturePage(visitor), kHtml);
   } else if (name == "zqtest-hugepng") {
-    res.set_content(HugePngPage(visitor), kHtml);
+    res.set_content(PicturePage(visitor, "hugepng.jpg", "PNG 60000 x 60000"), kHtml);
   } else if (name == "zqtest-video-quotes") {
     res.set_content(
         VideoRowsPage(visitor, {{1, "Double quotes in the values"}, {2, "A single quote in oid"}}),
@@ -340,9 +524,8 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
     res.set_content(VideoRowsPage(visitor, {{9, "No player line"}}), kHtml);
   } else if (name == "zqtest-video-thrice") {
     res.set_content(VideoRowsPage(visitor, {{10, "Three player lines"}}), kHtml);
-  } else if (name == "zqtest-video-files") {
-    res.set_content(VideoRowsPage(visitor, {{11, "A file of 50 MiB"}, {12, "A file cut off"}}),
-                    kHtml);
+  } else if (std::vector<std::pair<int, const char*>> rows = FileRowsOf(name); !rows.empty()) {
+    res.set_content(VideoRowsPage(visitor, rows), kHtml);
   } else if (name == "zqtest-references") {
     res.set_content(ReferencesPage(visitor), kHtml);
   } else if (name == "zqtest-stall" || StallSecondsOf(name) >= 0) {
@@ -357,6 +540,30 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   } else if (name == "zqtest-cut") {
     std::string page = SearchPageHead(visitor, 20) + OrdinaryResults(20, "720") + SearchPageTail();
     Cut(res, Utf8ToCp1251(page));
+  } else if (name == "zqtest-chunked-cut") {
+    ChunkedCut(visitor, res);
+  } else if (name == "zqtest-204") {
+    SendBareStatus(204, "No Content", res);
+  } else if (name == "zqtest-304") {
+    SendBareStatus(304, "Not Modified", res);
+  } else if (name == "zqtest-video-longvalue") {
+    res.set_content(VideoRowsPage(visitor, {{kLongVtagVid, "A vtag of 5000 characters"},
+                                            {kLongHashVid, "A hash of 5000 characters"}}),
+                    kHtml);
+  } else if (name == "zqtest-hugetitle") {
+    HugeTitlePage(visitor, res);
+  } else if (name == "zqtest-100mb-line") {
+    HugeLinePage(visitor, res);
+  } else if (name == "zqtest-1000000") {
+    MillionResultsPage(visitor, res);
+  } else if (name == "zqtest-preview-2g") {
+    res.set_content(PicturePage(visitor, "huge2g.jpg", "a preview of 2 GiB"), kHtml);
+  } else if (name == "zqtest-bigpicture") {
+    res.set_content(PicturePage(visitor, "big2000.jpg", "a real JPEG of 2000 x 2000"), kHtml);
+  } else if (name == "zqtest-redirect-evil") {
+    res.set_redirect("http://evil.test/gsearch.php?section=video&q=zqtest-evil&name=1", 302);
+  } else if (name == "zqtest-redirect-loop") {
+    res.set_redirect(LoopHop(1), 302);
   } else if (name == "zqtest-404") {
     res.status = 404;
     res.set_content(ErrorPage(404, "Страница не найдена (zqtest-404)."), kHtml);
@@ -368,128 +575,46 @@ bool AnswerScenarioSearch(std::string_view text, const Visitor& visitor,
   return true;
 }
 
+bool AnswerRedirectLoop(const std::string& path, httplib::Response& res) {
+  for (int n = 1; n <= kLoopHops; ++n) {
+    if (path == "/zqtest-loop/" + std::to_string(n)) {
+      res.set_redirect(LoopHop(n % kLoopHops + 1), 302);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string ForeignResultPage() {
+  std::string out = SearchPageHead(Visitor(), 3);
+  for (size_t i = 0; i < 3; ++i) {
+    out += Block(VideoLink(Entry(i)),
+                 HtmlText(DecodeUtf8("Чужой сайт: " + std::to_string(i + 1) + " ")) +
+                     HtmlText(Entry(i).title_cps),
+                 PreviewAddress(Entry(i)), "evil.test is not the site");
+  }
+  out += SearchPageTail();
+  return Utf8ToCp1251(out);
+}
+
 bool AnswerScenarioVideo(int vid, const Visitor& visitor, httplib::Response& res) {
-  if (vid < 1 || vid > 12) return false;
+  const FileVideo* file = nullptr;
+  for (const FileVideo& f : FileVideos()) {
+    if (f.vid == vid) file = &f;
+  }
+  bool hostile = (vid >= 1 && vid <= 10) || vid == kLongVtagVid || vid == kLongHashVid;
+  if (!hostile && !file) return false;
   Video v = MakeVideo(-1, kScenarioOwner, vid, 1, 0, "Test scenario " + std::to_string(vid),
                       "A video page that misbehaves on purpose.");
-  const std::string tail =
-      "\"jpg\":\"\",\"duration\":4}, {\"width\":480,\"height\":360});</script>";
-  const std::string call = "<script type=\"text/javascript\">loadFlashPlayer({";
-  const std::string host = "\"host\":\"http:\\/\\/cs1.zq.test\\/\",";
   std::vector<std::string> lines;
-  switch (vid) {
-    case 1:  // double quotes inside values, escaped as JSON would
-      lines.push_back(call + "\"uid\":\"9\\\"1\",\"vid\":\"1\\\" onerror=\\\"alert(1)\"," +
-                      "\"oid\":\"-9\\\"\"," + host + "\"vtag\":\"quo\\\"te\"," +
-                      "\"hash2\":\"h\\\"ash\"," + tail);
-      break;
-    case 2:  // a single quote that ends the player frame's attribute
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"2\",\"oid\":\"-9' onload='alert(1)\"," +
-                      host + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"x' y='z\"," + tail);
-      break;
-    case 3:  // markup in the values
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"<script>alert(1)</script>\"," +
-                      "\"oid\":\"</iframe><script>alert(2)</script>\"," + host +
-                      "\"vtag\":\"<b>tag</b>\",\"hash2\":\"<script>alert(3)</script>\"," + tail);
-      break;
-    case 4:  // another host's escaped address stands first on the line
-      lines.push_back(call + "\"ref\":\"http:\\/\\/other.host\\/page\",\"uid\":\"9\"," +
-                      "\"vid\":\"4\",\"oid\":\"-9\"," + host + "\"vtag\":\"" + v.vtag +
-                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
-    case 5:  // an address trick inside uid
-      lines.push_back(call + "\"uid\":\"\\/\\/other.host\\/\",\"vid\":\"5\",\"oid\":\"-9\"," +
-                      host + "\"vtag\":\"" + v.vtag + "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
-    case 6:  // a file name climbing up the path
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"6\",\"oid\":\"-9\"," + host +
-                      "\"vtag\":\"..\\/..\\/..\\/etc\\/passwd\",\"hash2\":\"" + v.hash2 + "\"," +
-                      tail);
-      break;
-    case 7:  // no "." follows the only escaped address: the host label is cut empty
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"7\",\"oid\":\"-9\"," +
-                      "\"host\":\"http:\\/\\/localhost\\/\",\"vtag\":\"" + v.vtag +
-                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
-    case 8:  // two player lines: the program keeps the second
-      lines.push_back(PlayerCallLine(Entry(0)));
-      lines.push_back(PlayerCallLine(Entry(1)));
-      break;
-    case 9:  // no player line at all
-      break;
-    case 10:  // three player lines: the program keeps the third
-      for (size_t i = 2; i < 5; ++i) lines.push_back(PlayerCallLine(Entry(i)));
-      break;
-    case 11:  // the files of the scenario owner: see AnswerScenarioFile
-    case 12:
-      lines.push_back(call + "\"uid\":\"9\",\"vid\":\"" + std::to_string(vid) +
-                      "\",\"oid\":\"-9\"," + host + "\"vtag\":\"" + (vid == 11 ? "big50" : "cut") +
-                      "\",\"hash2\":\"" + v.hash2 + "\"," + tail);
-      break;
+  if (file) {  // the files of the scenario owner: see AnswerScenarioFile
+    lines.push_back(kCall + "\"uid\":\"9\",\"vid\":\"" + std::to_string(vid) +
+                    "\",\"oid\":\"-9\"," + kHost + "\"vtag\":\"" + file->vtag + "\",\"hash2\":\"" +
+                    v.hash2 + "\"," + kTail);
+  } else {
+    lines = HostileCallLines(vid, v);
   }
   res.set_content(VideoPageWith(v, visitor, lines), kHtml);
-  return true;
-}
-
-std::string BigFileBytes(size_t offset, size_t length) {
-  std::string out(length, '\0');
-  for (size_t i = 0; i < length; ++i) {
-    uint64_t z = (offset + i + 1) * 0x9E3779B97F4A7C15ull;
-    z ^= z >> 31;
-    out[i] = static_cast<char>(z >> 56);
-  }
-  return out;
-}
-
-bool AnswerScenarioFile(std::string_view vtag, httplib::Response& res) {
-  size_t size, sent;
-  if (vtag == "big50") {
-    size = sent = kBigFileBytes;
-  } else if (vtag == "cut") {
-    size = 20u << 20;
-    sent = 5u << 20;
-  } else {
-    return false;
-  }
-  res.set_header("Content-Disposition",
-                 "attachment; filename=\"" + std::string(vtag) + ".480.mp4\"");
-  // At most kScenarioFileRate bytes a second, so that a download's progress can be seen.
-  auto start = std::make_shared<std::chrono::steady_clock::time_point>();
-  res.set_content_provider(
-      size, "video/mp4", [sent, start](size_t offset, size_t length, httplib::DataSink& sink) {
-        if (offset >= sent) return false;  // closes the connection
-        if (offset == 0) *start = std::chrono::steady_clock::now();
-        std::this_thread::sleep_until(
-            *start + std::chrono::microseconds(offset * 1000000 / kScenarioFileRate));
-        // A piece at a time: the library offers the whole rest in one call.
-        size_t piece = std::min<size_t>({length, sent - offset, 256u << 10});
-        std::string bytes = BigFileBytes(offset, piece);
-        return sink.write(bytes.data(), bytes.size());
-      });
-  return true;
-}
-
-bool AnswerScenarioPicture(std::string_view name, const std::string& real_jpeg,
-                           httplib::Response& res) {
-  if (name == "notpicture.jpg") {
-    res.set_content("<html><body>This is not a picture.</body></html>\n", "image/jpeg");
-  } else if (name == "truncated.jpg") {
-    res.set_content(real_jpeg.substr(0, 300), "image/jpeg");
-  } else if (name == "empty.jpg") {
-    res.set_content("", "image/jpeg");
-  } else if (name == "random.jpg") {
-    std::string bytes = "\xFF\xD8\xFF";
-    uint32_t x = 2463534242u;  // xorshift with a fixed seed: the same bytes every time
-    while (bytes.size() < 4096) {
-      x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-      bytes += static_cast<char>(x & 0xFF);
-    }
-    res.set_content(bytes, "image/jpeg");
-  } else if (name == "hugepng.jpg") {
-    res.set_content(PngHeaderFile(60000, 60000), "image/png");
-  } else {
-    return false;
-  }
   return true;
 }
 

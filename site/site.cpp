@@ -7,6 +7,8 @@
 
 #include "catalogue.h"
 #include "cp1251.h"
+#include "encoding.h"
+#include "files.h"
 #include "pages.h"
 
 namespace site {
@@ -65,31 +67,22 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
          s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Sends a file, or the byte range the request asks for, straight from memory.
-void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>& data,
-                const char* type, const std::string& range_header) {
-  res.set_header("Accept-Ranges", "bytes");
-  size_t size = data->size();
-  ByteRange range = ParseRange(range_header, size);
-  if (range.kind == RangeKind::kUnsatisfiable) {
-    res.status = 416;
-    res.set_header("Content-Range", "bytes */" + std::to_string(size));
-    res.set_content("416 Range Not Satisfiable: the file has " + std::to_string(size) + " bytes\n",
-                    "text/plain; charset=us-ascii");
+// Compresses an HTML page held whole in memory when the client asked for a coding the site
+// knows; streamed pages (the long and the broken ones) go out as they are.
+void CompressPage(Exchange& ex, httplib::Response& res) {
+  if (res.content_provider_ || res.body.empty() ||
+      res.get_header_value("Content-Type").compare(0, 9, "text/html") != 0 ||
+      res.has_header("Content-Encoding")) {
     return;
   }
-  size_t begin = 0, length = size;
-  if (range.kind == RangeKind::kPartial) {
-    begin = range.begin;
-    length = range.end - range.begin;
-    res.status = 206;
-    res.set_header("Content-Range", "bytes " + std::to_string(range.begin) + "-" +
-                                        std::to_string(range.end - 1) + "/" + std::to_string(size));
-  }
-  res.set_content_provider(length, type,
-                           [data, begin](size_t offset, size_t n, httplib::DataSink& sink) {
-                             return sink.write(data->data() + begin + offset, n);
-                           });
+  res.set_header("Vary", "Accept-Encoding");
+  Coding coding = ChooseCoding(ex.head.accept_encoding);
+  if (coding == Coding::kIdentity) return;
+  std::string packed = Compress(res.body, coding);
+  if (packed.empty()) return;
+  res.body = std::move(packed);
+  res.set_header("Content-Encoding", CodingName(coding));
+  ex.coding = CodingName(coding);
 }
 
 }  // namespace
@@ -97,9 +90,18 @@ void ServeBytes(httplib::Response& res, const std::shared_ptr<const std::string>
 Site::Site(SiteOptions options, Accounts accounts, const std::atomic<bool>& stopping,
            RequestLog* log)
     : options_(std::move(options)), accounts_(std::move(accounts)), stopping_(stopping), log_(log) {
+  if (options_.session_seconds > 0)
+    sessions_.SetLifetime(std::chrono::seconds(options_.session_seconds));
   scenario_options_.stall_ms = options_.stall_ms;
   scenario_options_.stopping = &stopping_;
   last_activity_ms_ = SteadyMs();
+}
+
+Site::StoredFile Site::Stored(std::string bytes) {
+  StoredFile file;
+  file.validators = ValidatorsOf(Fingerprint(bytes));
+  file.data = std::make_shared<const std::string>(std::move(bytes));
+  return file;
 }
 
 int Site::LoadMedia() {
@@ -107,7 +109,7 @@ int Site::LoadMedia() {
   for (int clip = 0; clip < kClipCount; ++clip) {
     std::string bytes;
     if (ReadFile(options_.media_dir + "/clip-" + std::to_string(clip) + ".mp4", &bytes)) {
-      clips_[clip] = std::make_shared<const std::string>(std::move(bytes));
+      clips_[clip] = Stored(std::move(bytes));
       ++found;
     }
   }
@@ -116,9 +118,14 @@ int Site::LoadMedia() {
     std::snprintf(name, sizeof name, "/preview-%03d.jpg", v.index);
     std::string bytes;
     if (ReadFile(options_.media_dir + name, &bytes)) {
-      previews_[v.index] = std::make_shared<const std::string>(std::move(bytes));
+      previews_[v.index] = Stored(std::move(bytes));
       ++found;
     }
+  }
+  std::string bytes;
+  if (ReadFile(options_.media_dir + "/picture-2000.jpg", &bytes)) {
+    big_picture_ = Stored(std::move(bytes));
+    ++found;
   }
   return found;
 }
@@ -162,6 +169,9 @@ void Site::Log(const httplib::Request* req, const Exchange& ex, int status, size
   e.cookie = !Sessions::TokenFromCookies(cookies).empty();
   e.status = status;
   e.bytes = bytes;
+  e.coding = ex.coding;
+  e.connection = ex.connection;
+  e.request = ex.request;
   log_->Write(e);
 }
 
@@ -205,7 +215,11 @@ void Site::Handle(const httplib::Request& req, httplib::Response& res) {
       Login(path, query, res);
       break;
     case HostKind::kFileServer:
-      FileServer(info.server, path, head.range_header, res);
+      FileServer(info.server, path, FileAsk{head.range_header, req.get_header_value("If-Range")},
+                 res);
+      break;
+    case HostKind::kForeign:
+      res.set_content(ForeignResultPage(), kHtml);
       break;
     case HostKind::kAuthor:
       if (path == "/") {
@@ -223,6 +237,7 @@ void Site::Handle(const httplib::Request& req, httplib::Response& res) {
           "text/plain; charset=us-ascii");
       break;
   }
+  if (info.kind != HostKind::kFileServer) CompressPage(*ex, res);
 }
 
 void Site::SitePage(const std::string& path, const std::string& query, const Visitor& visitor,
@@ -233,9 +248,17 @@ void Site::SitePage(const std::string& path, const std::string& query, const Vis
   } else if (path == "/gsearch.php") {
     Search(query, visitor, res);
   } else if (ParseVideoPath(path, &oid, &vid)) {
+    // The scenarios' pages answer guests too, as their searches do.
     if (oid == kScenarioOwner && AnswerScenarioVideo(vid, visitor, res)) return;
     const Video* v = FindVideo(oid, vid);
     if (!v) return Error(res, 404, "Видеозапись не найдена.");
+    if (!visitor.logged_in && !options_.open_search) {
+      res.set_content(LoginRequiredPage(visitor,
+                                        "Видеозаписи доступны только участникам сайта. "
+                                        "Войдите, чтобы посмотреть."),
+                      kHtml);
+      return;
+    }
     res.set_content(VideoPage(*v, visitor), kHtml);
   } else if (path == "/video_ext.php") {
     std::optional<std::string> o = RawField(query, "oid"), i = RawField(query, "id"),
@@ -255,6 +278,12 @@ void Site::SitePage(const std::string& path, const std::string& query, const Vis
     res.set_content(kStyleSheet, "text/css");
   } else if (path == "/js/player.js") {
     res.set_content(kPlayerScript, "application/javascript");
+  } else if (path.compare(0, 13, "/zqtest-loop/") == 0) {
+    if (!AnswerRedirectLoop(path, res)) Error(res, 404, "Страница не найдена.");
+  } else if (path == "/zqtest-expire-sessions") {
+    // Lets a test end every session at once: the clients' cookies become unknown.
+    res.set_content("expired " + std::to_string(sessions_.ForgetAll()) + "\n",
+                    "text/plain; charset=us-ascii");
   } else if (path == "/logout") {
     sessions_.Close(visitor.token);
     res.set_header("Set-Cookie", Sessions::ClearingCookieHeader());
@@ -293,7 +322,7 @@ void Site::Login(const std::string& path, const std::string& query, httplib::Res
                   kHtml);
 }
 
-void Site::FileServer(int server, const std::string& path, const std::string& range,
+void Site::FileServer(int server, const std::string& path, const FileAsk& ask,
                       httplib::Response& res) {
   // "/u<uid>/video/<vtag>.480.mp4" or "/u<uid>/preview/<vtag>.jpg"
   int uid = 0;
@@ -305,21 +334,22 @@ void Site::FileServer(int server, const std::string& path, const std::string& ra
   std::string rest = path.substr(p + 1);
   if (rest.compare(0, 6, "video/") == 0 && EndsWith(rest, ".480.mp4")) {
     std::string vtag = rest.substr(6, rest.size() - 6 - 8);
-    if (uid == -kScenarioOwner && AnswerScenarioFile(vtag, res)) return;
+    if (uid == -kScenarioOwner && AnswerScenarioFile(vtag, ask, res)) return;
     const Video* v = FindByFile(uid, vtag);
     if (!v || v->server != server) return Error(res, 404, "Файл не найден.");
     auto clip = clips_.find(v->clip);
     if (clip == clips_.end()) return Error(res, 404, "Видеофайлы не созданы (media).");
     res.set_header("Content-Disposition", "attachment; filename=\"" + vtag + ".480.mp4\"");
-    ServeBytes(res, clip->second, "video/mp4", range);
+    ServeBytes(clip->second.data, clip->second.validators, "video/mp4", ask, res);
   } else if (rest.compare(0, 8, "preview/") == 0) {
     std::string name = rest.substr(8);
     if (uid == -kScenarioOwner) {
-      auto first = previews_.find(0);
-      static const std::string kNone;
-      if (AnswerScenarioPicture(name, first == previews_.end() ? kNone : *first->second, res)) {
-        return;
-      }
+      PictureMedia media;
+      if (auto first = previews_.find(0); first != previews_.end())
+        media.preview = first->second.data;
+      media.big = big_picture_.data;
+      media.big_validators = big_picture_.validators;
+      if (AnswerScenarioPicture(name, media, ask, res)) return;
       return Error(res, 404, "Файл не найден.");
     }
     if (!EndsWith(name, ".jpg")) return Error(res, 404, "Файл не найден.");
@@ -327,7 +357,7 @@ void Site::FileServer(int server, const std::string& path, const std::string& ra
     if (!v || v->server != server) return Error(res, 404, "Файл не найден.");
     auto pic = previews_.find(v->index);
     if (pic == previews_.end()) return Error(res, 404, "Картинки не созданы (media).");
-    ServeBytes(res, pic->second, "image/jpeg", range);
+    ServeBytes(pic->second.data, pic->second.validators, "image/jpeg", ask, res);
   } else {
     Error(res, 404, "Файл не найден.");
   }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "accounts.h"
+#include "files.h"
 #include "front.h"
 #include "reqlog.h"
 #include "scenarios.h"
@@ -19,7 +20,8 @@
 namespace site {
 
 struct SiteOptions {
-  bool open_search = false;  // guests get search results too
+  bool open_search = false;  // guests get search results and video pages too
+  int session_seconds = 0;   // how long a session is known after its login; 0: 30 days
   std::string media_dir;     // generated clips and previews
   int stall_ms = 30000;      // length of the zqtest-stall pause
 };
@@ -41,15 +43,18 @@ class Site {
   long long LastActivityMs() const { return last_activity_ms_; }
 
  private:
-  using Bytes = std::shared_ptr<const std::string>;
+  struct StoredFile {
+    std::shared_ptr<const std::string> data;
+    Validators validators;
+  };
+  static StoredFile Stored(std::string bytes);
 
   Visitor VisitorOf(const httplib::Request& req) const;
   void SitePage(const std::string& path, const std::string& query, const Visitor& visitor,
                 httplib::Response& res);
   void Search(const std::string& query, const Visitor& visitor, httplib::Response& res);
   void Login(const std::string& path, const std::string& query, httplib::Response& res);
-  void FileServer(int server, const std::string& path, const std::string& range,
-                  httplib::Response& res);
+  void FileServer(int server, const std::string& path, const FileAsk& ask, httplib::Response& res);
   void Error(httplib::Response& res, int status, const std::string& message_utf8);
   void Log(const httplib::Request* req, const Exchange& ex, int status, size_t bytes);
 
@@ -59,8 +64,9 @@ class Site {
   const std::atomic<bool>& stopping_;
   RequestLog* log_;
   ScenarioOptions scenario_options_;
-  std::map<int, Bytes> clips_;     // clip number -> MP4 file
-  std::map<int, Bytes> previews_;  // catalogue index -> JPEG file
+  std::map<int, StoredFile> clips_;     // clip number -> MP4 file
+  std::map<int, StoredFile> previews_;  // catalogue index -> JPEG file
+  StoredFile big_picture_;              // the 2000 x 2000 JPEG of a test scenario
   std::atomic<long long> last_activity_ms_;
 };
 

@@ -1,5 +1,6 @@
 // Writes one JPEG preview picture per catalogue video into a directory:
-//   preview-000.jpg, preview-001.jpg, ...  and the stamp file previews.stamp.
+//   preview-000.jpg, preview-001.jpg, ...  and the stamp file previews.stamp,
+// and one big picture, picture-2000.jpg (2000 x 2000), for a test scenario.
 // The pictures are drawn from the video's index alone (a colour gradient, a film strip
 // border and the video's number), so every build makes the same bytes.
 #include <cmath>
@@ -52,9 +53,12 @@ const unsigned char kDigits[10][7] = {
 
 class Canvas {
  public:
-  Canvas() : pixels_(kWidth * kHeight) {}
+  explicit Canvas(int width = kWidth, int height = kHeight)
+      : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height) {}
+  int width() const { return width_; }
+  int height() const { return height_; }
   void Set(int x, int y, Rgb c) {
-    if (x >= 0 && y >= 0 && x < kWidth && y < kHeight) pixels_[y * kWidth + x] = c;
+    if (x >= 0 && y >= 0 && x < width_ && y < height_) pixels_[y * width_ + x] = c;
   }
   void Fill(int x0, int y0, int w, int h, Rgb c) {
     for (int y = y0; y < y0 + h; ++y)
@@ -72,23 +76,46 @@ class Canvas {
                  c);
     }
   }
-  const Rgb* Row(int y) const { return &pixels_[y * kWidth]; }
+  const Rgb* Row(int y) const { return &pixels_[static_cast<size_t>(y) * width_]; }
 
  private:
+  int width_, height_;
   std::vector<Rgb> pixels_;
 };
+
+// Fills the canvas with a vertical gradient between two colours of the hue.
+void Gradient(Canvas& c, double hue) {
+  Rgb top = Hsv(hue, 0.55, 0.95), bottom = Hsv(std::fmod(hue + 40, 360.0), 0.8, 0.45);
+  for (int y = 0; y < c.height(); ++y) {
+    double t = static_cast<double>(y) / (c.height() - 1);
+    Rgb row{static_cast<unsigned char>(top.r + (bottom.r - top.r) * t),
+            static_cast<unsigned char>(top.g + (bottom.g - top.g) * t),
+            static_cast<unsigned char>(top.b + (bottom.b - top.b) * t)};
+    c.Fill(0, y, c.width(), 1, row);
+  }
+}
+
+// The big picture: the gradient, a grid of rings (detail for the encoder to keep) and its
+// size in digits.
+Canvas DrawBig() {
+  const int size = 2000;
+  Canvas c(size, size);
+  Gradient(c, 200);
+  Rgb ring = Hsv(20, 0.5, 1.0);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      int dx = x % 100 - 50, dy = y % 100 - 50, d2 = dx * dx + dy * dy;
+      if (d2 > 30 * 30 && d2 < 34 * 34) c.Set(x, y, ring);
+    }
+  c.Number("2000", size / 2 + 12, size / 2 + 12, 40, Rgb{16, 16, 16});
+  c.Number("2000", size / 2, size / 2, 40, Rgb{250, 250, 250});
+  return c;
+}
 
 Canvas Draw(const site::Video& v) {
   Canvas c;
   double hue = std::fmod(v.index * 47.0, 360.0);
-  Rgb top = Hsv(hue, 0.55, 0.95), bottom = Hsv(std::fmod(hue + 40, 360.0), 0.8, 0.45);
-  for (int y = 0; y < kHeight; ++y) {
-    double t = static_cast<double>(y) / (kHeight - 1);
-    Rgb row{static_cast<unsigned char>(top.r + (bottom.r - top.r) * t),
-            static_cast<unsigned char>(top.g + (bottom.g - top.g) * t),
-            static_cast<unsigned char>(top.b + (bottom.b - top.b) * t)};
-    c.Fill(0, y, kWidth, 1, row);
-  }
+  Gradient(c, hue);
   // Diagonal stripes that differ per clip, so pictures of videos sharing a clip look alike.
   Rgb stripe = Hsv(std::fmod(hue + 180, 360.0), 0.35, 1.0);
   for (int y = 12; y < kHeight - 12; ++y)
@@ -116,17 +143,17 @@ bool WriteJpeg(const Canvas& canvas, const std::string& path) {
   cinfo.err = jpeg_std_error(&jerr);
   jpeg_create_compress(&cinfo);
   jpeg_stdio_dest(&cinfo, f);
-  cinfo.image_width = kWidth;
-  cinfo.image_height = kHeight;
+  cinfo.image_width = static_cast<JDIMENSION>(canvas.width());
+  cinfo.image_height = static_cast<JDIMENSION>(canvas.height());
   cinfo.input_components = 3;
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 85, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<unsigned char> row(kWidth * 3);
+  std::vector<unsigned char> row(static_cast<size_t>(canvas.width()) * 3);
   while (cinfo.next_scanline < cinfo.image_height) {
     const Rgb* src = canvas.Row(static_cast<int>(cinfo.next_scanline));
-    for (int x = 0; x < kWidth; ++x) {
+    for (int x = 0; x < canvas.width(); ++x) {
       row[x * 3] = src[x].r;
       row[x * 3 + 1] = src[x].g;
       row[x * 3 + 2] = src[x].b;
@@ -154,6 +181,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vs_site_mkpreviews: cannot write %s%s\n", dir.c_str(), name);
       return 1;
     }
+  }
+  if (!WriteJpeg(DrawBig(), dir + "/picture-2000.jpg")) {
+    std::fprintf(stderr, "vs_site_mkpreviews: cannot write %s/picture-2000.jpg\n", dir.c_str());
+    return 1;
   }
   std::FILE* stamp = std::fopen((dir + "/previews.stamp").c_str(), "w");
   if (!stamp) return 1;

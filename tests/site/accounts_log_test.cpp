@@ -67,7 +67,7 @@ TEST(SiteAccounts, SessionsAndCookies) {
   EXPECT_NE(Sessions::ClearingCookieHeader().find("1970"), std::string::npos);
 }
 
-TEST(SiteRequestLog, OneLineOfSevenFields) {
+TEST(SiteRequestLog, OneLineOfTenFields) {
   LogEntry e;
   e.method = "GET";
   e.target = "http://zq.test:80/gsearch.php?q=\xD4\xE0\t\\x";
@@ -75,11 +75,17 @@ TEST(SiteRequestLog, OneLineOfSevenFields) {
   e.cookie = true;
   e.status = 200;
   e.bytes = 12345;
+  e.connection = 7;
+  e.request = 3;
   std::string line = FormatLogLine(
       e, std::chrono::system_clock::from_time_t(86400) + std::chrono::milliseconds(7));
   EXPECT_EQ(line,
             "1970-01-02T00:00:00.007Z\tGET\thttp://zq.test:80/gsearch.php?q=\xD4\xE0\\x09\\x5Cx"
-            "\tzq.test\t1\t200\t12345\n");
+            "\tzq.test\t1\t200\t12345\t-\t7\t3\n");
+  e.coding = "gzip";
+  line = FormatLogLine(e, std::chrono::system_clock::from_time_t(0));
+  EXPECT_EQ(line.substr(line.find("\t200\t")), "\t200\t12345\tgzip\t7\t3\n");
+  e.coding.clear();
 
   char path[] = "/tmp/vs_site_log_XXXXXX";
   int fd = mkstemp(path);
@@ -100,8 +106,8 @@ TEST(SiteRequestLog, OneLineOfSevenFields) {
   std::remove(path);
   std::string text(buf, n);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
-  EXPECT_NE(text.find("\t1\t200\t12345\n"), std::string::npos);
-  EXPECT_NE(text.find("\t0\t200\t12345\n"), std::string::npos);
+  EXPECT_NE(text.find("\t1\t200\t12345\t-\t7\t3\n"), std::string::npos);
+  EXPECT_NE(text.find("\t0\t200\t12345\t-\t7\t3\n"), std::string::npos);
   RequestLog unopened;
   unopened.Write(e);  // no file: nothing happens
   EXPECT_FALSE(unopened.Open("/nonexistent-dir/x.log"));

@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "cp1251.h"
 #include "pages.h"
 #include "scan.h"
+#include "scenarios.h"
 #include "site_process.h"
 
 using sitetest::Fetch;
@@ -39,6 +41,56 @@ long long NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+// A gzip or zlib stream decoded; "<bad stream>" when it is not one.
+std::string Inflate(const std::string& packed) {
+  z_stream z{};
+  if (inflateInit2(&z, 32 + 15) != Z_OK) return "<bad stream>";
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+  z.avail_in = static_cast<uInt>(packed.size());
+  std::string out;
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    char buf[65536];
+    z.next_out = reinterpret_cast<Bytef*>(buf);
+    z.avail_out = sizeof buf;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(buf, sizeof buf - z.avail_out);
+  }
+  inflateEnd(&z);
+  return rc == Z_STREAM_END && z.avail_in == 0 ? out : "<bad stream>";
+}
+
+// The body of a chunked answer decoded, and whether its last (empty) chunk came.
+std::string Dechunk(const std::string& body, bool* ended, int* chunks) {
+  std::string out;
+  size_t pos = 0;
+  *ended = false;
+  *chunks = 0;
+  for (;;) {
+    size_t eol = body.find("\r\n", pos);
+    if (eol == std::string::npos) return out;
+    size_t size = std::stoul(body.substr(pos, eol - pos), nullptr, 16);
+    if (size == 0) {
+      *ended = body.compare(eol, 4, "\r\n\r\n") == 0;
+      return out;
+    }
+    out += body.substr(eol + 2, size);  // a broken-off chunk gives what came of it
+    if (body.size() < eol + 2 + size + 2) return out;
+    ++*chunks;
+    pos = eol + 2 + size + 2;
+  }
+}
+
+// GET of a scenario file, in proxy form.
+Response GetScenarioFile(int port, const std::string& vtag, const std::string& extra = "",
+                         int timeout_ms = 5000) {
+  return Parse(RoundTrip(port,
+                         "GET http://cs1.zq.test:80/u9/video/" + vtag +
+                             ".480.mp4 HTTP/1.1\r\nHost: cs1.zq.test\r\n" + extra +
+                             "Connection: close\r\n\r\n",
+                         timeout_ms));
 }
 
 std::string Cookie(const std::string& token) { return "Cookie: zqsid=" + token + "\r\n"; }
@@ -121,11 +173,6 @@ TEST_F(SiteServer, SearchNeedsTheSessionCookie) {
   Response guest = Parse(RoundTrip(port(), SearchRequest(query)));
   Response bogus = Parse(RoundTrip(port(), SearchRequest(query, Cookie("0123456789abcdef"))));
   Response member = Search(query);
-  // Pages go out as they are, even to clients that would take them compressed.
-  Response asked = Parse(RoundTrip(
-      port(), SearchRequest(query, Cookie(token_) + "Accept-Encoding: gzip, deflate, br\r\n")));
-  EXPECT_EQ(asked.Header("content-encoding"), "");
-  EXPECT_EQ(asked.body, member.body);
   for (const Response* r : {&guest, &bogus, &member}) {
     ASSERT_EQ(r->status, 200);
     EXPECT_EQ(r->Header("content-type"), "text/html; charset=windows-1251");
@@ -142,6 +189,95 @@ TEST_F(SiteServer, SearchNeedsTheSessionCookie) {
   EXPECT_NE(out.Header("set-cookie").find("1970"), std::string::npos);
   Response after = Parse(RoundTrip(port(), SearchRequest(query, Cookie(token))));
   EXPECT_TRUE(sitetest::ScanResults(after.body).links.empty());
+}
+
+TEST_F(SiteServer, PagesAreCompressedOnlyWhenAskedAndFilesNever) {
+  std::string query = "%37%320";  // 720, spelt so that the log lines are this test's own
+  Response plain = Search(query);
+  ASSERT_EQ(plain.status, 200);
+  EXPECT_EQ(plain.Header("content-encoding"), "");
+  struct Case {
+    const char* accept;
+    const char* coding;
+  } cases[] = {{"gzip, deflate, br", "gzip"}, {"deflate", "deflate"}, {"x-gzip;q=0.5", "gzip"},
+               {"gzip;q=0, deflate;q=0", ""}, {"identity", ""},       {"br", ""}};
+  for (const Case& c : cases) {
+    Response r = Parse(RoundTrip(
+        port(), SearchRequest(query, Cookie(token_) + "Accept-Encoding: " + c.accept + "\r\n")));
+    ASSERT_EQ(r.status, 200) << c.accept;
+    EXPECT_EQ(r.Header("content-encoding"), c.coding) << c.accept;
+    EXPECT_EQ(r.Header("vary"), "Accept-Encoding") << c.accept;
+    if (*c.coding) {
+      EXPECT_LT(r.body.size(), plain.body.size() / 3) << c.accept;
+      EXPECT_EQ(Inflate(r.body), plain.body) << c.accept;
+    } else {
+      EXPECT_EQ(r.body, plain.body) << c.accept;
+    }
+  }
+  // The log tells which answers went compressed.
+  std::vector<std::string> logged = server_->WaitForLog("q=%37%320&name=1\t", 7);
+  auto coded = [&](const std::string& coding) {
+    return std::count_if(logged.begin(), logged.end(), [&](const std::string& line) {
+      return line.find("\t" + coding + "\t") != std::string::npos;
+    });
+  };
+  EXPECT_EQ(coded("gzip"), 2);
+  EXPECT_EQ(coded("deflate"), 1);
+  EXPECT_EQ(coded("-"), 4);
+  // Files go out as they are, whatever the client accepts.
+  auto [host, target] = SplitAddress(site::PreviewAddress(site::Catalogue()[0]));
+  Response picture = Fetch(port(), host, target, "Accept-Encoding: gzip\r\n");
+  EXPECT_EQ(picture.status, 200);
+  EXPECT_EQ(picture.Header("content-encoding"), "");
+  EXPECT_EQ(picture.body.compare(0, 3, "\xFF\xD8\xFF"), 0);
+}
+
+// What a client must tell apart: a refused login, a live session, and one the site forgot.
+TEST(SiteServerSessions, RefusedLoginAndExpiredSessionGetTheLoginPage) {
+  SiteProcess server;
+  ASSERT_NE(server.port(), 0);
+  int port = server.port();
+  auto is_login_page = [](const Response& r) {
+    return r.status == 200 && r.body.find(site::kLoginFormMarker) != std::string::npos;
+  };
+  Response refused =
+      Fetch(port, "login.zq.test", "/?act=login&email=demo@zq.test&pass=wrong&expire=&zq%20=");
+  EXPECT_TRUE(is_login_page(refused));
+  EXPECT_EQ(refused.Header("set-cookie"), "");
+  EXPECT_NE(refused.body.find(site::Utf8ToCp1251("Неверный e-mail или пароль.")),
+            std::string::npos);
+
+  std::string token = sitetest::Login(port, "demo@zq.test", "demo");
+  ASSERT_FALSE(token.empty());
+  std::string page = "/" + site::VideoLink(site::Catalogue()[0]);
+  auto search = [&] { return Parse(RoundTrip(port, SearchRequest("720", Cookie(token)))); };
+  Response member = search();
+  EXPECT_FALSE(is_login_page(member));
+  EXPECT_GT(sitetest::ScanResults(member.body).links.size(), 51u);
+  Response video = Fetch(port, "zq.test", page, Cookie(token));
+  EXPECT_FALSE(is_login_page(video));
+  EXPECT_EQ(sitetest::ScanVideoPage(video.body).marker_lines, 1);
+  Response guest_video = Fetch(port, "zq.test", page);
+  EXPECT_TRUE(is_login_page(guest_video));
+  EXPECT_EQ(sitetest::ScanVideoPage(guest_video.body).marker_lines, 0);
+
+  Response expired = Fetch(port, "zq.test", "/zqtest-expire-sessions");
+  EXPECT_EQ(expired.body, "expired 1\n");
+  Response after = search();
+  EXPECT_TRUE(is_login_page(after));
+  EXPECT_TRUE(sitetest::ScanResults(after.body).links.empty());
+  EXPECT_TRUE(is_login_page(Fetch(port, "zq.test", page, Cookie(token))));
+  // The log tells the logins apart by their status.
+  EXPECT_EQ(server.WaitForLog("\tlogin.zq.test\t0\t200\t").size(), 1u);
+  EXPECT_EQ(server.WaitForLog("\tlogin.zq.test\t0\t302\t").size(), 1u);
+
+  // Sessions may also end by themselves.
+  SiteProcess short_lived({"--session-seconds", "1"});
+  ASSERT_NE(short_lived.port(), 0);
+  token = sitetest::Login(short_lived.port(), "demo@zq.test", "demo");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_TRUE(
+      is_login_page(Parse(RoundTrip(short_lived.port(), SearchRequest("720", Cookie(token))))));
 }
 
 TEST(SiteServerOpen, OpenSearchServesGuests) {
@@ -255,6 +391,22 @@ TEST_F(SiteServer, VideoFilesWithRanges) {
   EXPECT_EQ(head.status, 200);
   EXPECT_EQ(head.Header("content-length"), size);
   EXPECT_TRUE(head.body.empty());
+  // A resumed download names what it has: only the same file's validators keep the range.
+  std::string etag = whole.Header("etag"), date = whole.Header("last-modified");
+  ASSERT_EQ(etag.size(), 18u) << etag;
+  EXPECT_EQ(get("").Header("etag"), etag);
+  EXPECT_EQ(date.size(), 29u) << date;
+  for (const std::string& validator : {etag, date}) {
+    Response kept = get("Range: bytes=100-\r\nIf-Range: " + validator + "\r\n");
+    EXPECT_EQ(kept.status, 206) << validator;
+    EXPECT_EQ(kept.body, file.substr(100));
+  }
+  for (const std::string& other : {std::string("\"0000000000000000\""), "W/" + etag,
+                                   std::string("Mon, 01 Jan 2024 00:00:00 GMT")}) {
+    Response anew = get("Range: bytes=100-\r\nIf-Range: " + other + "\r\n");
+    EXPECT_EQ(anew.status, 200) << other;
+    EXPECT_EQ(anew.body, file) << other;
+  }
 
   // Only the file server that holds the file serves it.
   std::string other = "cs" + std::to_string(v.server % 9 + 1) + ".zq.test";
@@ -264,6 +416,111 @@ TEST_F(SiteServer, VideoFilesWithRanges) {
   EXPECT_EQ(
       Fetch(port(), host, "/u" + std::to_string(v.uid) + "/video/" + v.vtag + ".720.mp4").status,
       404);
+}
+
+TEST_F(SiteServer, ScenarioFilesResumeIgnoreRangesAndDiffer) {
+  const size_t cut_size = 20u << 20;
+  Response broken = GetScenarioFile(port(), "cut");
+  ASSERT_EQ(broken.status, 200);
+  EXPECT_EQ(broken.Header("content-length"), std::to_string(cut_size));
+  ASSERT_EQ(broken.body.size(), 5u << 20);
+  // Asked again from where it broke, under the same validator, it gives the rest.
+  Response rest = GetScenarioFile(port(), "cut",
+                                  "Range: bytes=" + std::to_string(broken.body.size()) +
+                                      "-\r\nIf-Range: " + broken.Header("etag") + "\r\n");
+  EXPECT_EQ(rest.status, 206);
+  EXPECT_EQ(rest.Header("content-range"), "bytes 5242880-20971519/20971520");
+  EXPECT_TRUE(broken.body + rest.body == site::ScenarioFileBytes("cut", 0, cut_size));
+  // The bytes follow the documented formula: the top byte of (base + i + 1) * K.
+  const uint64_t K = 0x9E3779B97F4A7C15ull;
+  EXPECT_EQ(static_cast<unsigned char>(broken.body[12345]), (12346 * K) >> 56);
+
+  // The range-less file answers a range with the whole file and no sign of ranges.
+  Response whole = GetScenarioFile(port(), "norange", "Range: bytes=100-199\r\n", 300);
+  EXPECT_EQ(whole.status, 200);
+  EXPECT_EQ(whole.Header("content-length"), std::to_string(cut_size));
+  EXPECT_EQ(whole.Header("accept-ranges"), "");
+  EXPECT_EQ(whole.Header("etag"), "");
+  ASSERT_GE(whole.body.size(), 200u);
+  EXPECT_EQ(whole.body.substr(0, 200), site::ScenarioFileBytes("norange", 0, 200));
+
+  // The two big files differ everywhere a test would look; the slow one is slow.
+  Response a = GetScenarioFile(port(), "big50", "Range: bytes=1000-1063\r\n");
+  Response b = GetScenarioFile(port(), "big50b", "Range: bytes=1000-1063\r\n");
+  EXPECT_EQ(a.body, site::ScenarioFileBytes("big50", 1000, 64));
+  EXPECT_EQ(b.body, site::ScenarioFileBytes("big50b", 1000, 64));
+  EXPECT_NE(a.body, b.body);
+  EXPECT_NE(a.Header("etag"), b.Header("etag"));
+  long long start = NowMs();
+  Response slow = GetScenarioFile(port(), "slow50", "Range: bytes=0-1048575\r\n");
+  EXPECT_EQ(slow.body.size(), 1u << 20);
+  EXPECT_GE(NowMs() - start, 150);
+  Response end = GetScenarioFile(port(), "big1g", "Range: bytes=-16\r\n");
+  EXPECT_EQ(end.Header("content-range"), "bytes 1073741808-1073741823/1073741824");
+  EXPECT_EQ(end.body, site::ScenarioFileBytes("big1g", (1u << 30) - 16, 16));
+
+  // A hostile name also arrives after a redirect to another file server.
+  Response hop = GetScenarioFile(port(), "toname11");
+  EXPECT_EQ(hop.status, 302);
+  EXPECT_EQ(hop.Header("location"), "http://cs2.zq.test/u9/video/name11.480.mp4");
+  auto [host, target] = SplitAddress(hop.Header("location"));
+  std::string name = Fetch(port(), host, target).Header("content-disposition");
+  EXPECT_GT(name.size(), 1023u);
+  const std::string last = "; filename=\"long-header.mp4\"";
+  EXPECT_EQ(name.substr(name.size() - last.size()), last);
+}
+
+TEST_F(SiteServer, AnswersThatBreakTheRules) {
+  // A chunked page: the head and five rows, each a chunk, then the end of the connection.
+  bool ended = true;
+  int chunks = 0;
+  Response page = Parse(RoundTrip(port(), SearchRequest("zqtest-chunked-cut"), 3000, false));
+  EXPECT_EQ(page.Header("transfer-encoding"), "chunked");
+  EXPECT_EQ(page.Header("content-length"), "");
+  std::string decoded = Dechunk(page.body, &ended, &chunks);
+  EXPECT_FALSE(ended);
+  EXPECT_EQ(chunks, 6);
+  EXPECT_EQ(sitetest::ScanResults(decoded).links.size(), 5u);
+  // A chunked file: one chunk announcing 20 MiB, of which 5 MiB come.
+  Response file = GetScenarioFile(port(), "chunkcut");
+  EXPECT_EQ(file.Header("transfer-encoding"), "chunked");
+  EXPECT_EQ(file.body.compare(0, 9, "1400000\r\n"), 0);
+  decoded = Dechunk(file.body, &ended, &chunks);
+  EXPECT_FALSE(ended);
+  EXPECT_EQ(chunks, 0);
+  EXPECT_TRUE(decoded == site::ScenarioFileBytes("chunkcut", 0, 5u << 20));
+
+  // Bare statuses, for a page and for files.
+  EXPECT_EQ(RoundTrip(port(), SearchRequest("zqtest-204"), 2000, false),
+            "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(RoundTrip(port(), SearchRequest("zqtest-304"), 2000, false),
+            "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(GetScenarioFile(port(), "status204").status, 204);
+  Response error = GetScenarioFile(port(), "htmlerror");
+  EXPECT_EQ(error.Header("content-type"), "text/html; charset=windows-1251");
+  Response packed = GetScenarioFile(port(), "gzipped");
+  EXPECT_EQ(packed.Header("content-encoding"), "gzip");
+  EXPECT_EQ(Inflate(packed.body), site::ScenarioFileBytes("big50", 0, 1u << 20));
+
+  // Redirects: away to another host, and round a loop for as long as a client follows.
+  Response away = Search("zqtest-redirect-evil");
+  EXPECT_EQ(away.status, 302);
+  EXPECT_EQ(away.Header("location").rfind("http://evil.test/", 0), 0u);
+  auto [host, target] = SplitAddress(away.Header("location"));
+  EXPECT_EQ(sitetest::ScanResults(Fetch(port(), host, target).body).links.size(), 3u);
+  std::string next = Search("zqtest-redirect-loop").Header("location");
+  std::vector<std::string> seen;
+  for (int hop = 0; hop < 7; ++hop) {
+    Response r = Parse(RoundTrip(port(), "GET " + next + " HTTP/1.1\r\nConnection: close\r\n\r\n"));
+    ASSERT_EQ(r.status, 302) << next;
+    seen.push_back(next);
+    next = r.Header("location");
+  }
+  EXPECT_EQ(seen[0], "http://zq.test/zqtest-loop/1");
+  EXPECT_EQ(seen[3], seen[0]);
+  EXPECT_EQ(seen[6], seen[0]);
+  EXPECT_NE(seen[1], seen[0]);
+  EXPECT_EQ(server_->WaitForLog("\thttp://zq.test/zqtest-loop/", 7).size(), 7u);
 }
 
 TEST_F(SiteServer, ScenarioPagesThatStrainTheReader) {
@@ -449,8 +706,8 @@ TEST_F(SiteServer, BadInputGetsClearErrors) {
 
 TEST_F(SiteServer, KeepAliveAndPipelining) {
   std::string two =
-      "GET /css/site.css HTTP/1.1\r\nHost: zq.test\r\n\r\n"
-      "GET /js/player.js HTTP/1.1\r\nHost: zq.test\r\nConnection: close\r\n\r\n";
+      "GET /css/site.css?keepalive HTTP/1.1\r\nHost: zq.test\r\n\r\n"
+      "GET http://zq.test/js/player.js?keepalive HTTP/1.1\r\nConnection: close\r\n\r\n";
   std::string raw = RoundTrip(port(), two, 5000, false);
   Response first = Parse(raw);
   ASSERT_EQ(first.status, 200);
@@ -459,6 +716,17 @@ TEST_F(SiteServer, KeepAliveAndPipelining) {
   Response second = Parse(first.body.substr(length));
   EXPECT_EQ(second.status, 200);
   EXPECT_NE(second.body.find("function loadFlashPlayer"), std::string::npos);
+  // The log numbers them as requests 1 and 2 of one connection.
+  std::vector<std::string> lines = server_->WaitForLog("?keepalive\t", 2);
+  ASSERT_EQ(lines.size(), 2u);
+  auto connection_and_request = [](const std::string& line) {
+    size_t tab = line.rfind('\t', line.rfind('\t') - 1);
+    return line.substr(tab + 1);
+  };
+  std::string a = connection_and_request(lines[0]), b = connection_and_request(lines[1]);
+  EXPECT_EQ(a.substr(0, a.find('\t')), b.substr(0, b.find('\t')));
+  EXPECT_EQ(a.substr(a.find('\t')), "\t1");
+  EXPECT_EQ(b.substr(b.find('\t')), "\t2");
 }
 
 TEST_F(SiteServer, RealHttpClientDirectAndThroughTheProxySetting) {
@@ -500,8 +768,8 @@ TEST_F(SiteServer, RequestLogRecordsEachRequestAsReceived) {
   };
   std::vector<std::string> a = fields(found[0]), b = fields(found[1]);
   if (a.size() > 3 && a[3] != "zq.test") std::swap(a, b);  // lines come in answer order
-  ASSERT_EQ(a.size(), 7u);
-  ASSERT_EQ(b.size(), 7u);
+  ASSERT_EQ(a.size(), 10u);
+  ASSERT_EQ(b.size(), 10u);
   EXPECT_EQ(a[0].size(), 24u);  // 2024-01-01T00:00:00.000Z
   EXPECT_EQ(a[1], "GET");
   EXPECT_EQ(a[2], target);  // raw Windows-1251 bytes and the absolute form, unchanged
