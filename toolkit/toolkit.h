@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "objtable.h"
 #include "text.h"
@@ -99,6 +100,8 @@ HWND WindowHandle(ObjectNumber number);
 // Non-zero on success; a null text does nothing.
 int WindowSetTitle(ObjectNumber number, const char* text);
 int WindowSetTitle(ObjectNumber number, const String& text);
+// The title from UTF-16 (WindowSetTitle is this with the text converted).
+int WindowSetWideTitle(ObjectNumber number, std::wstring_view title);
 // Any argument may be IGNORE. The size is the inner (client) size.
 int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight);
 int WindowSetTopmost(ObjectNumber number, int flag);

@@ -33,9 +33,14 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 // code and answers true (the message is then handled); otherwise false.
 bool ToolkitBusyCursor(int hitTest);
 // Name of the property that marks a toolkit window (value: number + 1).
-extern const char* const WINDOW_NUMBER_PROPERTY;
+extern const wchar_t* const WINDOW_NUMBER_PROPERTY;
 // A focused control carrying this property keeps Tab and Shift+Tab for itself.
-extern const char* const HOTKEY_PROPERTY;
+extern const wchar_t* const HOTKEY_PROPERTY;
+// A stock cursor (IDC_ARROW, IDC_HAND...): those names are resource numbers, the same for
+// the wide function, but spelt for the narrow one.
+inline HCURSOR StockCursor(LPCSTR id) {
+  return LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(id));
+}
 
 // ---------------------------------------------------------------------------------------
 // Gadgets
