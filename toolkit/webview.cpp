@@ -25,6 +25,7 @@
 #include "gadget_items.h"
 #include "startup.h"
 #include "toolkit_internal.h"
+#include "wide.h"
 
 namespace {
 
@@ -52,30 +53,10 @@ const char* const EXPLORER_CONTROL = "Shell.Explorer.1";
 const char* const MOZILLA_CONTROL = "Mozilla.Browser.1";
 
 // ---------------------------------------------------------------------------------------
-// Text conversions between the system code page and wide strings.
-
-BSTR WideFromText(std::string_view text) {
-  if (text.empty()) return SysAllocStringLen(L"", 0);
-  int length =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return nullptr;
-  BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-  if (!wide) return nullptr;
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, length);
-  return wide;
-}
-
-String TextFromWide(const wchar_t* wide, int length) {
-  if (!wide || length <= 0) return String();
-  int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return String();
-  String text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, length, &text[0], size, nullptr, nullptr);
-  return text;
-}
+// The browser's strings are UTF-16 (BSTR); the program's texts Windows-1251 (wide.h).
 
 String TextFromBstr(BSTR wide) {
-  return wide ? TextFromWide(wide, static_cast<int>(SysStringLen(wide))) : String();
+  return TextFromWide(wide ? std::wstring_view(wide, SysStringLen(wide)) : std::wstring_view());
 }
 
 // Calls a getter of a BSTR, converts the result and frees it.
@@ -390,7 +371,7 @@ class WebDownloadManager final : public ComObject<IServiceProvider, IDownloadMan
     if (!callback || !moniker) return E_FAIL;  // the browser's own download then
     LPOLESTR wide = nullptr;
     if (FAILED(moniker->GetDisplayName(context, nullptr, &wide)) || !wide) return E_FAIL;
-    String address = TextFromWide(wide, static_cast<int>(wcslen(wide)));
+    String address = TextFromWide(wide);
     CoTaskMemFree(wide);
     callback(number_, address.c_str());
     return S_OK;
@@ -431,7 +412,7 @@ Fn Function(HMODULE module, const char* name) {
 
 bool LoadHostingLibrary() {
   if (hosting.ready) return true;
-  HMODULE module = LoadLibraryA("ATL.DLL");
+  HMODULE module = LoadLibraryW(L"ATL.DLL");
   if (!module) return false;
   auto init = Function<AtlAxWinInitFn>(module, "AtlAxWinInit");
   auto getControl = Function<AtlAxGetControlFn>(module, "AtlAxGetControl");
@@ -451,7 +432,7 @@ bool LoadHostingLibrary() {
 // download manager.
 
 IWebBrowser2* Browser(GadgetRecord& gadget) {
-  return reinterpret_cast<IWebBrowser2*>(GetWindowLongPtrA(gadget.handle, GWLP_USERDATA));
+  return reinterpret_cast<IWebBrowser2*>(GetWindowLongPtrW(gadget.handle, GWLP_USERDATA));
 }
 WebEventSink* Sink(GadgetRecord& gadget) { return reinterpret_cast<WebEventSink*>(gadget.data[0]); }
 WebUiHandler* Handler(GadgetRecord& gadget) {
@@ -489,13 +470,13 @@ Interface* DocumentAs(GadgetRecord& gadget, const IID& iid) {
   return result;
 }
 
-void Navigate(IWebBrowser2* browser, TextArg address) {
-  if (!browser || address.view().empty()) return;
+void Navigate(IWebBrowser2* browser, std::wstring_view address) {
+  if (!browser || address.empty()) return;
   VARIANT url, empty;
   VariantInit(&url);
   VariantInit(&empty);
   url.vt = VT_BSTR;
-  url.bstrVal = WideFromText(address.view());
+  url.bstrVal = SysAllocStringLen(address.data(), static_cast<UINT>(address.size()));
   if (!url.bstrVal) return;
   browser->Navigate2(&url, &empty, &empty, &empty, &empty);
   VariantClear(&url);
@@ -530,7 +511,7 @@ void Disconnect(GadgetRecord& gadget) {
   }
   gadget.data[3] = 0;
   if (browser) {
-    SetWindowLongPtrA(gadget.handle, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(gadget.handle, GWLP_USERDATA, 0);
     browser->Release();
   }
 }
@@ -538,17 +519,18 @@ void Disconnect(GadgetRecord& gadget) {
 // The hosting library puts its own window procedure back when its host is destroyed,
 // which would cut the common gadget procedure out before WM_NCDESTROY, and the number
 // would never be freed. So WM_DESTROY is passed on from here, and the gadget procedure
-// is put back in front of whatever procedure the host has afterwards.
+// is put back in front of whatever procedure the host has afterwards. The procedures are
+// read and set through the wide functions, as the gadget procedure was installed.
 LRESULT WebControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam,
                        LPARAM lParam) {
   if (message != WM_DESTROY) return NOT_HANDLED;
   Disconnect(gadget);
-  LONG_PTR common = GetWindowLongPtrA(control, GWLP_WNDPROC);
-  LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
-  LONG_PTR now = GetWindowLongPtrA(control, GWLP_WNDPROC);
+  LONG_PTR common = GetWindowLongPtrW(control, GWLP_WNDPROC);
+  LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
+  LONG_PTR now = GetWindowLongPtrW(control, GWLP_WNDPROC);
   if (now != common) {
     gadget.previousProc = reinterpret_cast<WNDPROC>(now);
-    SetWindowLongPtrA(control, GWLP_WNDPROC, common);
+    SetWindowLongPtrW(control, GWLP_WNDPROC, common);
   }
   return result;
 }
@@ -580,7 +562,9 @@ String WebGetText(GadgetRecord& gadget) {
   return BstrResult([&](BSTR* location) { return browser->get_LocationURL(location); });
 }
 
-void WebSetText(GadgetRecord& gadget, TextArg text) { Navigate(Browser(gadget), text); }
+void WebSetText(GadgetRecord& gadget, TextArg text) {
+  Navigate(Browser(gadget), WideFromText(text.view()));
+}
 
 String DocumentSource(GadgetRecord& gadget) {
   IPersistStreamInit* persist = DocumentAs<IPersistStreamInit>(gadget, IID_IPersistStreamInit);
@@ -630,6 +614,7 @@ String DocumentSelection(GadgetRecord& gadget) {
   return text;
 }
 
+// The source is the document's bytes as it saves them; the other items are texts.
 String WebGetItemText(GadgetRecord& gadget, int index, int) {
   switch (index) {
     case WEB_ITEM_SOURCE:
@@ -827,13 +812,13 @@ void WaitForBlankPage(WebEventSink* sink) {
   DWORD start = GetTickCount();
   while (!sink->WaitOver() && GetTickCount() - start < WEB_CREATION_TIMEOUT_MS) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
         PostQuitMessage(static_cast<int>(message.wParam));
         return;
       }
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
     if (!sink->WaitOver()) Sleep(1);
   }
@@ -861,7 +846,7 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
       browser = nullptr;
     hosted->Release();
   }
-  SetWindowLongPtrA(host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browser));
+  SetWindowLongPtrW(host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browser));
 
   intptr_t result = GadgetRegister(number, host, &WEB_GADGET_KIND);
   if (!result || !browser) return result;
@@ -877,20 +862,20 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
   if (!sink || !gadget->data[2] || (flags & WEB_NO_BLANK_PAGE)) {
     // Nothing would tell the end of the blank page, or the caller wants none: no wait.
     if (sink) sink->StartReporting();
-    Navigate(browser, address);
+    Navigate(browser, WideFromText(address.view()));
     return result;
   }
 
   // The wait dispatches messages, which may even destroy this gadget: hold on to the
   // sink and look the gadget up again afterwards.
   sink->AddRef();
-  Navigate(browser, "about:blank");
+  Navigate(browser, L"about:blank");
   WaitForBlankPage(sink);
   sink->StartReporting();
   sink->Release();
 
   gadget = GadgetOfControl(host);
-  if (gadget && IsWindow(host)) Navigate(Browser(*gadget), address);
+  if (gadget && IsWindow(host)) Navigate(Browser(*gadget), WideFromText(address.view()));
   return result;
 }
 
@@ -902,7 +887,7 @@ int WebGadgetDownload(ObjectNumber number, TextArg address) {
   if (!manager || !manager->callback) return 0;
   if (sink && sink->ShowsPages() == 1 && manager->offered) {
     // The browser opens it and hands its download to the callback through the manager.
-    Navigate(Browser(*gadget), address);
+    Navigate(Browser(*gadget), WideFromText(address.view()));
   } else {
     // A browser that shows no pages, or one whose host would not offer it the manager,
     // would only fill its cache: the callback gets the address now.

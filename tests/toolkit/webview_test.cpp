@@ -18,6 +18,7 @@
 #include "tk_test_util.h"
 #include "toolkit_internal.h"
 #include "webview.h"
+#include "wide.h"
 
 namespace {
 
@@ -117,9 +118,7 @@ class StatusWatcher : public IDispatch {
     if (id == DISPID_STATUSTEXTCHANGE && params && params->cArgs == 1 &&
         params->rgvarg[0].vt == VT_BSTR) {
       const wchar_t* text = params->rgvarg[0].bstrVal ? params->rgvarg[0].bstrVal : L"";
-      char bytes[1024] = "";
-      WideCharToMultiByte(CP_ACP, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
-      last = bytes;
+      last = TextFromWide(text);
       ++count;
     }
     return S_OK;
@@ -213,7 +212,7 @@ TEST_F(WebViewTest, GetTextGivesTheAddressAndAnEmptyTextNavigatesNowhere) {
   EXPECT_EQ(GadgetGetText(1), address);
 }
 
-// "Готово" in Windows-1251, the system code page of the test runs.
+// "Готово" in Windows-1251, as the gadget gives texts whatever the system's code page.
 const char* const READY_1251 = "\xC3\xEE\xF2\xEE\xE2\xEE";
 
 TEST_F(WebViewTest, StatusTextIsTheLastOneSentAndIsKept) {
