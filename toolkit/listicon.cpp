@@ -451,7 +451,7 @@ void FollowPointerWithTip(GadgetRecord& gadget, LPARAM point) {
     tip = TooltipCreate(list);
     SetPropW(list, TIP_PROPERTY, tip);
   }
-  TooltipSetText(tip, list, cut ? TextFromWide(CellText(gadget, row, hit.iSubItem)) : String());
+  TooltipSetText(tip, list, cut ? CellText(gadget, row, hit.iSubItem) : std::wstring());
 }
 
 void DropTip(HWND list) {
@@ -730,14 +730,14 @@ void ListSetState(GadgetRecord& gadget, intptr_t value) {
   SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(value), FALSE);  // wholly
 }
 
-String ListGetText(GadgetRecord& gadget) {
+String ListGetText(GadgetRecord& gadget, char32_t* lacking) {
   int row = FirstSelected(gadget.handle);
-  return row == -1 ? String() : TextFromWide(CellText(gadget, row, 0));
+  return row == -1 ? String() : TextFromWide(CellText(gadget, row, 0), lacking);
 }
 
-void ListSetText(GadgetRecord& gadget, TextArg text) {
+void ListSetText(GadgetRecord& gadget, const std::wstring& text) {
   int row = FirstSelected(gadget.handle);
-  if (row != -1) SetRowCells(gadget, row, WideFromText(text.view()));
+  if (row != -1) SetRowCells(gadget, row, text);
 }
 
 intptr_t ListAddItem(GadgetRecord& gadget, int position, TextArg text, intptr_t picture) {
@@ -811,9 +811,9 @@ void ListSetItemState(GadgetRecord& gadget, int index, intptr_t value) {
     SetRowState(list, index, INDEXTOSTATEIMAGEMASK((value & 2) ? 2 : 1), LVIS_STATEIMAGEMASK);
 }
 
-String ListGetItemText(GadgetRecord& gadget, int index, int column) {
-  return TextFromWide(index == -1 ? HeaderTitle(gadget.handle, column)
-                                  : CellText(gadget, index, column));
+String ListGetItemText(GadgetRecord& gadget, int index, int column, char32_t* lacking) {
+  return TextFromWide(
+      index == -1 ? HeaderTitle(gadget.handle, column) : CellText(gadget, index, column), lacking);
 }
 
 void ListSetItemText(GadgetRecord& gadget, int index, TextArg text, int column) {
@@ -1011,7 +1011,7 @@ intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int 
                             LIST_HEADER_DRAG | LIST_FULL_ROW_SELECT;
   DWORD style = (flags & LIST_MULTI_SELECT) ? 0x50010041 : 0x50010045;
   style |= static_cast<DWORD>(flags & ~OWN_FLAGS);
-  HWND list = GadgetCreateControl(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", style, x, y, width, height);
+  HWND list = GadgetCreateControl(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", style, x, y, width, height);
   if (!list) return 0;
   if (!defaultsKnown) {
     defaultText = static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));

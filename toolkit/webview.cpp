@@ -48,22 +48,23 @@ const IID IID_HTML_ELEMENT2 = {
 const IID IID_HTML_TXT_RANGE = {
     0x3050F220, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 
-const char* const HOST_CLASS = "AtlAxWin";
-const char* const EXPLORER_CONTROL = "Shell.Explorer.1";
-const char* const MOZILLA_CONTROL = "Mozilla.Browser.1";
+const wchar_t* const HOST_CLASS = L"AtlAxWin";
+const wchar_t* const EXPLORER_CONTROL = L"Shell.Explorer.1";
+const wchar_t* const MOZILLA_CONTROL = L"Mozilla.Browser.1";
 
 // ---------------------------------------------------------------------------------------
 // The browser's strings are UTF-16 (BSTR); the program's texts Windows-1251 (wide.h).
 
-String TextFromBstr(BSTR wide) {
-  return TextFromWide(wide ? std::wstring_view(wide, SysStringLen(wide)) : std::wstring_view());
+String TextFromBstr(BSTR wide, char32_t* lacking = nullptr) {
+  return TextFromWide(wide ? std::wstring_view(wide, SysStringLen(wide)) : std::wstring_view(),
+                      lacking);
 }
 
 // Calls a getter of a BSTR, converts the result and frees it.
 template <typename Getter>
-String BstrResult(Getter getter) {
+String BstrResult(Getter getter, char32_t* lacking) {
   BSTR wide = nullptr;
-  String text = SUCCEEDED(getter(&wide)) ? TextFromBstr(wide) : String();
+  String text = SUCCEEDED(getter(&wide)) ? TextFromBstr(wide, lacking) : String();
   SysFreeString(wide);
   return text;
 }
@@ -150,7 +151,7 @@ class WebEventSink final : public ComObject<IDispatch> {
   LONG ProgressMax() const { return progressMax_; }
   intptr_t blockPopups = 0;
   WebNavigationCallback navigationCallback = nullptr;
-  String StatusText() const { return TextFromBstr(status_); }
+  String StatusText(char32_t* lacking) const { return TextFromBstr(status_, lacking); }
 
  private:
   ~WebEventSink() { SysFreeString(status_); }
@@ -556,15 +557,13 @@ void WebSetState(GadgetRecord& gadget, intptr_t value) {
   }
 }
 
-String WebGetText(GadgetRecord& gadget) {
+String WebGetText(GadgetRecord& gadget, char32_t* lacking) {
   IWebBrowser2* browser = Browser(gadget);
   if (!browser) return String();
-  return BstrResult([&](BSTR* location) { return browser->get_LocationURL(location); });
+  return BstrResult([&](BSTR* location) { return browser->get_LocationURL(location); }, lacking);
 }
 
-void WebSetText(GadgetRecord& gadget, TextArg text) {
-  Navigate(Browser(gadget), WideFromText(text.view()));
-}
+void WebSetText(GadgetRecord& gadget, const std::wstring& text) { Navigate(Browser(gadget), text); }
 
 String DocumentSource(GadgetRecord& gadget) {
   IPersistStreamInit* persist = DocumentAs<IPersistStreamInit>(gadget, IID_IPersistStreamInit);
@@ -592,7 +591,7 @@ String DocumentSource(GadgetRecord& gadget) {
   return source;
 }
 
-String DocumentSelection(GadgetRecord& gadget) {
+String DocumentSelection(GadgetRecord& gadget, char32_t* lacking) {
   IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
   if (!document) return String();
   String text;
@@ -603,7 +602,7 @@ String DocumentSelection(GadgetRecord& gadget) {
       IHTMLTxtRange* textRange = nullptr;
       if (SUCCEEDED(
               range->QueryInterface(IID_HTML_TXT_RANGE, reinterpret_cast<void**>(&textRange)))) {
-        text = BstrResult([&](BSTR* value) { return textRange->get_text(value); });
+        text = BstrResult([&](BSTR* value) { return textRange->get_text(value); }, lacking);
         textRange->Release();
       }
       range->Release();
@@ -615,21 +614,21 @@ String DocumentSelection(GadgetRecord& gadget) {
 }
 
 // The source is the document's bytes as it saves them; the other items are texts.
-String WebGetItemText(GadgetRecord& gadget, int index, int) {
+String WebGetItemText(GadgetRecord& gadget, int index, int, char32_t* lacking) {
   switch (index) {
     case WEB_ITEM_SOURCE:
       return DocumentSource(gadget);
     case WEB_ITEM_TITLE: {
       IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
       if (!document) return String();
-      String text = BstrResult([&](BSTR* title) { return document->get_title(title); });
+      String text = BstrResult([&](BSTR* title) { return document->get_title(title); }, lacking);
       document->Release();
       return text;
     }
     case WEB_ITEM_STATUS:
-      return Sink(gadget) ? Sink(gadget)->StatusText() : String();
+      return Sink(gadget) ? Sink(gadget)->StatusText(lacking) : String();
     case WEB_ITEM_SELECTION:
-      return DocumentSelection(gadget);
+      return DocumentSelection(gadget, lacking);
   }
   return String();
 }
@@ -834,7 +833,7 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
     SystemThemedLook();
   }
   if (!LoadHostingLibrary()) return 0;
-  const char* control = (flags & WEB_MOZILLA_CONTROL) ? MOZILLA_CONTROL : EXPLORER_CONTROL;
+  const wchar_t* control = (flags & WEB_MOZILLA_CONTROL) ? MOZILLA_CONTROL : EXPLORER_CONTROL;
   HWND host =
       GadgetCreateControl(0, HOST_CLASS, control, WS_CHILD | WS_VISIBLE, x, y, width, height);
   if (!host) return 0;

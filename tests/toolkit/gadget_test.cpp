@@ -19,7 +19,7 @@ TEST_F(GadgetTest, RegistrationSetsIdentifierPropertyParentAndFont) {
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(GadgetHandle(5), label);
   EXPECT_EQ(GetWindowLongPtrA(label, GWLP_ID), 5);
-  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(label, GADGET_NUMBER_PROPERTY)), 6);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(label, GADGET_NUMBER_PROPERTY)), 6);
   EXPECT_EQ(GetParent(label), window_);
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)),
             GetStockObject(DEFAULT_GUI_FONT));

@@ -534,14 +534,19 @@ TEST_F(ListClickTest, RightClicksAndDragStart) {
 }
 
 TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoEnterToo) {
-  const std::string whole = "a row text far too long for the column it stands in";
+  // "Звёздный патруль: официальный трейлер, полная версия" in Windows-1251.
+  const std::string whole =
+      "\xC7\xE2\xB8\xE7\xE4\xED\xFB\xE9 \xEF\xE0\xF2\xF0\xF3\xEB\xFC: "
+      "\xEE\xF4\xE8\xF6\xE8\xE0\xEB\xFC\xED\xFB\xE9 \xF2\xF0\xE5\xE9\xEB\xE5\xF0, "
+      "\xEF\xEE\xEB\xED\xE0\xFF \xE2\xE5\xF0\xF1\xE8\xFF";
   GadgetAddItem(7, 0, whole, 0);
   SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, 90);
   RECT row = RowRect(0);
   ClickAt(30, (row.top + row.bottom) / 2);  // the pointer rests on a cut row: its tip
   ListEvents(200);
   ASSERT_NE(ListIconTooltip(list_), nullptr);
-  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), whole);
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_),
+            L"Звёздный патруль: официальный трейлер, полная версия");
   KeyPress(VK_END);
   EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
   EXPECT_EQ(GadgetGetState(7), 3);
@@ -551,7 +556,7 @@ TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoEnterToo) {
   GadgetSetState(7, 1);  // the program's selection is no keyboard selection
   EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE}));
   ClickAt(30, (RowRect(1).top + RowRect(1).bottom) / 2);  // a row that fits: no tip
-  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), "");
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), L"");
 }
 
 // --- grid lines ----------------------------------------------------------------------

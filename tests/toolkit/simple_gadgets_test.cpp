@@ -8,6 +8,7 @@
 #include "image.h"
 #include "tk_test_util.h"
 #include "toolkit_internal.h"
+#include "wide.h"
 
 namespace {
 
@@ -139,20 +140,20 @@ TEST_F(SimpleGadgetTest, LabelWithOnlyBackgroundColourKeepsSystemText) {
 TEST_F(SimpleGadgetTest, EllipsisLabelCutsWhatDoesNotFitAndShowsItWholeAsATip) {
   HWND label = reinterpret_cast<HWND>(
       TextGadgetCreate(1, 10, 10, 150, 15, "Tom & Jerry", TEXT_CENTER | TEXT_ELLIPSIS));
-  EXPECT_EQ(TextLabelShownText(label), "Tom & Jerry");  // fits: whole, and no tip
+  EXPECT_EQ(TextLabelShownText(label), L"Tom & Jerry");  // fits: whole, and no tip
   EXPECT_EQ(TextLabelTooltip(label), nullptr);
   // Too long for the line: the beginning that fits with "..."; the window text and the
   // tip hold the whole text.
   const String title = "Science fiction 720p: the star patrol, official trailer";
   GadgetSetText(1, title);
-  String shown = TextLabelShownText(label);
+  std::wstring shown = TextLabelShownText(label);
   ASSERT_GT(shown.size(), 3u);
   EXPECT_LT(shown.size(), title.size());
-  EXPECT_EQ(title.substr(0, shown.size() - 3) + "...", shown);
+  EXPECT_EQ(WideFromText(title.substr(0, shown.size() - 3)) + L"...", shown);
   EXPECT_EQ(GadgetGetText(1), title);
-  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), title);
+  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), WideFromText(title));
   GadgetSetText(1, "fits");
-  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), "");
+  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), L"");
 }
 
 TEST_F(SimpleGadgetTest, StringFieldColours) {
@@ -198,7 +199,7 @@ TEST_F(SimpleGadgetTest, HyperlinkPaintsTextColourAndUnderline) {
   HDC dc = GetDC(link);
   SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
   SIZE size;
-  GetTextExtentPoint32A(dc, "WWWW", 4, &size);
+  GetTextExtentPoint32W(dc, L"WWWW", 4, &size);
   ReleaseDC(link, dc);
   // The underline lies right under the text, in the text colour.
   EXPECT_TRUE(ColorNear(ClientPixel(window_, 10 + size.cx / 2, 10 + size.cy), RGB(200, 0, 0)));
