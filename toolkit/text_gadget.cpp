@@ -71,6 +71,17 @@ std::wstring CutToFit(HDC dc, const std::wstring& text, UINT format, const RECT&
   return shown + L"...";
 }
 
+// The area the text is fitted into: the client area, but at least one line of the font
+// high. A label lower than a line (a font taller than the layout expects, as the fonts
+// of East Asian systems are) shows its first line cut off below rather than only "...".
+RECT FittingArea(HDC dc, const RECT& client) {
+  RECT area = client;
+  TEXTMETRICW metrics;
+  if (GetTextMetricsW(dc, &metrics) && area.bottom < metrics.tmHeight)
+    area.bottom = metrics.tmHeight;
+  return area;
+}
+
 void Layout(FittedLabel& label, HWND control) {
   label.valid = true;
   std::wstring text = ControlText(control);
@@ -79,8 +90,9 @@ void Layout(FittedLabel& label, HWND control) {
   UINT format = DrawFormat(control);
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectLabelFont(dc, control);
-  bool cut = text.size() > LONGEST_SHOWN || !Fits(dc, text, format, client.right, client.bottom);
-  label.shown = cut ? CutToFit(dc, text, format, client) : text;
+  RECT area = FittingArea(dc, client);
+  bool cut = text.size() > LONGEST_SHOWN || !Fits(dc, text, format, area.right, area.bottom);
+  label.shown = cut ? CutToFit(dc, text, format, area) : text;
   SelectObject(dc, old);
   ReleaseDC(control, dc);
   if (cut && !label.tooltip) label.tooltip = TooltipCreate(control);

@@ -154,6 +154,10 @@ TEST_F(SimpleGadgetTest, EllipsisLabelCutsWhatDoesNotFitAndShowsItWholeAsATip) {
   EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), WideFromText(title));
   GadgetSetText(1, "fits");
   EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), L"");
+  // Lower than a line of its font (as with a taller font than the layout expected): the
+  // line still shows, cut off below, not just "...".
+  HWND low = reinterpret_cast<HWND>(TextGadgetCreate(2, 10, 40, 150, 6, "Tom", TEXT_ELLIPSIS));
+  EXPECT_EQ(TextLabelShownText(low), L"Tom");
 }
 
 TEST_F(SimpleGadgetTest, StringFieldColours) {
