@@ -160,6 +160,60 @@ TEST_F(SimpleGadgetTest, EllipsisLabelCutsWhatDoesNotFitAndShowsItWholeAsATip) {
   EXPECT_EQ(TextLabelShownText(low), L"Tom");
 }
 
+TEST_F(SimpleGadgetTest, RussianTextsReachWindowsAsThemselvesAndComeBackAsTheyWere) {
+  // "Фантастика 720p: Звёздный патруль" in Windows-1251.
+  const String title =
+      "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720p: "
+      "\xC7\xE2\xB8\xE7\xE4\xED\xFB\xE9 \xEF\xE0\xF2\xF0\xF3\xEB\xFC";
+  const std::wstring wide = L"Фантастика 720p: Звёздный патруль";
+  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(1, 10, 10, 300, 20, title));
+  HWND link = reinterpret_cast<HWND>(
+      HyperlinkGadgetCreate(2, 10, 40, 300, 20, DOWNLOAD_1251, RGB(255, 255, 255)));
+  HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(3, 10, 70, 300, 20, SEARCH_1251));
+  HWND fitted = reinterpret_cast<HWND>(TextGadgetCreate(5, 10, 130, 60, 15, title, TEXT_ELLIPSIS));
+  EXPECT_EQ(WideWindowText(label), wide);
+  EXPECT_EQ(WideWindowText(link), L"Скачать");
+  EXPECT_EQ(WideWindowText(edit), L"Поиск");
+  EXPECT_EQ(WideWindowText(fitted), wide);
+  // The cut label draws the beginning of the Russian text and shows all of it as its tip.
+  std::wstring shown = TextLabelShownText(fitted);
+  ASSERT_GT(shown.size(), 3u);
+  EXPECT_EQ(wide.substr(0, shown.size() - 3) + L"...", shown);
+  EXPECT_EQ(TooltipText(TextLabelTooltip(fitted), fitted), wide);
+  for (int number : {1, 5}) {
+    char32_t lacking = 1;
+    EXPECT_EQ(GadgetGetText(number, &lacking), title);
+    EXPECT_EQ(lacking, 0u);
+  }
+  EXPECT_EQ(GadgetGetText(2), DOWNLOAD_1251);
+  EXPECT_EQ(GadgetGetText(3), SEARCH_1251);
+}
+
+TEST_F(SimpleGadgetTest, WideTextShowsWhatTheCodePageLacksAndReadingItBackSaysSo) {
+  // A path with Chinese folder names, as a label shows a saved file's place.
+  const std::wstring path = L"C:\\用户\\下载\\Видео.mp4";
+  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(1, 10, 10, 300, 20, ""));
+  HWND fitted = reinterpret_cast<HWND>(TextGadgetCreate(2, 10, 40, 300, 15, "", TEXT_ELLIPSIS));
+  HWND link = reinterpret_cast<HWND>(HyperlinkGadgetCreate(3, 10, 70, 300, 20, "", 0));
+  HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(4, 10, 100, 300, 20, ""));
+  for (int number = 1; number <= 4; ++number) GadgetSetWideText(number, path);
+  for (HWND control : {label, fitted, link, edit}) EXPECT_EQ(WideWindowText(control), path);
+  EXPECT_EQ(TextLabelShownText(fitted), path);
+  for (int number = 1; number <= 4; ++number) {
+    char32_t lacking = 0;
+    EXPECT_EQ(GadgetGetText(number, &lacking), "C:\\??\\??\\\xC2\xE8\xE4\xE5\xEE.mp4");
+    EXPECT_EQ(lacking, U'\u7528') << number;  // 用, the first one
+  }
+  // Too long for the self-drawn label: cut, and the tip holds the whole path.
+  std::wstring longPath = path;
+  for (int i = 0; i < 6; ++i) longPath.insert(3, L"很长的文件夹\\");
+  GadgetSetWideText(2, longPath);
+  std::wstring shown = TextLabelShownText(fitted);
+  ASSERT_GT(shown.size(), 3u);
+  EXPECT_EQ(longPath.substr(0, shown.size() - 3) + L"...", shown);
+  EXPECT_EQ(TooltipText(TextLabelTooltip(fitted), fitted), longPath);
+}
+
 TEST_F(SimpleGadgetTest, StringFieldColours) {
   HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(1, 10, 10, 120, 20, "x"));
   GadgetSetColor(1, COLOR_FRONT, RGB(137, 127, 98));

@@ -156,9 +156,10 @@ TEST_F(WebViewTest, CreationHostsTheBrowserAndEndsWaitingEarly) {
   EXPECT_EQ(created_, reinterpret_cast<intptr_t>(host));
   EXPECT_EQ(GadgetKindOf(1), KIND_WEB);
   EXPECT_EQ(GetParent(host), window_);
-  char name[32] = "";
-  GetClassNameA(host, name, sizeof name);
-  EXPECT_STREQ(name, "AtlAxWin");
+  wchar_t name[32] = L"";
+  GetClassNameW(host, name, 32);
+  EXPECT_STREQ(name, L"AtlAxWin");
+  EXPECT_TRUE(IsWindowUnicode(host));
   EXPECT_EQ(GetWindowLongA(host, GWL_STYLE) & (WS_CHILD | WS_VISIBLE), WS_CHILD | WS_VISIBLE);
   IWebBrowser2* browser = BrowserOf(1);
   ASSERT_NE(browser, nullptr);
@@ -403,9 +404,7 @@ TEST_F(WebViewTest, WithoutABrowserTheViewIsAnEmptyHost) {
   ASSERT_NE(created_, 0);
   HWND host = GadgetHandle(3);
   ASSERT_NE(host, nullptr);
-  char text[64] = "";
-  GetWindowTextA(host, text, sizeof text);
-  EXPECT_STREQ(text, "Mozilla.Browser.1");
+  EXPECT_EQ(WideWindowText(host), L"Mozilla.Browser.1");
   if (BrowserOf(3)) GTEST_SKIP() << "a Mozilla control is registered on this machine";
   EXPECT_LT(ms, 1000u);  // nothing to wait for
   EXPECT_EQ(SinkOf(3), nullptr);
