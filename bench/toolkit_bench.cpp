@@ -68,7 +68,7 @@ double OpenWindowWithGadgets() {
 // Clears list 62 and adds `rows` rows with its painting paused; the milliseconds of each.
 void FillList(int rows, double* clearMs, double* fillMs) {
   HWND list = GadgetHandle(62);
-  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   auto start = Clock::now();
   GadgetClearItems(62);
   *clearMs = Seconds(start) * 1e3;
@@ -79,7 +79,7 @@ void FillList(int rows, double* clearMs, double* fillMs) {
     GadgetAddItem(62, -1, text, 0);
   }
   *fillMs = Seconds(start) * 1e3;
-  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
   UpdateWindow(list);
 }
@@ -110,10 +110,10 @@ int main() {
   MSG message;
   auto start = Clock::now();
   while (Seconds(start) < 1.0) {
-    for (int i = 0; i < 1000; ++i) PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD);
+    for (int i = 0; i < 1000; ++i) PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD);
     calls += 1000;
   }
-  std::printf("PeekMessageA alone: %.0f calls per second\n",
+  std::printf("PeekMessageW alone: %.0f calls per second\n",
               static_cast<double>(calls) / Seconds(start));
   // The result list's kind of list, in a container as in the main window.
   WindowOpen(3, 0, 0, 300, 560, "list", 0);

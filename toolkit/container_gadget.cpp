@@ -5,16 +5,16 @@
 
 namespace {
 
-const char* const CONTAINER_CLASS = "VeroContainer";
+const wchar_t* const CONTAINER_CLASS = L"VeroContainer";
 
 HBRUSH ContainerBrush(HWND container) {
-  return reinterpret_cast<HBRUSH>(GetWindowLongPtrA(container, 0));
+  return reinterpret_cast<HBRUSH>(GetWindowLongPtrW(container, 0));
 }
 
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_ERASEBKGND) {
     HBRUSH brush = ContainerBrush(hwnd);
-    if (!brush) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (!brush) return DefWindowProcW(hwnd, message, wParam, lParam);
     RECT client;
     GetClientRect(hwnd, &client);
     FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
@@ -26,21 +26,21 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 bool RegisterContainerClass() {
   static bool registered = false;
   if (registered) return true;
-  WNDCLASSA windowClass = {};
+  WNDCLASSW windowClass = {};  // the wide class: containers are Unicode windows
   windowClass.lpfnWndProc = ContainerProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = StockCursor(IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.cbWndExtra = sizeof(LONG_PTR);  // the background brush
   windowClass.lpszClassName = CONTAINER_CLASS;
-  registered = RegisterClassA(&windowClass) != 0;
+  registered = RegisterClassW(&windowClass) != 0;
   return registered;
 }
 
 void ContainerRelease(GadgetRecord& gadget) {
   HBRUSH brush = ContainerBrush(gadget.handle);
   if (brush) BrushCacheRelease(brush);
-  SetWindowLongPtrA(gadget.handle, 0, 0);
+  SetWindowLongPtrW(gadget.handle, 0, 0);
 }
 
 void ContainerOpen(GadgetRecord& gadget) { GadgetListPush(gadget.handle); }
@@ -49,7 +49,7 @@ void ContainerSetColor(GadgetRecord& gadget, int slot, int32_t color) {
   if (slot != COLOR_BACK) return;
   ContainerRelease(gadget);
   HBRUSH brush = color == -1 ? nullptr : BrushCacheGet(color);
-  SetWindowLongPtrA(gadget.handle, 0, reinterpret_cast<LONG_PTR>(brush));
+  SetWindowLongPtrW(gadget.handle, 0, reinterpret_cast<LONG_PTR>(brush));
   gadget.data[0] = color;
   RedrawWindow(gadget.handle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
@@ -81,7 +81,7 @@ intptr_t ContainerGadgetCreate(ObjectNumber number, int x, int y, int width, int
     else if (flags & CONTAINER_SUNKEN_EDGE)
       extended = WS_EX_CLIENTEDGE;
   }
-  HWND control = GadgetCreateControl(extended, CONTAINER_CLASS, "", style, x, y, width, height);
+  HWND control = GadgetCreateControl(extended, CONTAINER_CLASS, L"", style, x, y, width, height);
   if (!control) return 0;
   intptr_t result = GadgetRegister(number, control, &CONTAINER_GADGET_KIND, {-1, 0, 0, 0});
   if (result) GadgetListPush(control);

@@ -6,10 +6,11 @@
 #include <unordered_map>
 
 #include "toolkit_internal.h"
+#include "wide.h"
 // after windows.h
 #include <commctrl.h>
 
-const char* const GADGET_NUMBER_PROPERTY = "VsGadgetNumber";
+const wchar_t* const GADGET_NUMBER_PROPERTY = L"VsGadgetNumber";
 
 namespace {
 
@@ -59,11 +60,12 @@ LRESULT CALLBACK ListOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-// The common gadget procedure: every gadget control is subclassed with it.
+// The common gadget procedure: every gadget control is subclassed with it, through the
+// wide function, so that the control stays a Unicode window.
 LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  ObjectNumber number = static_cast<ObjectNumber>(GetWindowLongPtrA(hwnd, GWLP_ID));
+  ObjectNumber number = static_cast<ObjectNumber>(GetWindowLongPtrW(hwnd, GWLP_ID));
   GadgetRecord* gadget = number != -1 && gadgets ? gadgets->Lookup(number) : nullptr;
-  if (!gadget || gadget->handle != hwnd) return DefWindowProcA(hwnd, message, wParam, lParam);
+  if (!gadget || gadget->handle != hwnd) return DefWindowProcW(hwnd, message, wParam, lParam);
   WNDPROC previous = gadget->previousProc;
   if (message == WM_SETCURSOR && ToolkitBusyCursor(LOWORD(lParam))) return TRUE;
   if (message != WM_NCDESTROY) {
@@ -71,15 +73,15 @@ LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       LRESULT result = gadget->kind->controlProc(*gadget, hwnd, message, wParam, lParam);
       if (result != NOT_HANDLED) return result;
     }
-    return CallWindowProcA(previous, hwnd, message, wParam, lParam);
+    return CallWindowProcW(previous, hwnd, message, wParam, lParam);
   }
-  LRESULT result = CallWindowProcA(previous, hwnd, message, wParam, lParam);
+  LRESULT result = CallWindowProcW(previous, hwnd, message, wParam, lParam);
   gadget = gadgets->Lookup(number);
   if (gadget && gadget->handle == hwnd) {
     if (gadget->kind->release) gadget->kind->release(*gadget);
-    RemovePropA(hwnd, GADGET_NUMBER_PROPERTY);
+    RemovePropW(hwnd, GADGET_NUMBER_PROPERTY);
     gadgetNumbers.erase(hwnd);
-    SetWindowLongPtrA(hwnd, GWLP_ID, -1);
+    SetWindowLongPtrW(hwnd, GWLP_ID, -1);
     gadgets->Free(number);
   }
   return result;
@@ -115,13 +117,12 @@ HFONT GadgetDefaultFont() {
   return defaultFont;
 }
 
-HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text, DWORD style,
-                         int x, int y, int width, int height) {
+HWND GadgetCreateControl(DWORD extendedStyle, const wchar_t* className, const std::wstring& text,
+                         DWORD style, int x, int y, int width, int height) {
   GadgetsInit();
-  std::string textCopy(text.view());
-  return CreateWindowExA(extendedStyle, className, textCopy.c_str(), style, x, y, width, height,
+  return CreateWindowExW(extendedStyle, className, text.c_str(), style, x, y, width, height,
                          gadgetList.parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(-1)),
-                         GetModuleHandleA(nullptr), nullptr);
+                         GetModuleHandleW(nullptr), nullptr);
 }
 
 intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kind,
@@ -142,19 +143,19 @@ intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kin
   gadget->kind = kind;
   for (int i = 0; i < 4; ++i) gadget->data[i] = data[static_cast<size_t>(i)];
   gadget->previousProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetProc)));
-  SetWindowLongPtrA(control, GWLP_ID, actual);
+      SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetProc)));
+  SetWindowLongPtrW(control, GWLP_ID, actual);
   // The property holds number + 1 so that gadget 0 carries a non-zero value too.
-  SetPropA(control, GADGET_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
+  SetPropW(control, GADGET_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
   gadgetNumbers[control] = actual;
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), TRUE);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), TRUE);
   return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(control);
 }
 
 GadgetRecord* GadgetLookup(ObjectNumber number) { return Gadgets().Lookup(number); }
 
 ObjectNumber GadgetNumberOfControl(HWND control) {
-  return static_cast<ObjectNumber>(GetWindowLongPtrA(control, GWLP_ID));
+  return static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID));
 }
 
 GadgetRecord* GadgetOfControl(HWND control) {
@@ -189,35 +190,46 @@ int GadgetKindOf(ObjectNumber number) {
   return gadget ? gadget->kind->kind : 0;
 }
 
-void GadgetSetText(ObjectNumber number, TextArg text) {
+namespace {
+
+void SetGadgetText(ObjectNumber number, const std::wstring& text) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return;
-  if (gadget->kind->setText) {
+  if (gadget->kind->setText)
     gadget->kind->setText(*gadget, text);
-    return;
-  }
-  std::string copy(text.view());
-  SetWindowTextA(gadget->handle, copy.c_str());
+  else
+    SetWindowTextW(gadget->handle, text.c_str());
 }
 
-String GadgetGetText(ObjectNumber number) {
+}  // namespace
+
+void GadgetSetText(ObjectNumber number, TextArg text) {
+  SetGadgetText(number, WideFromText(text.view()));
+}
+
+void GadgetSetWideText(ObjectNumber number, std::wstring_view text) {
+  SetGadgetText(number, std::wstring(text));
+}
+
+String GadgetGetText(ObjectNumber number, char32_t* lacking) {
+  if (lacking) *lacking = 0;
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return String();
-  if (gadget->kind->getText) return gadget->kind->getText(*gadget);
-  return ControlText(gadget->handle);
+  if (gadget->kind->getText) return gadget->kind->getText(*gadget, lacking);
+  return TextFromWide(ControlText(gadget->handle), lacking);
 }
 
-String ControlText(HWND control) {
-  int length = GetWindowTextLengthA(control);
-  if (length <= 0) return String();
-  String text(static_cast<size_t>(length) + 1, '\0');
-  int copied = GetWindowTextA(control, &text[0], length + 1);
+std::wstring ControlText(HWND control) {
+  int length = GetWindowTextLengthW(control);
+  if (length <= 0) return std::wstring();
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  int copied = GetWindowTextW(control, &text[0], length + 1);
   text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
   return text;
 }
 
 void FillWithParentBackground(HWND control, HDC dc, const RECT& area) {
-  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(GetParent(control), WM_CTLCOLORSTATIC,
+  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(control), WM_CTLCOLORSTATIC,
                                                        reinterpret_cast<WPARAM>(dc),
                                                        reinterpret_cast<LPARAM>(control)));
   FillRect(dc, &area, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
@@ -233,10 +245,11 @@ void GadgetSetState(ObjectNumber number, intptr_t value) {
   if (gadget && gadget->kind->setState) gadget->kind->setState(*gadget, value);
 }
 
-String GadgetGetItemText(ObjectNumber number, int index, int column) {
+String GadgetGetItemText(ObjectNumber number, int index, int column, char32_t* lacking) {
+  if (lacking) *lacking = 0;
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget || !gadget->kind->getItemText) return String();
-  return gadget->kind->getItemText(*gadget, index, column);
+  return gadget->kind->getItemText(*gadget, index, column, lacking);
 }
 
 intptr_t GadgetAddItem(ObjectNumber number, int position, TextArg text, intptr_t picture) {
@@ -380,7 +393,7 @@ void GadgetPostEvent(HWND control, int type) {
     target = h;
     if (IsToolkitWindow(h)) break;
   }
-  PostMessageA(target, GADGET_EVENT_MESSAGE, static_cast<WPARAM>(GadgetNumberOfControl(control)),
+  PostMessageW(target, GADGET_EVENT_MESSAGE, static_cast<WPARAM>(GadgetNumberOfControl(control)),
                type);
 }
 

@@ -2,8 +2,10 @@
 // while the mouse is over it (it holds the mouse capture meanwhile), always shows the
 // hand cursor, and reports a click when the left button is released over it.
 #include <new>
+#include <string>
 
 #include "toolkit_internal.h"
+#include "wide.h"
 
 namespace {
 
@@ -31,9 +33,8 @@ void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
   HyperlinkBlock* block = BlockOf(gadget);
   FillWithParentBackground(control, dc, area);
 
-  char text[512];
-  int length = GetWindowTextA(control, text, sizeof text);
-  if (length < 0) length = 0;
+  std::wstring text = ControlText(control);
+  int length = static_cast<int>(text.size());
   HGDIOBJ oldFont = block->font ? SelectObject(dc, block->font) : nullptr;
   RECT client;
   GetClientRect(control, &client);
@@ -43,10 +44,10 @@ void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
         GetCapture() == control ? block->hoverColor : static_cast<COLORREF>(gadget.data[1]);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, color);
-    TextOutA(dc, 0, 0, text, length);
+    TextOutW(dc, 0, 0, text.c_str(), length);
     if (block->flags & HYPERLINK_UNDERLINE) {
       SIZE size = {0, 0};
-      GetTextExtentPoint32A(dc, text, length, &size);
+      GetTextExtentPoint32W(dc, text.c_str(), length, &size);
       HPEN pen = CreatePen(PS_SOLID, 1, color);
       HGDIOBJ oldPen = SelectObject(dc, pen);
       MoveToEx(dc, 0, size.cy, nullptr);
@@ -55,8 +56,8 @@ void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
       DeleteObject(pen);
     }
   } else {
-    DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(text), static_cast<WPARAM>(length), 0,
-               0, 0, 0, DST_TEXT | DSS_DISABLED);
+    DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(text.c_str()),
+               static_cast<WPARAM>(length), 0, 0, 0, 0, DST_TEXT | DSS_DISABLED);
   }
   if (oldFont) SelectObject(dc, oldFont);
 }
@@ -119,7 +120,7 @@ LRESULT HyperlinkControl(GadgetRecord& gadget, HWND control, UINT message, WPARA
     case WM_COMMAND:
       return 0;
     case WM_SETTEXT: {
-      LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+      LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
       RedrawWindow(control, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
       return result;
     }
@@ -153,9 +154,10 @@ const GadgetKind HYPERLINK_GADGET_KIND = {.kind = KIND_HYPERLINK,
 
 intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                                TextArg text, int32_t hoverColor, int flags) {
-  if (!handCursor) handCursor = LoadCursorA(nullptr, IDC_HAND);
-  if (!handCursor) handCursor = LoadCursorA(nullptr, IDC_ARROW);
-  HWND control = GadgetCreateControl(0, "STATIC", text, WS_CHILD, x, y, width, height);
+  if (!handCursor) handCursor = StockCursor(IDC_HAND);
+  if (!handCursor) handCursor = StockCursor(IDC_ARROW);
+  HWND control =
+      GadgetCreateControl(0, L"STATIC", WideFromText(text.view()), WS_CHILD, x, y, width, height);
   if (!control) return 0;
   HyperlinkBlock* block = new (std::nothrow) HyperlinkBlock();
   if (!block) {

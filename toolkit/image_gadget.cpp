@@ -18,7 +18,7 @@ bool rightReleaseAfterDoubleClick = false;
 bool PictureSize(HANDLE picture, int* width, int* height) {
   if (GetObjectType(picture) == OBJ_BITMAP) {
     BITMAP info;
-    if (GetObjectA(picture, sizeof info, &info) < static_cast<int>(sizeof info)) return false;
+    if (GetObjectW(picture, sizeof info, &info) < static_cast<int>(sizeof info)) return false;
     *width = info.bmWidth;
     *height = info.bmHeight;
     return true;
@@ -27,7 +27,7 @@ bool PictureSize(HANDLE picture, int* width, int* height) {
   if (!GetIconInfo(static_cast<HICON>(picture), &icon)) return false;
   BITMAP info;
   HBITMAP shape = icon.hbmColor ? icon.hbmColor : icon.hbmMask;
-  bool ok = GetObjectA(shape, sizeof info, &info) >= static_cast<int>(sizeof info);
+  bool ok = GetObjectW(shape, sizeof info, &info) >= static_cast<int>(sizeof info);
   if (ok) {
     *width = info.bmWidth;
     *height = icon.hbmColor ? info.bmHeight : info.bmHeight / 2;
@@ -62,7 +62,7 @@ void ImageSetState(GadgetRecord& gadget, intptr_t value) {
   if (!value) return;
   int width = 0, height = 0;
   if (PictureSize(reinterpret_cast<HANDLE>(value), &width, &height)) {
-    if (GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
+    if (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
       width += 4;
       height += 4;
     }
@@ -86,7 +86,7 @@ void PaintPicture(GadgetRecord& gadget, HDC dc) {
     return;
   }
   UINT type = GetObjectType(picture) == OBJ_BITMAP ? DST_BITMAP : DST_ICON;
-  DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0, 0, 0, 0, 0, type);
+  DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0, 0, 0, 0, 0, type);
 }
 
 LRESULT ImageMessage(GadgetRecord&, HWND, UINT message, WPARAM wParam, LPARAM) {
@@ -172,8 +172,8 @@ const GadgetKind IMAGE_GADGET_KIND = {.kind = KIND_IMAGE,
 
 intptr_t ImageGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                            intptr_t picture, int extendedStyle) {
-  HWND control = GadgetCreateControl(static_cast<DWORD>(extendedStyle), "STATIC", "", 0x50000100, x,
-                                     y, width, height);
+  HWND control = GadgetCreateControl(static_cast<DWORD>(extendedStyle), L"STATIC", L"", 0x50000100,
+                                     x, y, width, height);
   if (!control) return 0;
   intptr_t result = GadgetRegister(number, control, &IMAGE_GADGET_KIND);
   if (!result) return 0;

@@ -21,6 +21,7 @@
 #include "image.h"
 #include "startup.h"
 #include "toolkit_internal.h"
+#include "wide.h"
 // after windows.h
 #include <commctrl.h>
 #include <windowsx.h>
@@ -35,12 +36,12 @@ constexpr int FILL_COLUMN_SHIFT = 8;
 
 // Window properties of the control. The row bounds are stored + 1 so that 0 means "not
 // measured"; the last selected row is stored + 1 so that 0 (no property) means none.
-const char* const ROW_TOP_PROPERTY = "VsListRowTop";
-const char* const ROW_BOTTOM_PROPERTY = "VsListRowBottom";
-const char* const LAST_SELECTED_PROPERTY = "VsListLastSelected";
+const wchar_t* const ROW_TOP_PROPERTY = L"VsListRowTop";
+const wchar_t* const ROW_BOTTOM_PROPERTY = L"VsListRowBottom";
+const wchar_t* const LAST_SELECTED_PROPERTY = L"VsListLastSelected";
 // The tooltip of cut cells and the cell it was last set for (row << 16 | column, + 1).
-const char* const TIP_PROPERTY = "VsListTip";
-const char* const TIP_CELL_PROPERTY = "VsListTipCell";
+const wchar_t* const TIP_PROPERTY = L"VsListTip";
+const wchar_t* const TIP_CELL_PROPERTY = L"VsListTipCell";
 
 // Colours of the first list created; -1 restores them.
 bool defaultsKnown = false;
@@ -64,31 +65,31 @@ size_t BlockSize(int columns) {
 }
 
 int ColumnCount(HWND list) {
-  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-  if (header) return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-  LVCOLUMNA column = {};
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  if (header) return static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  LVCOLUMNW column = {};
   column.mask = LVCF_WIDTH;
   int count = 0;
-  while (SendMessageA(list, LVM_GETCOLUMNA, count, reinterpret_cast<LPARAM>(&column))) ++count;
+  while (SendMessageW(list, LVM_GETCOLUMNW, count, reinterpret_cast<LPARAM>(&column))) ++count;
   return count;
 }
 
-int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 ItemColors* RowBlock(HWND list, int row) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.mask = LVIF_PARAM;
   item.iItem = row;
-  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
   return reinterpret_cast<ItemColors*>(item.lParam);
 }
 
 bool SetRowBlock(HWND list, int row, ItemColors* block) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.mask = LVIF_PARAM;
   item.iItem = row;
   item.lParam = reinterpret_cast<LPARAM>(block);
-  return SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)) != 0;
+  return SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
 // The row's block, created (all colours the list's, value 0) when it has none; null when
@@ -221,7 +222,7 @@ int AddBitmapScaled(HIMAGELIST list, HBITMAP picture) {
   int width, height;
   ImageList_GetIconSize(list, &width, &height);
   BITMAP info;
-  if (!GetObjectA(picture, sizeof info, &info)) return -1;
+  if (!GetObjectW(picture, sizeof info, &info)) return -1;
   HBITMAP scaled = picture;
   if (info.bmWidth != width || info.bmHeight != height) {
     // A 32-bit section keeps the alpha bytes through the stretching copy.
@@ -273,20 +274,23 @@ int AddPicture(ItemImageList* images, intptr_t picture) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Cell texts
+// Cell texts, which the control holds in UTF-16
 
-// Splits a row text at line feeds: the pieces for columns 0, 1, ...; a trailing line feed
-// adds no empty piece.
-std::vector<std::string_view> SplitRow(std::string_view text) {
-  std::vector<std::string_view> pieces;
+// Cuts a row text at its line feeds into the pieces for columns 0, 1, ...; a trailing line
+// feed adds no empty piece. Each line feed becomes the null that ends the piece before it,
+// so that the pieces go to the control where they lie in `text`.
+std::vector<std::wstring_view> SplitRow(std::wstring& text) {
+  std::vector<std::wstring_view> pieces;
   size_t start = 0;
   while (true) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) {
-      if (start < text.size() || pieces.empty()) pieces.push_back(text.substr(start));
+    size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) {
+      if (start < text.size() || pieces.empty())
+        pieces.emplace_back(text.data() + start, text.size() - start);
       break;
     }
-    pieces.push_back(text.substr(start, end - start));
+    text[end] = L'\0';
+    pieces.emplace_back(text.data() + start, end - start);
     start = end + 1;
     if (start == text.size()) break;
   }
@@ -298,74 +302,75 @@ void NoteLength(GadgetRecord& gadget, size_t length) {
     gadget.data[0] = static_cast<intptr_t>(length);
 }
 
-bool SetCell(GadgetRecord& gadget, int row, int column, std::string_view text) {
-  std::string copy(text);
-  LVITEMA item = {};
+// `text` ends where a null follows it (a whole string, or a piece of SplitRow).
+bool SetCell(GadgetRecord& gadget, int row, int column, std::wstring_view text) {
+  LVITEMW item = {};
   item.iSubItem = column;
-  item.pszText = &copy[0];
+  item.pszText = const_cast<wchar_t*>(text.data());
   NoteLength(gadget, text.size());
-  return SendMessageA(gadget.handle, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)) != 0;
+  return SendMessageW(gadget.handle, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
 // Every cell of the row from the pieces of `text`.
-void SetRowCells(GadgetRecord& gadget, int row, std::string_view text) {
-  std::vector<std::string_view> pieces = SplitRow(text);
+void SetRowCells(GadgetRecord& gadget, int row, std::wstring text) {
+  std::vector<std::wstring_view> pieces = SplitRow(text);
   for (size_t column = 0; column < pieces.size(); ++column)
     SetCell(gadget, row, static_cast<int>(column), pieces[column]);
 }
 
-String CellText(GadgetRecord& gadget, int row, int column) {
-  if (row < 0 || row >= RowCount(gadget.handle)) return String();
+std::wstring CellText(GadgetRecord& gadget, int row, int column) {
+  if (row < 0 || row >= RowCount(gadget.handle)) return std::wstring();
   // The longest length stored is the buffer size; should a cell have been set around
   // this gadget, a full buffer means the text may have been cut: read again, larger.
   size_t size = static_cast<size_t>(gadget.data[0]) + 1;
   if (size < 2) size = 2;
   for (int attempt = 0; attempt < 8; ++attempt, size *= 4) {
-    String text(size, '\0');
-    LVITEMA item = {};
+    std::wstring text(size, L'\0');
+    LVITEMW item = {};
     item.iSubItem = column;
     item.pszText = &text[0];
     item.cchTextMax = static_cast<int>(size);
     LRESULT copied =
-        SendMessageA(gadget.handle, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    if (copied < 0) return String();
+        SendMessageW(gadget.handle, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    if (copied < 0) return std::wstring();
     if (static_cast<size_t>(copied) + 1 < size) {
       text.resize(static_cast<size_t>(copied));
       return text;
     }
   }
-  return String();
+  return std::wstring();
 }
 
-String HeaderTitle(HWND list, int column) {
-  char title[4096] = "";
-  LVCOLUMNA info = {};
+std::wstring HeaderTitle(HWND list, int column) {
+  wchar_t title[4096] = L"";
+  LVCOLUMNW info = {};
   info.mask = LVCF_TEXT;
   info.pszText = title;
-  info.cchTextMax = sizeof title;
-  if (!SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&info))) return String();
-  return String(title);
+  info.cchTextMax = 4096;
+  if (!SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info)))
+    return std::wstring();
+  return title;
 }
 
 int FirstSelected(HWND list) {
   return static_cast<int>(
-      SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+      SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 void SetRowState(HWND list, int row, UINT state, UINT mask) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.stateMask = mask;
   item.state = state;
-  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 bool HasCheckBoxes(HWND list) {
-  return (SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES) != 0;
+  return (SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES) != 0;
 }
 
 // The view as the gadget numbers it: 0 icon, 1 small icons, 2 list, 3 report.
 int ViewOf(HWND list) {
-  switch (GetWindowLongA(list, GWL_STYLE) & LVS_TYPEMASK) {
+  switch (GetWindowLongW(list, GWL_STYLE) & LVS_TYPEMASK) {
     case LVS_ICON:
       return LIST_VIEW_ICON;
     case LVS_SMALLICON:
@@ -404,10 +409,10 @@ void FitFillColumn(GadgetRecord& gadget) {
     int width = client.right;
     for (int column = ColumnCount(list) - 1; column >= 0; --column)
       if (column != fill)
-        width -= static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+        width -= static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
     if (width < 0) width = 0;
-    if (SendMessageA(list, LVM_GETCOLUMNWIDTH, fill, 0) == width) break;
-    SendMessageA(list, LVM_SETCOLUMNWIDTH, fill, MAKELPARAM(width, 0));
+    if (SendMessageW(list, LVM_GETCOLUMNWIDTH, fill, 0) == width) break;
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, fill, MAKELPARAM(width, 0));
   }
   fitting = false;
 }
@@ -418,10 +423,10 @@ bool CellIsCut(GadgetRecord& gadget, int row, int column) {
   HWND list = gadget.handle;
   RECT cell = {LVIR_LABEL, column, 0, 0};  // the subitem's index goes in as its top
   UINT message = column == 0 ? LVM_GETITEMRECT : LVM_GETSUBITEMRECT;
-  if (!SendMessageA(list, message, row, reinterpret_cast<LPARAM>(&cell))) return false;
-  String text = CellText(gadget, row, column);
+  if (!SendMessageW(list, message, row, reinterpret_cast<LPARAM>(&cell))) return false;
+  std::wstring text = CellText(gadget, row, column);
   int width = static_cast<int>(
-      SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+      SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
   // The list keeps a few pixels of margin on either side of a label.
   constexpr int LABEL_MARGINS = 12;
   return width + LABEL_MARGINS > cell.right - cell.left;
@@ -434,25 +439,25 @@ void FollowPointerWithTip(GadgetRecord& gadget, LPARAM point) {
   LVHITTESTINFO hit = {};
   hit.pt = {GET_X_LPARAM(point), GET_Y_LPARAM(point)};
   int row =
-      static_cast<int>(SendMessageA(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+      static_cast<int>(SendMessageW(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   intptr_t cell = row >= 0 && (hit.flags & LVHT_ONITEM)
                       ? (static_cast<intptr_t>(row) << 16 | (hit.iSubItem & 0xFFFF)) + 1
                       : 0;
-  if (reinterpret_cast<intptr_t>(GetPropA(list, TIP_CELL_PROPERTY)) == cell) return;
-  SetPropA(list, TIP_CELL_PROPERTY, reinterpret_cast<HANDLE>(cell));
+  if (reinterpret_cast<intptr_t>(GetPropW(list, TIP_CELL_PROPERTY)) == cell) return;
+  SetPropW(list, TIP_CELL_PROPERTY, reinterpret_cast<HANDLE>(cell));
   bool cut = cell != 0 && CellIsCut(gadget, row, hit.iSubItem);
-  HWND tip = static_cast<HWND>(GetPropA(list, TIP_PROPERTY));
+  HWND tip = static_cast<HWND>(GetPropW(list, TIP_PROPERTY));
   if (cut && !tip) {
     tip = TooltipCreate(list);
-    SetPropA(list, TIP_PROPERTY, tip);
+    SetPropW(list, TIP_PROPERTY, tip);
   }
-  TooltipSetText(tip, list, cut ? CellText(gadget, row, hit.iSubItem) : String());
+  TooltipSetText(tip, list, cut ? CellText(gadget, row, hit.iSubItem) : std::wstring());
 }
 
 void DropTip(HWND list) {
-  HWND tip = static_cast<HWND>(RemovePropA(list, TIP_PROPERTY));
+  HWND tip = static_cast<HWND>(RemovePropW(list, TIP_PROPERTY));
   if (tip) DestroyWindow(tip);
-  RemovePropA(list, TIP_CELL_PROPERTY);
+  RemovePropW(list, TIP_CELL_PROPERTY);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -466,25 +471,25 @@ void DrawLine(HDC dc, int x1, int y1, int x2, int y2) {
 // Row 0's top and bottom as an empty list would place it: measured once by inserting an
 // empty row, then kept until the font changes.
 bool EmptyRowBounds(HWND list, int* top, int* bottom) {
-  HANDLE storedTop = GetPropA(list, ROW_TOP_PROPERTY);
-  HANDLE storedBottom = GetPropA(list, ROW_BOTTOM_PROPERTY);
+  HANDLE storedTop = GetPropW(list, ROW_TOP_PROPERTY);
+  HANDLE storedBottom = GetPropW(list, ROW_BOTTOM_PROPERTY);
   if (storedTop && storedBottom) {
     *top = static_cast<int>(reinterpret_cast<intptr_t>(storedTop) - 1);
     *bottom = static_cast<int>(reinterpret_cast<intptr_t>(storedBottom) - 1);
     return true;
   }
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.mask = LVIF_TEXT;
-  item.pszText = const_cast<char*>("");
-  if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) return false;
+  item.pszText = const_cast<wchar_t*>(L"");
+  if (SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) return false;
   RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
-  bool ok = SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&bounds)) != 0;
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  bool ok = SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&bounds)) != 0;
+  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
   if (!ok) return false;
   *top = bounds.top;
   *bottom = bounds.bottom;
-  SetPropA(list, ROW_TOP_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(*top) + 1));
-  SetPropA(list, ROW_BOTTOM_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(*bottom) + 1));
+  SetPropW(list, ROW_TOP_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(*top) + 1));
+  SetPropW(list, ROW_BOTTOM_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(*bottom) + 1));
   return true;
 }
 
@@ -493,7 +498,7 @@ void DrawGridLines(GadgetRecord& gadget, HDC dc) {
   RECT client;
   GetClientRect(list, &client);
   int headerBottom = client.top;
-  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
   if (header && IsWindowVisible(header)) {
     RECT rect;
     GetWindowRect(header, &rect);
@@ -505,11 +510,11 @@ void DrawGridLines(GadgetRecord& gadget, HDC dc) {
   bool rows = RowCount(list) > 0;
   RECT row = {LVIR_BOUNDS, 0, 0, 0};
   if (rows) {
-    if (!SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) return;
+    if (!SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) return;
   } else {
     int top, bottom;
     if (!EmptyRowBounds(list, &top, &bottom)) return;
-    row = {0, top, static_cast<LONG>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0)), bottom};
+    row = {0, top, static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)), bottom};
   }
 
   int32_t color = static_cast<int32_t>(gadget.data[2]);
@@ -530,7 +535,7 @@ void DrawGridLines(GadgetRecord& gadget, HDC dc) {
   if (!SystemThemedLook()) {
     // Without themes the header's lower edge is redrawn as a grid line just below it.
     HPEN back =
-        CreatePen(PS_SOLID, 1, static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)));
+        CreatePen(PS_SOLID, 1, static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0)));
     if (back) {
       SelectObject(dc, back);
       DrawLine(dc, 0, headerBottom, client.right, headerBottom);
@@ -547,14 +552,14 @@ void DrawGridLines(GadgetRecord& gadget, HDC dc) {
     for (int column = 1; column < columns; ++column) {
       RECT cell = {LVIR_BOUNDS, column, 0, 0};
       cell.top = column;
-      if (SendMessageA(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)))
+      if (SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)))
         edges.push_back(cell.left);
     }
     edges.push_back(row.right);
   } else {
     int x = 0;
     for (int column = 0; column < columns; ++column) {
-      x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+      x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
       edges.push_back(x);
     }
   }
@@ -589,9 +594,9 @@ LRESULT CustomDraw(GadgetRecord& gadget, NMLVCUSTOMDRAW* draw) {
       if (block && draw->iSubItem >= 0 && draw->iSubItem < block->columns)
         pair = block->pairs[draw->iSubItem];
       draw->clrText = pair.text ? static_cast<COLORREF>(pair.text - 1)
-                                : static_cast<COLORREF>(SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0));
+                                : static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));
       draw->clrTextBk = pair.back ? static_cast<COLORREF>(pair.back - 1)
-                                  : static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0));
+                                  : static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0));
       return CDRF_NEWFONT;
     }
     case CDDS_POSTPAINT:
@@ -602,11 +607,11 @@ LRESULT CustomDraw(GadgetRecord& gadget, NMLVCUSTOMDRAW* draw) {
 }
 
 intptr_t LastSelected(HWND list) {
-  return reinterpret_cast<intptr_t>(GetPropA(list, LAST_SELECTED_PROPERTY)) - 1;
+  return reinterpret_cast<intptr_t>(GetPropW(list, LAST_SELECTED_PROPERTY)) - 1;
 }
 
 void SetLastSelected(HWND list, intptr_t row) {
-  SetPropA(list, LAST_SELECTED_PROPERTY, reinterpret_cast<HANDLE>(row + 1));
+  SetPropW(list, LAST_SELECTED_PROPERTY, reinterpret_cast<HANDLE>(row + 1));
 }
 
 // A click that leaves no row selected, after one was, is a change too.
@@ -669,13 +674,13 @@ LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
       // A key that moved the selection (arrows, pages, Home, End, typing a row's first
       // letters) is reported as such, once the list has handled it.
       int before = FirstSelected(control);
-      LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+      LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
       int after = FirstSelected(control);
       if (after != -1 && after != before) GadgetPostEvent(control, TYPE_KEYBOARD_SELECT);
       return result;
     }
     case WM_SIZE: {
-      LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+      LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
       FitFillColumn(gadget);
       return result;
     }
@@ -685,12 +690,12 @@ LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
     case WM_VSCROLL:
     case WM_HSCROLL:
     case WM_MOUSEWHEEL:
-      RemovePropA(control, TIP_CELL_PROPERTY);  // other cells come under the pointer
+      RemovePropW(control, TIP_CELL_PROPERTY);  // other cells come under the pointer
       break;
     case WM_SETFONT:
       // Row heights follow the font: measure the empty list's row again.
-      RemovePropA(control, ROW_TOP_PROPERTY);
-      RemovePropA(control, ROW_BOTTOM_PROPERTY);
+      RemovePropW(control, ROW_TOP_PROPERTY);
+      RemovePropW(control, ROW_BOTTOM_PROPERTY);
       break;
     case WM_DESTROY:
       // The rows still exist here; after the control's own destruction they are gone.
@@ -706,9 +711,9 @@ LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
 
 void ListRelease(GadgetRecord& gadget) {
   FreeAllRowBlocks(gadget.handle);
-  RemovePropA(gadget.handle, LAST_SELECTED_PROPERTY);
-  RemovePropA(gadget.handle, ROW_TOP_PROPERTY);
-  RemovePropA(gadget.handle, ROW_BOTTOM_PROPERTY);
+  RemovePropW(gadget.handle, LAST_SELECTED_PROPERTY);
+  RemovePropW(gadget.handle, ROW_TOP_PROPERTY);
+  RemovePropW(gadget.handle, ROW_BOTTOM_PROPERTY);
   DropTip(gadget.handle);
   DestroyItemImageList(reinterpret_cast<ItemImageList*>(gadget.data[1]));
   gadget.data[1] = 0;
@@ -722,17 +727,17 @@ void ListSetState(GadgetRecord& gadget, intptr_t value) {
   if (value < 0 || value >= RowCount(list)) return;
   SetRowState(list, static_cast<int>(value), LVIS_SELECTED | LVIS_FOCUSED,
               LVIS_SELECTED | LVIS_FOCUSED);
-  SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(value), FALSE);  // wholly
+  SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(value), FALSE);  // wholly
 }
 
-String ListGetText(GadgetRecord& gadget) {
+String ListGetText(GadgetRecord& gadget, char32_t* lacking) {
   int row = FirstSelected(gadget.handle);
-  return row == -1 ? String() : CellText(gadget, row, 0);
+  return row == -1 ? String() : TextFromWide(CellText(gadget, row, 0), lacking);
 }
 
-void ListSetText(GadgetRecord& gadget, TextArg text) {
+void ListSetText(GadgetRecord& gadget, const std::wstring& text) {
   int row = FirstSelected(gadget.handle);
-  if (row != -1) SetRowCells(gadget, row, text.view());
+  if (row != -1) SetRowCells(gadget, row, text);
 }
 
 intptr_t ListAddItem(GadgetRecord& gadget, int position, TextArg text, intptr_t picture) {
@@ -745,26 +750,26 @@ intptr_t ListAddItem(GadgetRecord& gadget, int position, TextArg text, intptr_t 
       images = CreateItemImageList();
       if (images) {
         gadget.data[1] = reinterpret_cast<intptr_t>(images);
-        SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images->small));
-        SendMessageA(list, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images->large));
+        SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images->small));
+        SendMessageW(list, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images->large));
       }
     }
     if (images) image = AddPicture(images, picture);
   }
-  std::vector<std::string_view> pieces = SplitRow(text.view());
-  std::string first(pieces[0]);
-  LVITEMA item = {};
+  std::wstring cells = WideFromText(text.view());
+  std::vector<std::wstring_view> pieces = SplitRow(cells);
+  LVITEMW item = {};
   item.mask = LVIF_TEXT | LVIF_PARAM;
   item.iItem = position;
-  item.pszText = &first[0];
+  item.pszText = const_cast<wchar_t*>(pieces[0].data());
   item.lParam = 0;
   if (image >= 0) {
     item.mask |= LVIF_IMAGE;
     item.iImage = image;
   }
-  NoteLength(gadget, first.size());
+  NoteLength(gadget, pieces[0].size());
   int row =
-      static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return -1;
   for (size_t column = 1; column < pieces.size(); ++column)
     SetCell(gadget, row, static_cast<int>(column), pieces[column]);
@@ -774,12 +779,12 @@ intptr_t ListAddItem(GadgetRecord& gadget, int position, TextArg text, intptr_t 
 void ListRemoveItem(GadgetRecord& gadget, int index) {
   if (index < 0 || index >= RowCount(gadget.handle)) return;
   FreeRowBlock(gadget.handle, index);
-  SendMessageA(gadget.handle, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+  SendMessageW(gadget.handle, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
 }
 
 void ListClearItems(GadgetRecord& gadget) {
   FreeAllRowBlocks(gadget.handle);
-  SendMessageA(gadget.handle, LVM_DELETEALLITEMS, 0, 0);
+  SendMessageW(gadget.handle, LVM_DELETEALLITEMS, 0, 0);
   gadget.data[0] = 0;
   ResetItemImageList(reinterpret_cast<ItemImageList*>(gadget.data[1]));
 }
@@ -790,7 +795,7 @@ intptr_t ListGetItemState(GadgetRecord& gadget, int index) {
   HWND list = gadget.handle;
   if (index < 0 || index >= RowCount(list)) return 0;
   UINT state = static_cast<UINT>(
-      SendMessageA(list, LVM_GETITEMSTATE, index, LVIS_SELECTED | LVIS_STATEIMAGEMASK));
+      SendMessageW(list, LVM_GETITEMSTATE, index, LVIS_SELECTED | LVIS_STATEIMAGEMASK));
   intptr_t result = (state & LVIS_SELECTED) ? 1 : 0;
   if (HasCheckBoxes(list) && ((state & LVIS_STATEIMAGEMASK) >> 12) == 2) result |= 2;
   return result;
@@ -806,42 +811,42 @@ void ListSetItemState(GadgetRecord& gadget, int index, intptr_t value) {
     SetRowState(list, index, INDEXTOSTATEIMAGEMASK((value & 2) ? 2 : 1), LVIS_STATEIMAGEMASK);
 }
 
-String ListGetItemText(GadgetRecord& gadget, int index, int column) {
-  if (index == -1) return HeaderTitle(gadget.handle, column);
-  return CellText(gadget, index, column);
+String ListGetItemText(GadgetRecord& gadget, int index, int column, char32_t* lacking) {
+  return TextFromWide(
+      index == -1 ? HeaderTitle(gadget.handle, column) : CellText(gadget, index, column), lacking);
 }
 
 void ListSetItemText(GadgetRecord& gadget, int index, TextArg text, int column) {
+  std::wstring wide = WideFromText(text.view());
   if (index == -1) {
-    std::string title(text.view());
-    LVCOLUMNA info = {};
+    LVCOLUMNW info = {};
     info.mask = LVCF_TEXT;
-    info.pszText = &title[0];
-    SendMessageA(gadget.handle, LVM_SETCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
+    info.pszText = &wide[0];
+    SendMessageW(gadget.handle, LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
     return;
   }
   if (index < 0 || index >= RowCount(gadget.handle)) return;
-  SetCell(gadget, index, column, text.view());
+  SetCell(gadget, index, column, wide);
 }
 
 void ListAddColumn(GadgetRecord& gadget, int position, TextArg title, int width) {
   HWND list = gadget.handle;
   int columns = ColumnCount(list);
   if (position < 0 || position > columns) position = columns;
-  std::string copy(title.view());
-  LVCOLUMNA info = {};
+  std::wstring wide = WideFromText(title.view());
+  LVCOLUMNW info = {};
   info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   info.fmt = LVCFMT_LEFT;
   info.cx = width;
-  info.pszText = &copy[0];
+  info.pszText = &wide[0];
   int at = static_cast<int>(
-      SendMessageA(list, LVM_INSERTCOLUMNA, position, reinterpret_cast<LPARAM>(&info)));
+      SendMessageW(list, LVM_INSERTCOLUMNW, position, reinterpret_cast<LPARAM>(&info)));
   if (at >= 0) GrowBlocks(list, at);
 }
 
 void ListRemoveColumn(GadgetRecord& gadget, int index) {
   if (index < 0 || index >= ColumnCount(gadget.handle)) return;
-  if (SendMessageA(gadget.handle, LVM_DELETECOLUMN, index, 0)) ShrinkBlocks(gadget.handle, index);
+  if (SendMessageW(gadget.handle, LVM_DELETECOLUMN, index, 0)) ShrinkBlocks(gadget.handle, index);
 }
 
 intptr_t ListGetAttribute(GadgetRecord& gadget, int attribute) {
@@ -852,13 +857,13 @@ void ListSetAttribute(GadgetRecord& gadget, int attribute, intptr_t value) {
   if (attribute != LIST_ATTRIBUTE_VIEW) return;
   static const LONG STYLES[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
   if (value < 0 || value > 3) return;
-  LONG style = GetWindowLongA(gadget.handle, GWL_STYLE);
-  SetWindowLongA(gadget.handle, GWL_STYLE, (style & ~LVS_TYPEMASK) | STYLES[value]);
+  LONG style = GetWindowLongW(gadget.handle, GWL_STYLE);
+  SetWindowLongW(gadget.handle, GWL_STYLE, (style & ~LVS_TYPEMASK) | STYLES[value]);
 }
 
 intptr_t ListGetItemAttribute(GadgetRecord& gadget, int, int attribute, int column) {
   if (attribute != LIST_ITEM_ATTRIBUTE_WIDTH) return 0;
-  return SendMessageA(gadget.handle, LVM_GETCOLUMNWIDTH, column, 0);
+  return SendMessageW(gadget.handle, LVM_GETCOLUMNWIDTH, column, 0);
 }
 
 void ListSetItemAttribute(GadgetRecord& gadget, int, int attribute, intptr_t value, int column) {
@@ -870,7 +875,7 @@ void ListSetItemAttribute(GadgetRecord& gadget, int, int attribute, intptr_t val
     return;
   }
   if (column == FillColumn(gadget)) gadget.data[3] = flags;  // a fixed width again
-  SendMessageA(gadget.handle, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(value, 0));
+  SendMessageW(gadget.handle, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(value, 0));
 }
 
 void Redraw(HWND list) {
@@ -880,13 +885,13 @@ void Redraw(HWND list) {
 void ListSetColor(GadgetRecord& gadget, int slot, int32_t color) {
   HWND list = gadget.handle;
   if (slot == COLOR_FRONT) {
-    SendMessageA(list, LVM_SETTEXTCOLOR, 0, color == -1 ? defaultText : color);
+    SendMessageW(list, LVM_SETTEXTCOLOR, 0, color == -1 ? defaultText : color);
     gadget.data[3] =
         color == -1 ? gadget.data[3] & ~LIST_HAS_TEXT_COLOR : gadget.data[3] | LIST_HAS_TEXT_COLOR;
   } else if (slot == COLOR_BACK) {
     COLORREF back = color == -1 ? defaultBack : static_cast<COLORREF>(color);
-    SendMessageA(list, LVM_SETBKCOLOR, 0, back);
-    SendMessageA(list, LVM_SETTEXTBKCOLOR, 0, back);
+    SendMessageW(list, LVM_SETBKCOLOR, 0, back);
+    SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, back);
     gadget.data[3] =
         color == -1 ? gadget.data[3] & ~LIST_HAS_BACK_COLOR : gadget.data[3] | LIST_HAS_BACK_COLOR;
   } else if (slot == COLOR_LINE) {
@@ -899,9 +904,9 @@ void ListSetColor(GadgetRecord& gadget, int slot, int32_t color) {
 
 int32_t ListGetColor(GadgetRecord& gadget, int slot) {
   if (slot == COLOR_FRONT)
-    return static_cast<int32_t>(SendMessageA(gadget.handle, LVM_GETTEXTCOLOR, 0, 0));
+    return static_cast<int32_t>(SendMessageW(gadget.handle, LVM_GETTEXTCOLOR, 0, 0));
   if (slot == COLOR_BACK)
-    return static_cast<int32_t>(SendMessageA(gadget.handle, LVM_GETBKCOLOR, 0, 0));
+    return static_cast<int32_t>(SendMessageW(gadget.handle, LVM_GETBKCOLOR, 0, 0));
   if (slot == COLOR_LINE) return static_cast<int32_t>(gadget.data[2]);
   return -1;
 }
@@ -993,12 +998,12 @@ int ListIconRowHeight(ObjectNumber number) {
   HWND list = gadget->handle;
   int top = 0, bottom = 0;
   RECT row = {LVIR_BOUNDS, 0, 0, 0};
-  if (RowCount(list) > 0 && SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)))
+  if (RowCount(list) > 0 && SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)))
     return row.bottom - row.top;
   return EmptyRowBounds(list, &top, &bottom) ? bottom - top : 0;
 }
 
-HWND ListIconTooltip(HWND list) { return static_cast<HWND>(GetPropA(list, TIP_PROPERTY)); }
+HWND ListIconTooltip(HWND list) { return static_cast<HWND>(GetPropW(list, TIP_PROPERTY)); }
 
 intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                               TextArg firstTitle, int firstWidth, int flags) {
@@ -1006,26 +1011,26 @@ intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int 
                             LIST_HEADER_DRAG | LIST_FULL_ROW_SELECT;
   DWORD style = (flags & LIST_MULTI_SELECT) ? 0x50010041 : 0x50010045;
   style |= static_cast<DWORD>(flags & ~OWN_FLAGS);
-  HWND list = GadgetCreateControl(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", style, x, y, width, height);
+  HWND list = GadgetCreateControl(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", style, x, y, width, height);
   if (!list) return 0;
   if (!defaultsKnown) {
-    defaultText = static_cast<COLORREF>(SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0));
-    defaultBack = static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0));
+    defaultText = static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));
+    defaultBack = static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0));
     defaultsKnown = true;
   }
   DWORD extended = LVS_EX_DOUBLEBUFFER;
   if (flags & LIST_CHECKBOXES) extended |= LVS_EX_CHECKBOXES;
   if (flags & LIST_HEADER_DRAG) extended |= LVS_EX_HEADERDRAGDROP;
   if (flags & LIST_FULL_ROW_SELECT) extended |= LVS_EX_FULLROWSELECT;
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, extended);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, extended);
 
-  std::string title(firstTitle.view());
-  LVCOLUMNA column = {};
+  std::wstring title = WideFromText(firstTitle.view());
+  LVCOLUMNW column = {};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   column.fmt = LVCFMT_LEFT;
   column.cx = firstWidth;
   column.pszText = &title[0];
-  SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+  SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
 
   intptr_t gridFlag = (flags & LIST_GRID_LINES) ? LIST_HAS_GRID : 0;
   return GadgetRegister(number, list, &LIST_ICON_GADGET_KIND, {0, 0, -1, gridFlag});

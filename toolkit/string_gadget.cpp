@@ -1,6 +1,7 @@
 // String gadget: a single-line edit field. Colours as for text labels (default background
 // the button highlight colour); it reports gaining and losing the keyboard focus.
 #include "toolkit_internal.h"
+#include "wide.h"
 
 namespace {
 
@@ -29,8 +30,8 @@ const GadgetKind STRING_GADGET_KIND = {.kind = KIND_STRING,
 intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
                             int flags) {
   DWORD extended = (flags & STRING_BORDERLESS) ? 0 : WS_EX_CLIENTEDGE;
-  HWND control = GadgetCreateControl(extended, "Edit", text, static_cast<DWORD>(flags) | 0x50030080,
-                                     x, y, width, height);
+  HWND control = GadgetCreateControl(extended, L"Edit", WideFromText(text.view()),
+                                     static_cast<DWORD>(flags) | 0x50030080, x, y, width, height);
   if (!control) return 0;
   return GadgetRegister(number, control, &STRING_GADGET_KIND, {-1, -1, 0, 0});
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "toolkit_internal.h"
+#include "wide.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr size_t LONGEST_SHOWN = 4096;
 // The layout of a self-drawn label, made again whenever its text, font or size changes.
 struct FittedLabel {
   bool valid = false;
-  String shown;            // what is drawn: the text, or its beginning and "..."
+  std::wstring shown;      // what is drawn: the text, or its beginning and "..."
   HWND tooltip = nullptr;  // made when a text is first cut
 };
 
@@ -27,7 +28,7 @@ FittedLabel* Fitted(GadgetRecord& gadget) { return reinterpret_cast<FittedLabel*
 // How the static control lays its text out, without its "&" prefixes.
 UINT DrawFormat(HWND control) {
   UINT format = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
-  switch (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) {
+  switch (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) {
     case SS_CENTER:
       return format | DT_CENTER;
     case SS_RIGHT:
@@ -38,50 +39,64 @@ UINT DrawFormat(HWND control) {
 }
 
 HGDIOBJ SelectLabelFont(HDC dc, HWND control) {
-  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
   return SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
 }
 
 // Whether `text` drawn in the label's format with the font selected into `dc` stays
 // inside width x height.
-bool Fits(HDC dc, std::string_view text, UINT format, int width, int height) {
+bool Fits(HDC dc, std::wstring_view text, UINT format, int width, int height) {
   RECT box = {0, 0, width, 0};
-  DrawTextA(dc, text.data(), static_cast<int>(text.size()), &box, format | DT_CALCRECT);
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &box, format | DT_CALCRECT);
   return box.right <= width && box.bottom <= height;
 }
 
 // The longest beginning of `text` that fits with "..." after it.
-String CutToFit(HDC dc, const String& text, UINT format, const RECT& client) {
-  std::string_view whole(text.data(), std::min(text.size(), LONGEST_SHOWN));
+std::wstring CutToFit(HDC dc, const std::wstring& text, UINT format, const RECT& client) {
+  std::wstring_view whole(text.data(), std::min(text.size(), LONGEST_SHOWN));
   size_t low = 0, high = whole.size();  // low fits (an empty beginning is taken as fitting)
   while (low < high) {
     size_t middle = (low + high + 1) / 2;
-    String candidate(whole.substr(0, middle));
-    candidate += "...";
+    std::wstring candidate(whole.substr(0, middle));
+    candidate += L"...";
     if (Fits(dc, candidate, format, client.right, client.bottom))
       low = middle;
     else
       high = middle - 1;
   }
-  String shown(whole.substr(0, low));
-  shown.erase(shown.find_last_not_of(" \t\r\n") + 1);
-  return shown + "...";
+  // A cut between the two halves of a surrogate pair would show a broken character.
+  if (low > 0 && low < whole.size() && IS_HIGH_SURROGATE(whole[low - 1])) --low;
+  std::wstring shown(whole.substr(0, low));
+  shown.erase(shown.find_last_not_of(L" \t\r\n") + 1);
+  return shown + L"...";
+}
+
+// The area the text is fitted into: the client area, but at least one line of the font
+// high. A label lower than a line (a font taller than the layout expects, as the fonts
+// of East Asian systems are) shows its first line cut off below rather than only "...".
+RECT FittingArea(HDC dc, const RECT& client) {
+  RECT area = client;
+  TEXTMETRICW metrics;
+  if (GetTextMetricsW(dc, &metrics) && area.bottom < metrics.tmHeight)
+    area.bottom = metrics.tmHeight;
+  return area;
 }
 
 void Layout(FittedLabel& label, HWND control) {
   label.valid = true;
-  String text = ControlText(control);
+  std::wstring text = ControlText(control);
   RECT client;
   GetClientRect(control, &client);
   UINT format = DrawFormat(control);
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectLabelFont(dc, control);
-  bool cut = text.size() > LONGEST_SHOWN || !Fits(dc, text, format, client.right, client.bottom);
-  label.shown = cut ? CutToFit(dc, text, format, client) : text;
+  RECT area = FittingArea(dc, client);
+  bool cut = text.size() > LONGEST_SHOWN || !Fits(dc, text, format, area.right, area.bottom);
+  label.shown = cut ? CutToFit(dc, text, format, area) : text;
   SelectObject(dc, old);
   ReleaseDC(control, dc);
   if (cut && !label.tooltip) label.tooltip = TooltipCreate(control);
-  TooltipSetText(label.tooltip, control, cut ? std::string_view(text) : std::string_view());
+  TooltipSetText(label.tooltip, control, cut ? std::wstring_view(text) : std::wstring_view());
 }
 
 void Paint(FittedLabel& label, HWND control) {
@@ -95,7 +110,7 @@ void Paint(FittedLabel& label, HWND control) {
   if (!IsWindowEnabled(control)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   SetBkMode(dc, TRANSPARENT);
   HGDIOBJ old = SelectLabelFont(dc, control);
-  DrawTextA(dc, label.shown.data(), static_cast<int>(label.shown.size()), &client,
+  DrawTextW(dc, label.shown.data(), static_cast<int>(label.shown.size()), &client,
             DrawFormat(control));
   SelectObject(dc, old);
   EndPaint(control, &paint);
@@ -109,7 +124,7 @@ LRESULT TextControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
     case WM_SETTEXT:
     case WM_SETFONT:
     case WM_SIZE: {
-      LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
+      LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
       Layout(*label, control);  // the tip follows the text at once
       InvalidateRect(control, nullptr, FALSE);
       return result;
@@ -142,10 +157,10 @@ void TextRelease(GadgetRecord& gadget) {
 
 }  // namespace
 
-String TextLabelShownText(HWND control) {
+std::wstring TextLabelShownText(HWND control) {
   GadgetRecord* gadget = GadgetOfControl(control);
   FittedLabel* label = gadget && gadget->kind == &TEXT_GADGET_KIND ? Fitted(*gadget) : nullptr;
-  if (!label) return String();
+  if (!label) return std::wstring();
   if (!label->valid) Layout(*label, control);
   return label->shown;
 }
@@ -168,7 +183,8 @@ intptr_t TextGadgetCreate(ObjectNumber number, int x, int y, int width, int heig
   DWORD extended = (flags & TEXT_BORDER) ? WS_EX_CLIENTEDGE : 0;
   DWORD style = static_cast<DWORD>(flags & ~TEXT_ELLIPSIS) | 0x50020000;
   if (flags & TEXT_ELLIPSIS) style |= SS_NOPREFIX;  // an "&" in the text is an "&"
-  HWND control = GadgetCreateControl(extended, "Static", text, style, x, y, width, height);
+  HWND control = GadgetCreateControl(extended, L"Static", WideFromText(text.view()), style, x, y,
+                                     width, height);
   if (!control) return 0;
   intptr_t label = (flags & TEXT_ELLIPSIS) ? reinterpret_cast<intptr_t>(new FittedLabel()) : 0;
   intptr_t result = GadgetRegister(number, control, &TEXT_GADGET_KIND, {-1, -1, 0, label});

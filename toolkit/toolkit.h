@@ -4,11 +4,17 @@
 // Windows and gadgets are named by numbers the caller chooses (or ANY_NUMBER, in which
 // case the record's address becomes the number). Every operation on a number that is not
 // in use does nothing and returns 0 or the empty string.
+//
+// Texts are Windows-1251 (String, TextArg) here, as everywhere in the program; they reach
+// Windows converted to UTF-16 (wide.h), and every window and control is a Unicode window,
+// so that nothing depends on the system's code page. The few ...Wide operations take
+// texts that Windows-1251 cannot hold (paths, characters named to the user).
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "objtable.h"
 #include "text.h"
@@ -99,6 +105,8 @@ HWND WindowHandle(ObjectNumber number);
 // Non-zero on success; a null text does nothing.
 int WindowSetTitle(ObjectNumber number, const char* text);
 int WindowSetTitle(ObjectNumber number, const String& text);
+// The title from UTF-16 (WindowSetTitle is this with the text converted).
+int WindowSetWideTitle(ObjectNumber number, std::wstring_view title);
 // Any argument may be IGNORE. The size is the inner (client) size.
 int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight);
 int WindowSetTopmost(ObjectNumber number, int flag);
@@ -164,10 +172,21 @@ HWND GadgetHandle(ObjectNumber number);
 void GadgetFree(ObjectNumber number);
 int GadgetKindOf(ObjectNumber number);
 void GadgetSetText(ObjectNumber number, TextArg text);
-String GadgetGetText(ObjectNumber number);
+// The text from UTF-16, for a text that Windows-1251 cannot hold (a label showing a path, a
+// character named to the user): text labels (TEXT_ELLIPSIS ones and their tips too),
+// hyperlinks, string fields and buttons show it as given. GadgetSetText is this with the
+// text converted.
+void GadgetSetWideText(ObjectNumber number, std::wstring_view text);
+// A character of the text that Windows-1251 lacks (typed into a string field, or set with
+// GadgetSetWideText) comes back as '?'; the first one is stored in `*lacking` when given
+// (0 when there is none), so that the caller can refuse the text instead of using it
+// altered.
+String GadgetGetText(ObjectNumber number, char32_t* lacking = nullptr);
 intptr_t GadgetGetState(ObjectNumber number);
 void GadgetSetState(ObjectNumber number, intptr_t value);
-String GadgetGetItemText(ObjectNumber number, int index, int column = 0);
+// `*lacking` as for GadgetGetText.
+String GadgetGetItemText(ObjectNumber number, int index, int column = 0,
+                         char32_t* lacking = nullptr);
 intptr_t GadgetAddItem(ObjectNumber number, int position, TextArg text, intptr_t picture);
 void GadgetClearItems(ObjectNumber number);
 void GadgetResize(ObjectNumber number, int x, int y, int width, int height);

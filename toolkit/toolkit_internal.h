@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "toolkit.h"
 
@@ -33,9 +34,14 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 // code and answers true (the message is then handled); otherwise false.
 bool ToolkitBusyCursor(int hitTest);
 // Name of the property that marks a toolkit window (value: number + 1).
-extern const char* const WINDOW_NUMBER_PROPERTY;
+extern const wchar_t* const WINDOW_NUMBER_PROPERTY;
 // A focused control carrying this property keeps Tab and Shift+Tab for itself.
-extern const char* const HOTKEY_PROPERTY;
+extern const wchar_t* const HOTKEY_PROPERTY;
+// A stock cursor (IDC_ARROW, IDC_HAND...): those names are resource numbers, the same for
+// the wide function, but spelt for the narrow one.
+inline HCURSOR StockCursor(LPCSTR id) {
+  return LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(id));
+}
 
 // ---------------------------------------------------------------------------------------
 // Gadgets
@@ -56,6 +62,11 @@ struct GadgetRecord {
 // initializers (the toolkit is built as C++20 for them); the others stay null and the
 // generic call falls back: to the window text, the control's own rectangle, or doing
 // nothing and returning 0.
+//
+// Texts reach a kind as the program keeps them (Windows-1251), except the gadget's own
+// text, which it takes in UTF-16 so that GadgetSetWideText and GadgetSetText share one
+// path. A kind that reads a text back converts it itself and stores the first character
+// Windows-1251 lacks in `*lacking` when that is given (TextFromWide).
 struct GadgetKind {
   int kind = 0;  // KIND_*
   // Parent-side messages about the control (commands, notifications, colour requests).
@@ -70,8 +81,8 @@ struct GadgetKind {
   void (*release)(GadgetRecord& gadget) = nullptr;
   intptr_t (*getState)(GadgetRecord& gadget) = nullptr;
   void (*setState)(GadgetRecord& gadget, intptr_t value) = nullptr;
-  String (*getText)(GadgetRecord& gadget) = nullptr;
-  void (*setText)(GadgetRecord& gadget, TextArg text) = nullptr;
+  String (*getText)(GadgetRecord& gadget, char32_t* lacking) = nullptr;
+  void (*setText)(GadgetRecord& gadget, const std::wstring& text) = nullptr;
   // Makes the gadget the parent of gadgets created next (containers).
   void (*openForNewGadgets)(GadgetRecord& gadget) = nullptr;
   void (*setColor)(GadgetRecord& gadget, int slot, int32_t color) = nullptr;
@@ -83,7 +94,7 @@ struct GadgetKind {
   int (*countItems)(GadgetRecord& gadget) = nullptr;
   intptr_t (*getItemState)(GadgetRecord& gadget, int index) = nullptr;
   void (*setItemState)(GadgetRecord& gadget, int index, intptr_t value) = nullptr;
-  String (*getItemText)(GadgetRecord& gadget, int index, int column) = nullptr;
+  String (*getItemText)(GadgetRecord& gadget, int index, int column, char32_t* lacking) = nullptr;
   void (*setItemText)(GadgetRecord& gadget, int index, TextArg text, int column) = nullptr;
   void (*addColumn)(GadgetRecord& gadget, int position, TextArg title, int width) = nullptr;
   void (*removeColumn)(GadgetRecord& gadget, int index) = nullptr;
@@ -106,9 +117,10 @@ struct GadgetKind {
 // `data` gives the kind-specific fields; they are set before the font is.
 intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kind,
                         const std::array<intptr_t, 4>& data = {0, 0, 0, 0});
-// Creates a child control in the current gadget parent with identifier -1.
-HWND GadgetCreateControl(DWORD extendedStyle, const char* className, TextArg text, DWORD style,
-                         int x, int y, int width, int height);
+// Creates a child control (a Unicode window) in the current gadget parent with identifier
+// -1.
+HWND GadgetCreateControl(DWORD extendedStyle, const wchar_t* className, const std::wstring& text,
+                         DWORD style, int x, int y, int width, int height);
 GadgetRecord* GadgetLookup(ObjectNumber number);
 // The gadget that owns `control` if the control carries the gadget property and its
 // identifier matches; else null.
@@ -120,7 +132,7 @@ LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wPa
 void GadgetListPush(HWND container);
 HWND GadgetListCurrentParent();
 HFONT GadgetDefaultFont();
-extern const char* const GADGET_NUMBER_PROPERTY;
+extern const wchar_t* const GADGET_NUMBER_PROPERTY;
 
 // Default colour operations of the text, string and hyperlink kinds (fields: background
 // colour, text colour, background brush).
@@ -136,7 +148,7 @@ LRESULT GadgetColorAnswer(GadgetRecord& gadget, HDC dc, int defaultBack);
 // button face when the parent gives none); the answer's text colour stays in `dc`.
 void FillWithParentBackground(HWND control, HDC dc, const RECT& area);
 // The control's whole window text.
-String ControlText(HWND control);
+std::wstring ControlText(HWND control);
 
 // Brush cache: one solid brush per colour, shared by reference count.
 HBRUSH BrushCacheGet(int32_t color);
@@ -148,14 +160,14 @@ size_t BrushCacheSize();
 // Tooltips (tooltip.cpp): a tooltip window for a gadget's control, whose one tool is the
 // whole control; an empty text shows no tip. TooltipText reads the tip back.
 HWND TooltipCreate(HWND control);
-void TooltipSetText(HWND tooltip, HWND control, std::string_view text);
-String TooltipText(HWND tooltip, HWND control);
+void TooltipSetText(HWND tooltip, HWND control, std::wstring_view text);
+std::wstring TooltipText(HWND tooltip, HWND control);
 // The tooltip of a list-icon's cut cells (null until one was hovered).
 HWND ListIconTooltip(HWND list);
 
 // What a TEXT_ELLIPSIS label draws (its text, or the beginning of it and "..."), and its
 // tooltip (null until a text was first cut); empty and null for other controls.
-String TextLabelShownText(HWND control);
+std::wstring TextLabelShownText(HWND control);
 HWND TextLabelTooltip(HWND control);
 
 extern const GadgetKind TEXT_GADGET_KIND;

@@ -1,5 +1,6 @@
 // Tooltips of gadgets: one tooltip window per gadget, whose single tool is the whole
-// control, for texts that the gadget shows cut.
+// control, for texts that the gadget shows cut. The tips are Unicode windows and their
+// texts UTF-16, so that a tip shows what the gadget holds in any script.
 #include "toolkit_internal.h"
 // after windows.h
 #include <commctrl.h>
@@ -9,8 +10,8 @@ namespace {
 // Longest tip; a longer text is cut there.
 constexpr size_t LONGEST_TIP = 1024;
 
-TOOLINFOA ToolOf(HWND control) {
-  TOOLINFOA tool = {};
+TOOLINFOW ToolOf(HWND control) {
+  TOOLINFOW tool = {};
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;  // the tooltip watches the control's mouse
   tool.hwnd = GetParent(control);
@@ -22,32 +23,37 @@ TOOLINFOA ToolOf(HWND control) {
 
 HWND TooltipCreate(HWND control) {
   // Topmost, so that it shows above a topmost window too; "&" stays "&".
-  HWND tooltip = CreateWindowExA(
-      WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+  HWND tooltip = CreateWindowExW(
+      WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetAncestor(control, GA_ROOT),
-      nullptr, GetModuleHandleA(nullptr), nullptr);
-  if (tooltip) SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, 400);  // long texts wrap
+      nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (tooltip) SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, 400);  // long texts wrap
   return tooltip;
 }
 
-void TooltipSetText(HWND tooltip, HWND control, std::string_view text) {
+void TooltipSetText(HWND tooltip, HWND control, std::wstring_view text) {
   if (!tooltip) return;
-  String tip(text.substr(0, LONGEST_TIP));
-  if (text.size() > LONGEST_TIP) tip.replace(LONGEST_TIP - 3, 3, "...");
-  TOOLINFOA tool = ToolOf(control);
+  std::wstring tip(text.substr(0, LONGEST_TIP));
+  if (text.size() > LONGEST_TIP) {
+    size_t cut = LONGEST_TIP - 3;
+    if (IS_HIGH_SURROGATE(tip[cut - 1])) --cut;  // not half a character
+    tip.replace(cut, std::wstring::npos, L"...");
+  }
+  TOOLINFOW tool = ToolOf(control);
   tool.lpszText = &tip[0];
-  if (SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0) == 0) {
-    SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  if (SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0) == 0) {
+    SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   } else {
-    SendMessageA(tooltip, TTM_POP, 0, 0);  // a tip of the old text is not left standing
-    SendMessageA(tooltip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip, TTM_POP, 0, 0);  // a tip of the old text is not left standing
+    SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
 }
 
-String TooltipText(HWND tooltip, HWND control) {
-  char text[LONGEST_TIP + 1] = "";
-  TOOLINFOA tool = ToolOf(control);
+std::wstring TooltipText(HWND tooltip, HWND control) {
+  wchar_t text[LONGEST_TIP + 1] = L"";
+  TOOLINFOW tool = ToolOf(control);
   tool.lpszText = text;
-  if (tooltip) SendMessageA(tooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+  if (tooltip)
+    SendMessageW(tooltip, TTM_GETTEXTW, LONGEST_TIP + 1, reinterpret_cast<LPARAM>(&tool));
   return text;
 }

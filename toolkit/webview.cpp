@@ -25,6 +25,7 @@
 #include "gadget_items.h"
 #include "startup.h"
 #include "toolkit_internal.h"
+#include "wide.h"
 
 namespace {
 
@@ -47,42 +48,23 @@ const IID IID_HTML_ELEMENT2 = {
 const IID IID_HTML_TXT_RANGE = {
     0x3050F220, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 
-const char* const HOST_CLASS = "AtlAxWin";
-const char* const EXPLORER_CONTROL = "Shell.Explorer.1";
-const char* const MOZILLA_CONTROL = "Mozilla.Browser.1";
+const wchar_t* const HOST_CLASS = L"AtlAxWin";
+const wchar_t* const EXPLORER_CONTROL = L"Shell.Explorer.1";
+const wchar_t* const MOZILLA_CONTROL = L"Mozilla.Browser.1";
 
 // ---------------------------------------------------------------------------------------
-// Text conversions between the system code page and wide strings.
+// The browser's strings are UTF-16 (BSTR); the program's texts Windows-1251 (wide.h).
 
-BSTR WideFromText(std::string_view text) {
-  if (text.empty()) return SysAllocStringLen(L"", 0);
-  int length =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return nullptr;
-  BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-  if (!wide) return nullptr;
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, length);
-  return wide;
-}
-
-String TextFromWide(const wchar_t* wide, int length) {
-  if (!wide || length <= 0) return String();
-  int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return String();
-  String text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, length, &text[0], size, nullptr, nullptr);
-  return text;
-}
-
-String TextFromBstr(BSTR wide) {
-  return wide ? TextFromWide(wide, static_cast<int>(SysStringLen(wide))) : String();
+String TextFromBstr(BSTR wide, char32_t* lacking = nullptr) {
+  return TextFromWide(wide ? std::wstring_view(wide, SysStringLen(wide)) : std::wstring_view(),
+                      lacking);
 }
 
 // Calls a getter of a BSTR, converts the result and frees it.
 template <typename Getter>
-String BstrResult(Getter getter) {
+String BstrResult(Getter getter, char32_t* lacking) {
   BSTR wide = nullptr;
-  String text = SUCCEEDED(getter(&wide)) ? TextFromBstr(wide) : String();
+  String text = SUCCEEDED(getter(&wide)) ? TextFromBstr(wide, lacking) : String();
   SysFreeString(wide);
   return text;
 }
@@ -169,7 +151,7 @@ class WebEventSink final : public ComObject<IDispatch> {
   LONG ProgressMax() const { return progressMax_; }
   intptr_t blockPopups = 0;
   WebNavigationCallback navigationCallback = nullptr;
-  String StatusText() const { return TextFromBstr(status_); }
+  String StatusText(char32_t* lacking) const { return TextFromBstr(status_, lacking); }
 
  private:
   ~WebEventSink() { SysFreeString(status_); }
@@ -390,7 +372,7 @@ class WebDownloadManager final : public ComObject<IServiceProvider, IDownloadMan
     if (!callback || !moniker) return E_FAIL;  // the browser's own download then
     LPOLESTR wide = nullptr;
     if (FAILED(moniker->GetDisplayName(context, nullptr, &wide)) || !wide) return E_FAIL;
-    String address = TextFromWide(wide, static_cast<int>(wcslen(wide)));
+    String address = TextFromWide(wide);
     CoTaskMemFree(wide);
     callback(number_, address.c_str());
     return S_OK;
@@ -431,7 +413,7 @@ Fn Function(HMODULE module, const char* name) {
 
 bool LoadHostingLibrary() {
   if (hosting.ready) return true;
-  HMODULE module = LoadLibraryA("ATL.DLL");
+  HMODULE module = LoadLibraryW(L"ATL.DLL");
   if (!module) return false;
   auto init = Function<AtlAxWinInitFn>(module, "AtlAxWinInit");
   auto getControl = Function<AtlAxGetControlFn>(module, "AtlAxGetControl");
@@ -451,7 +433,7 @@ bool LoadHostingLibrary() {
 // download manager.
 
 IWebBrowser2* Browser(GadgetRecord& gadget) {
-  return reinterpret_cast<IWebBrowser2*>(GetWindowLongPtrA(gadget.handle, GWLP_USERDATA));
+  return reinterpret_cast<IWebBrowser2*>(GetWindowLongPtrW(gadget.handle, GWLP_USERDATA));
 }
 WebEventSink* Sink(GadgetRecord& gadget) { return reinterpret_cast<WebEventSink*>(gadget.data[0]); }
 WebUiHandler* Handler(GadgetRecord& gadget) {
@@ -489,13 +471,13 @@ Interface* DocumentAs(GadgetRecord& gadget, const IID& iid) {
   return result;
 }
 
-void Navigate(IWebBrowser2* browser, TextArg address) {
-  if (!browser || address.view().empty()) return;
+void Navigate(IWebBrowser2* browser, std::wstring_view address) {
+  if (!browser || address.empty()) return;
   VARIANT url, empty;
   VariantInit(&url);
   VariantInit(&empty);
   url.vt = VT_BSTR;
-  url.bstrVal = WideFromText(address.view());
+  url.bstrVal = SysAllocStringLen(address.data(), static_cast<UINT>(address.size()));
   if (!url.bstrVal) return;
   browser->Navigate2(&url, &empty, &empty, &empty, &empty);
   VariantClear(&url);
@@ -530,7 +512,7 @@ void Disconnect(GadgetRecord& gadget) {
   }
   gadget.data[3] = 0;
   if (browser) {
-    SetWindowLongPtrA(gadget.handle, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(gadget.handle, GWLP_USERDATA, 0);
     browser->Release();
   }
 }
@@ -538,17 +520,18 @@ void Disconnect(GadgetRecord& gadget) {
 // The hosting library puts its own window procedure back when its host is destroyed,
 // which would cut the common gadget procedure out before WM_NCDESTROY, and the number
 // would never be freed. So WM_DESTROY is passed on from here, and the gadget procedure
-// is put back in front of whatever procedure the host has afterwards.
+// is put back in front of whatever procedure the host has afterwards. The procedures are
+// read and set through the wide functions, as the gadget procedure was installed.
 LRESULT WebControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM wParam,
                        LPARAM lParam) {
   if (message != WM_DESTROY) return NOT_HANDLED;
   Disconnect(gadget);
-  LONG_PTR common = GetWindowLongPtrA(control, GWLP_WNDPROC);
-  LRESULT result = CallWindowProcA(gadget.previousProc, control, message, wParam, lParam);
-  LONG_PTR now = GetWindowLongPtrA(control, GWLP_WNDPROC);
+  LONG_PTR common = GetWindowLongPtrW(control, GWLP_WNDPROC);
+  LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
+  LONG_PTR now = GetWindowLongPtrW(control, GWLP_WNDPROC);
   if (now != common) {
     gadget.previousProc = reinterpret_cast<WNDPROC>(now);
-    SetWindowLongPtrA(control, GWLP_WNDPROC, common);
+    SetWindowLongPtrW(control, GWLP_WNDPROC, common);
   }
   return result;
 }
@@ -574,13 +557,13 @@ void WebSetState(GadgetRecord& gadget, intptr_t value) {
   }
 }
 
-String WebGetText(GadgetRecord& gadget) {
+String WebGetText(GadgetRecord& gadget, char32_t* lacking) {
   IWebBrowser2* browser = Browser(gadget);
   if (!browser) return String();
-  return BstrResult([&](BSTR* location) { return browser->get_LocationURL(location); });
+  return BstrResult([&](BSTR* location) { return browser->get_LocationURL(location); }, lacking);
 }
 
-void WebSetText(GadgetRecord& gadget, TextArg text) { Navigate(Browser(gadget), text); }
+void WebSetText(GadgetRecord& gadget, const std::wstring& text) { Navigate(Browser(gadget), text); }
 
 String DocumentSource(GadgetRecord& gadget) {
   IPersistStreamInit* persist = DocumentAs<IPersistStreamInit>(gadget, IID_IPersistStreamInit);
@@ -608,7 +591,7 @@ String DocumentSource(GadgetRecord& gadget) {
   return source;
 }
 
-String DocumentSelection(GadgetRecord& gadget) {
+String DocumentSelection(GadgetRecord& gadget, char32_t* lacking) {
   IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
   if (!document) return String();
   String text;
@@ -619,7 +602,7 @@ String DocumentSelection(GadgetRecord& gadget) {
       IHTMLTxtRange* textRange = nullptr;
       if (SUCCEEDED(
               range->QueryInterface(IID_HTML_TXT_RANGE, reinterpret_cast<void**>(&textRange)))) {
-        text = BstrResult([&](BSTR* value) { return textRange->get_text(value); });
+        text = BstrResult([&](BSTR* value) { return textRange->get_text(value); }, lacking);
         textRange->Release();
       }
       range->Release();
@@ -630,21 +613,22 @@ String DocumentSelection(GadgetRecord& gadget) {
   return text;
 }
 
-String WebGetItemText(GadgetRecord& gadget, int index, int) {
+// The source is the document's bytes as it saves them; the other items are texts.
+String WebGetItemText(GadgetRecord& gadget, int index, int, char32_t* lacking) {
   switch (index) {
     case WEB_ITEM_SOURCE:
       return DocumentSource(gadget);
     case WEB_ITEM_TITLE: {
       IHTMLDocument2* document = DocumentAs<IHTMLDocument2>(gadget, IID_HTML_DOCUMENT2);
       if (!document) return String();
-      String text = BstrResult([&](BSTR* title) { return document->get_title(title); });
+      String text = BstrResult([&](BSTR* title) { return document->get_title(title); }, lacking);
       document->Release();
       return text;
     }
     case WEB_ITEM_STATUS:
-      return Sink(gadget) ? Sink(gadget)->StatusText() : String();
+      return Sink(gadget) ? Sink(gadget)->StatusText(lacking) : String();
     case WEB_ITEM_SELECTION:
-      return DocumentSelection(gadget);
+      return DocumentSelection(gadget, lacking);
   }
   return String();
 }
@@ -827,13 +811,13 @@ void WaitForBlankPage(WebEventSink* sink) {
   DWORD start = GetTickCount();
   while (!sink->WaitOver() && GetTickCount() - start < WEB_CREATION_TIMEOUT_MS) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
         PostQuitMessage(static_cast<int>(message.wParam));
         return;
       }
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
     if (!sink->WaitOver()) Sleep(1);
   }
@@ -849,7 +833,7 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
     SystemThemedLook();
   }
   if (!LoadHostingLibrary()) return 0;
-  const char* control = (flags & WEB_MOZILLA_CONTROL) ? MOZILLA_CONTROL : EXPLORER_CONTROL;
+  const wchar_t* control = (flags & WEB_MOZILLA_CONTROL) ? MOZILLA_CONTROL : EXPLORER_CONTROL;
   HWND host =
       GadgetCreateControl(0, HOST_CLASS, control, WS_CHILD | WS_VISIBLE, x, y, width, height);
   if (!host) return 0;
@@ -861,7 +845,7 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
       browser = nullptr;
     hosted->Release();
   }
-  SetWindowLongPtrA(host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browser));
+  SetWindowLongPtrW(host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(browser));
 
   intptr_t result = GadgetRegister(number, host, &WEB_GADGET_KIND);
   if (!result || !browser) return result;
@@ -877,20 +861,20 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
   if (!sink || !gadget->data[2] || (flags & WEB_NO_BLANK_PAGE)) {
     // Nothing would tell the end of the blank page, or the caller wants none: no wait.
     if (sink) sink->StartReporting();
-    Navigate(browser, address);
+    Navigate(browser, WideFromText(address.view()));
     return result;
   }
 
   // The wait dispatches messages, which may even destroy this gadget: hold on to the
   // sink and look the gadget up again afterwards.
   sink->AddRef();
-  Navigate(browser, "about:blank");
+  Navigate(browser, L"about:blank");
   WaitForBlankPage(sink);
   sink->StartReporting();
   sink->Release();
 
   gadget = GadgetOfControl(host);
-  if (gadget && IsWindow(host)) Navigate(Browser(*gadget), address);
+  if (gadget && IsWindow(host)) Navigate(Browser(*gadget), WideFromText(address.view()));
   return result;
 }
 
@@ -902,7 +886,7 @@ int WebGadgetDownload(ObjectNumber number, TextArg address) {
   if (!manager || !manager->callback) return 0;
   if (sink && sink->ShowsPages() == 1 && manager->offered) {
     // The browser opens it and hands its download to the callback through the manager.
-    Navigate(Browser(*gadget), address);
+    Navigate(Browser(*gadget), WideFromText(address.view()));
   } else {
     // A browser that shows no pages, or one whose host would not offer it the manager,
     // would only fill its cache: the callback gets the address now.

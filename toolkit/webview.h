@@ -47,8 +47,8 @@ constexpr int WEB_ATTRIBUTE_SCROLL_Y = 8;
 constexpr int WEB_ATTRIBUTE_SHOWS_PAGES = 9;
 constexpr int WEB_ATTRIBUTE_DOWNLOAD_CALLBACK = 10;  // a WebDownloadCallback, or 0
 
-// Called before each navigation with the gadget number and the address (system code
-// page); returning 0 cancels the navigation.
+// Called before each navigation with the gadget number and the address (Windows-1251, as
+// every text of the toolkit); returning 0 cancels the navigation.
 using WebNavigationCallback = int (*)(ObjectNumber gadget, const char* address);
 
 // Called with the gadget number and the address of a file the browser was asked to open,

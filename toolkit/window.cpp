@@ -10,15 +10,17 @@
 // transfer on another thread): it dispatches messages as EventWaitFor does, but the
 // toolkit events they give are deferred to the queue, in order, for the main loop to
 // take afterwards, so that none of the program's own handling runs inside the wait.
-#include <cstdio>
 #include <deque>
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "toolkit_internal.h"
+#include "wide.h"
 
-const char* const WINDOW_NUMBER_PROPERTY = "VsWindowNumber";
-const char* const HOTKEY_PROPERTY = "VsHotKey";
+const wchar_t* const WINDOW_NUMBER_PROPERTY = L"VsWindowNumber";
+const wchar_t* const HOTKEY_PROPERTY = L"VsHotKey";
 
 namespace {
 
@@ -86,15 +88,13 @@ void SetPending(int event, ObjectNumber gadget, int type) {
   events.building.type = type;
 }
 
-std::string ClassNameOf(ObjectNumber number) {
-  char name[48];
-  std::snprintf(name, sizeof name, "WindowClass_%lld", static_cast<long long>(number));
-  return name;
+std::wstring ClassNameOf(ObjectNumber number) {
+  return L"WindowClass_" + std::to_wstring(static_cast<long long>(number));
 }
 
 // Tab / Shift+Tab: the enabled, visible tab stops among the active window's children.
 BOOL CALLBACK CollectTabStop(HWND child, LPARAM list) {
-  LONG style = GetWindowLongA(child, GWL_STYLE);
+  LONG style = GetWindowLongW(child, GWL_STYLE);
   if ((style & WS_TABSTOP) && IsWindowEnabled(child) && IsWindowVisible(child))
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
   return TRUE;
@@ -120,23 +120,25 @@ void MoveFocus(bool forward) {
 }
 
 bool IsEditableRichEdit(HWND control) {
-  char name[32] = "";
-  GetClassNameA(control, name, sizeof name);
-  if (_strnicmp(name, "RichEdit", 8) != 0) return false;
-  return !(GetWindowLongA(control, GWL_STYLE) & ES_READONLY);
+  wchar_t name[32] = L"";
+  GetClassNameW(control, name, 32);
+  if (_wcsnicmp(name, L"RichEdit", 8) != 0) return false;
+  return !(GetWindowLongW(control, GWL_STYLE) & ES_READONLY);
 }
 
 // Whether the active window's shortcuts may look at the message.
 bool ShortcutsOffered() {
   HWND focus = GetFocus();
   if (!focus) return true;
-  if (GetPropA(focus, HOTKEY_PROPERTY)) return false;
+  if (GetPropW(focus, HOTKEY_PROPERTY)) return false;
   bool tabAlone = (GetKeyState(VK_TAB) & 0x8000) && !(GetKeyState(VK_CONTROL) & 0x8000) &&
                   !(GetKeyState(VK_SHIFT) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
   return !(tabAlone && IsEditableRichEdit(focus));
 }
 
-// Translates the active window's shortcuts and dispatches one fetched message.
+// Translates the active window's shortcuts and dispatches one fetched message. Messages
+// are fetched and dispatched through the wide functions only: a typed character then
+// reaches the Unicode controls as itself, whatever the system's code page.
 void DispatchFetched(MSG& message) {
   bool translated = false;
   HWND active = GetActiveWindow();
@@ -144,10 +146,10 @@ void DispatchFetched(MSG& message) {
   WindowRecord* activeWindow = activeNumber != -1 ? windows->Lookup(activeNumber) : nullptr;
   if (activeWindow && activeWindow->accelerators && ShortcutsOffered())
     translated =
-        TranslateAcceleratorA(activeWindow->handle, activeWindow->accelerators, &message) != 0;
+        TranslateAcceleratorW(activeWindow->handle, activeWindow->accelerators, &message) != 0;
   if (!translated) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 
@@ -157,7 +159,7 @@ HWND OwnWindowUnderCursor(LRESULT& hit) {
   if (!GetCursorPos(&at)) return nullptr;
   HWND under = WindowFromPoint(at);
   if (!under || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) return nullptr;
-  hit = SendMessageA(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+  hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
   return under;
 }
 
@@ -166,7 +168,7 @@ void RefreshCursor() {
   LRESULT hit = HTCLIENT;
   HWND under = OwnWindowUnderCursor(hit);
   if (under)
-    SendMessageA(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
                  MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
 }
 
@@ -199,7 +201,7 @@ LRESULT HandleCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   if (control) {
     LRESULT result = GadgetForwardMessage(control, hwnd, WM_COMMAND, wParam, lParam);
     if (result != NOT_HANDLED) return result;
-    SetPending(EVENT_GADGET, static_cast<ObjectNumber>(GetWindowLongPtrA(control, GWLP_ID)),
+    SetPending(EVENT_GADGET, static_cast<ObjectNumber>(GetWindowLongPtrW(control, GWLP_ID)),
                HIWORD(wParam));
     return 0;
   }
@@ -240,7 +242,7 @@ void ApplySizeLimits(const WindowRecord& window, MINMAXINFO* info) {
 // A window destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
 // frees the number so that it does not name a dead window.
 void ForgetDestroyedWindow(WindowRecord* window, ObjectNumber number, HWND hwnd) {
-  RemovePropA(hwnd, WINDOW_NUMBER_PROPERTY);
+  RemovePropW(hwnd, WINDOW_NUMBER_PROPERTY);
   windowNumbers.erase(hwnd);
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
   if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
@@ -289,7 +291,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       break;
     case WM_SYSCOLORCHANGE:
       for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        SendMessageA(child, message, wParam, lParam);
+        SendMessageW(child, message, wParam, lParam);
       break;
     case WM_GETMINMAXINFO:
       if (!window) break;
@@ -326,15 +328,15 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       SetPending(EVENT_GADGET, static_cast<ObjectNumber>(wParam), static_cast<int>(lParam));
       return 0;
   }
-  return DefWindowProcA(hwnd, message, wParam, lParam);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 void WindowsInit() {
   if (windows) return;
   windows = std::make_unique<ObjectTable<WindowRecord>>(16, ReleaseWindowNumber);
   events = EventState();
-  arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
-  busyCursor = LoadCursorA(nullptr, IDC_APPSTARTING);
+  arrowCursor = StockCursor(IDC_ARROW);
+  busyCursor = StockCursor(IDC_APPSTARTING);
 }
 
 void WindowsEnd() {
@@ -412,19 +414,20 @@ void PlaceWindow(const WindowShape& shape, HWND parent, int& x, int& y, int& out
   }
 }
 
-// Each window has a class of its own, named after its number.
-bool RegisterWindowClass(const std::string& className, HINSTANCE instance) {
-  WNDCLASSA windowClass = {};
+// Each window has a class of its own, named after its number. A class registered through
+// the wide function makes Unicode windows.
+bool RegisterWindowClass(const std::wstring& className, HINSTANCE instance) {
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = ToolkitWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
   windowClass.hCursor = arrowCursor;
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = className.c_str();
   // A window of this number that was destroyed without WindowClose left its class behind.
-  UnregisterClassA(className.c_str(), instance);
-  return RegisterClassA(&windowClass) != 0;
+  UnregisterClassW(className.c_str(), instance);
+  return RegisterClassW(&windowClass) != 0;
 }
 
 void ShowNewWindow(HWND handle, const WindowShape& shape) {
@@ -445,8 +448,8 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   WindowRecord* window = table.Slot(number);
   if (!window) return 0;
   ObjectNumber actual = number == ANY_NUMBER ? table.NumberOf(window) : number;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  std::string className = ClassNameOf(actual);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  std::wstring className = ClassNameOf(actual);
   if (!RegisterWindowClass(className, instance)) {
     table.Free(actual);
     return 0;
@@ -459,18 +462,18 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   int outerHeight = outer.bottom - outer.top;
   PlaceWindow(shape, parent, x, y, outerWidth, outerHeight);
 
-  HWND handle =
-      CreateWindowExA(shape.extendedStyle, className.c_str(), title.view().data(), shape.style, x,
-                      y, outerWidth, outerHeight, parent, nullptr, instance, nullptr);
+  HWND handle = CreateWindowExW(shape.extendedStyle, className.c_str(),
+                                WideFromText(title.view()).c_str(), shape.style, x, y, outerWidth,
+                                outerHeight, parent, nullptr, instance, nullptr);
   if (!handle) {
-    UnregisterClassA(className.c_str(), instance);
+    UnregisterClassW(className.c_str(), instance);
     table.Free(actual);
     return 0;
   }
   // Records never move (slots are allocated once), so `window` is still the slot.
   window->handle = handle;
   window->toolWindow = shape.tool;
-  SetPropA(handle, WINDOW_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
+  SetPropW(handle, WINDOW_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
   windowNumbers[handle] = actual;
 
   ShowNewWindow(handle, shape);
@@ -478,7 +481,7 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
 
   ACCEL shortcuts[] = {{FVIRTKEY, VK_TAB, CMD_FOCUS_NEXT},
                        {FVIRTKEY | FSHIFT, VK_TAB, CMD_FOCUS_PREVIOUS}};
-  window->accelerators = CreateAcceleratorTableA(shortcuts, 2);
+  window->accelerators = CreateAcceleratorTableW(shortcuts, 2);
 
   if (!shape.noGadgetList) GadgetListUse(handle);
   return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(handle);
@@ -491,10 +494,10 @@ void WindowClose(ObjectNumber number) {
   HWND handle = window->handle;
   HWND owner = GetWindow(handle, GW_OWNER);
   if (owner) SetActiveWindow(owner);
-  RemovePropA(handle, WINDOW_NUMBER_PROPERTY);
+  RemovePropW(handle, WINDOW_NUMBER_PROPERTY);
   windowNumbers.erase(handle);
   DestroyWindow(handle);
-  UnregisterClassA(ClassNameOf(number).c_str(), GetModuleHandleA(nullptr));
+  UnregisterClassW(ClassNameOf(number).c_str(), GetModuleHandleW(nullptr));
   // Destroying may have run code that looked the number up again; the record is still
   // the same object (slots and ANY_NUMBER records never move).
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
@@ -507,14 +510,18 @@ HWND WindowHandle(ObjectNumber number) {
   return window ? window->handle : nullptr;
 }
 
-int WindowSetTitle(ObjectNumber number, const char* text) {
+int WindowSetWideTitle(ObjectNumber number, std::wstring_view title) {
   WindowRecord* window = LookupWindow(number);
-  if (!window || !text) return 0;
-  return SetWindowTextA(window->handle, text) ? 1 : 0;
+  if (!window) return 0;
+  return SetWindowTextW(window->handle, std::wstring(title).c_str()) ? 1 : 0;
+}
+
+int WindowSetTitle(ObjectNumber number, const char* text) {
+  return text ? WindowSetWideTitle(number, WideFromText(text)) : 0;
 }
 
 int WindowSetTitle(ObjectNumber number, const String& text) {
-  return WindowSetTitle(number, text.c_str());
+  return WindowSetWideTitle(number, WideFromText(text));
 }
 
 int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight) {
@@ -529,9 +536,9 @@ int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHei
   if (innerWidth == IGNORE) innerWidth = client.right;
   if (innerHeight == IGNORE) innerHeight = client.bottom;
   RECT outer = {0, 0, innerWidth, innerHeight};
-  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)),
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)),
                      GetMenu(handle) != nullptr,
-                     static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)));
+                     static_cast<DWORD>(GetWindowLongW(handle, GWL_EXSTYLE)));
   return SetWindowPos(handle, nullptr, x, y, outer.right - outer.left, outer.bottom - outer.top,
                       SWP_NOACTIVATE | SWP_NOZORDER)
              ? 1
@@ -635,13 +642,13 @@ int EventWaitFor(int milliseconds) {
     MSG message;
     if (milliseconds == -1) {
       // 0 means WM_QUIT, -1 an error; neither carries a message to dispatch.
-      if (GetMessageA(&message, nullptr, 0, 0) <= 0) return 0;
-    } else if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+      if (GetMessageW(&message, nullptr, 0, 0) <= 0) return 0;
+    } else if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
       if (milliseconds == 0) return 0;
       if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds),
                                     QS_ALLINPUT) == WAIT_TIMEOUT)
         return 0;
-      if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return 0;
+      if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return 0;
     }
     DispatchFetched(message);
     if (events.building.pending) {
@@ -700,7 +707,7 @@ int EventPumpUntil(HANDLE object, int milliseconds) {
   for (;;) {
     MSG message;
     bool quit = false;
-    while (!events.closeRequested && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (!events.closeRequested && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
         PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop
         quit = true;

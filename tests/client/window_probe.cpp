@@ -1,13 +1,14 @@
 // Tells the end-to-end test about the program's main window from outside. Run in the
-// program's Wine prefix (same server) while the program runs:
+// program's Wine prefix (same server) while the program runs. Every text is read from the
+// windows in UTF-16 and printed in Windows-1251 (a character it lacks as "?"), or in UTF-8
+// when the first argument is --utf8 (for texts that hold characters Windows-1251 lacks):
 //   window_probe style    style 0x... exstyle 0x... client WxH sizing N maximize N
 //   window_probe cursor   cursor HANDLE hand|arrow|other|unreadable   (or: cursor none)
 // The cursor is the one the system shows now (that of the thread under the mouse). It is
 // named by comparing its mask and colour bits with those of the stock hand and arrow
 // loaded here; Wine does not let one process read another's cursor bits, so there it is
 // "unreadable" and only its handle tells one cursor from another.
-//   window_probe gadgets [ROWS]   what the main window's gadgets show, one item a line,
-//                                 in Windows-1251:
+//   window_probe gadgets [ROWS]   what the main window's gadgets show, one item a line:
 //     title TEXT               the main window's title
 //     rows N                   rows of the result list
 //     selected N               its selected row, -1 for none
@@ -39,11 +40,34 @@
 
 namespace {
 
+// The code page texts are printed in: Windows-1251 unless --utf8 is given.
+UINT outputCodePage = 1251;
+
+// A text read from a window, for printing: line ends as \n.
+std::string Printable(const std::wstring& text) {
+  std::wstring oneLine;
+  for (wchar_t c : text) {
+    if (c == L'\r') continue;
+    if (c == L'\n')
+      oneLine += L"\\n";
+    else
+      oneLine += c;
+  }
+  if (oneLine.empty()) return std::string();
+  int size = WideCharToMultiByte(outputCodePage, 0, oneLine.data(),
+                                 static_cast<int>(oneLine.size()), nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::string();
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(outputCodePage, 0, oneLine.data(), static_cast<int>(oneLine.size()), &out[0],
+                      size, nullptr, nullptr);
+  return out;
+}
+
 // The bits of a bitmap, or nothing when it cannot be read.
 std::vector<unsigned char> BitsOf(HBITMAP bitmap) {
   std::vector<unsigned char> bits;
   BITMAP info;
-  if (!bitmap || GetObjectA(bitmap, sizeof info, &info) != sizeof info) return bits;
+  if (!bitmap || GetObjectW(bitmap, sizeof info, &info) != sizeof info) return bits;
   bits.resize(static_cast<size_t>(info.bmWidthBytes) * info.bmHeight);
   if (GetBitmapBits(bitmap, static_cast<LONG>(bits.size()), bits.data()) <= 0) bits.clear();
   return bits;
@@ -63,10 +87,10 @@ std::vector<unsigned char> PictureOf(HCURSOR cursor) {
 }
 
 int Style() {
-  HWND window = FindWindowA("WindowClass_100", nullptr);
+  HWND window = FindWindowW(L"WindowClass_100", nullptr);
   if (!window) return 1;
-  LONG style = GetWindowLongA(window, GWL_STYLE);
-  LONG exstyle = GetWindowLongA(window, GWL_EXSTYLE);
+  LONG style = GetWindowLongW(window, GWL_STYLE);
+  LONG exstyle = GetWindowLongW(window, GWL_EXSTYLE);
   RECT client = {};
   GetClientRect(window, &client);
   std::printf("style 0x%08lx exstyle 0x%08lx client %ldx%ld sizing %d maximize %d\n", style,
@@ -90,9 +114,9 @@ int Cursor() {
   const char* name = "other";
   if (shown.empty())
     name = "unreadable";
-  else if (shown == PictureOf(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))))  // IDC_HAND
+  else if (shown == PictureOf(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649))))  // IDC_HAND
     name = "hand";
-  else if (shown == PictureOf(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512))))  // IDC_ARROW
+  else if (shown == PictureOf(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))))  // IDC_ARROW
     name = "arrow";
   std::printf("cursor %p %s\n", static_cast<void*>(info.hCursor), name);
   return 0;
@@ -119,31 +143,23 @@ HWND Gadget(HWND main, int id) {
 }
 
 std::string Text(HWND window) {
-  char buffer[4096] = "";
+  wchar_t buffer[4096] = L"";
   DWORD_PTR got = 0;
   if (window)
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
                         SMTO_ABORTIFHUNG, 5000, &got);
-  std::string out;
-  for (const char* p = buffer; *p; ++p) {
-    if (*p == '\r') continue;
-    if (*p == '\n')
-      out += "\\n";
-    else
-      out += *p;
-  }
-  return out;
+  return Printable(buffer);
 }
 
 LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
     return -2;
   return static_cast<LRESULT>(result);
 }
 
 int Gadgets(int asked) {
-  HWND main = FindWindowA("WindowClass_100", nullptr);
+  HWND main = FindWindowW(L"WindowClass_100", nullptr);
   if (!main) {
     std::printf("no main window\n");
     return 1;
@@ -173,11 +189,12 @@ int Gadgets(int asked) {
   HANDLE process =
       OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
   if (!process) return 0;
-  const SIZE_T kText = 1024;
-  char* remote = static_cast<char*>(VirtualAllocEx(
-      process, nullptr, sizeof(LVITEMA) + sizeof(RECT) + kText, MEM_COMMIT, PAGE_READWRITE));
+  const SIZE_T kText = 1024;  // characters
+  char* remote = static_cast<char*>(
+      VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + sizeof(RECT) + kText * sizeof(wchar_t),
+                     MEM_COMMIT, PAGE_READWRITE));
   if (!remote) return 0;
-  char* remoteRect = remote + sizeof(LVITEMA);
+  char* remoteRect = remote + sizeof(LVITEMW);
   char* remoteText = remoteRect + sizeof(RECT);
   for (int i = 0; i < asked && i < rows; ++i) {
     RECT rect{};
@@ -186,15 +203,15 @@ int Gadgets(int asked) {
     Ask(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remoteRect));
     ReadProcessMemory(process, remoteRect, &rect, sizeof rect, nullptr);
     MapWindowPoints(list, main, reinterpret_cast<POINT*>(&rect), 2);
-    LVITEMA item{};
+    LVITEMW item{};
     item.iSubItem = 0;
-    item.pszText = remoteText;
+    item.pszText = reinterpret_cast<wchar_t*>(remoteText);
     item.cchTextMax = static_cast<int>(kText);
     WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-    Ask(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
-    char text[1024] = "";
-    ReadProcessMemory(process, remoteText, text, sizeof text - 1, nullptr);
-    std::printf("row %d %ld %ld %s\n", i, rect.top, rect.bottom, text);
+    Ask(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
+    wchar_t text[kText + 1] = L"";
+    ReadProcessMemory(process, remoteText, text, kText * sizeof(wchar_t), nullptr);
+    std::printf("row %d %ld %ld %s\n", i, rect.top, rect.bottom, Printable(text).c_str());
   }
   VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   CloseHandle(process);
@@ -202,19 +219,19 @@ int Gadgets(int asked) {
 }
 
 int Foreground() {
-  char name[256] = "";
+  wchar_t name[256] = L"";
   HWND front = GetForegroundWindow();
-  if (front) GetClassNameA(front, name, sizeof name);
-  std::printf("foreground %s\n", front ? name : "none");
+  if (front) GetClassNameW(front, name, 256);
+  std::printf("foreground %s\n", front ? Printable(name).c_str() : "none");
   return 0;
 }
 
 int Message() {
   for (int i = 0; i < 100; ++i, Sleep(100)) {
-    HWND box = FindWindowA("#32770", nullptr);
+    HWND box = FindWindowW(L"#32770", nullptr);
     if (!box || !IsWindowVisible(box)) continue;
     std::printf("message %s\n", Text(GetDlgItem(box, 0xFFFF)).c_str());  // the text's static
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
     return 0;
   }
   return 1;
@@ -223,7 +240,7 @@ int Message() {
 }  // namespace
 
 int Answers(double seconds) {
-  HWND window = FindWindowA("WindowClass_100", nullptr);
+  HWND window = FindWindowW(L"WindowClass_100", nullptr);
   if (!window) return 1;
   LARGE_INTEGER frequency, start, now;
   QueryPerformanceFrequency(&frequency);
@@ -237,7 +254,7 @@ int Answers(double seconds) {
   while (elapsed() < seconds) {
     double before = elapsed();
     DWORD_PTR result = 0;
-    bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+    bool answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
     double ms = (elapsed() - before) * 1000;
     if (!answered && !IsWindow(window)) break;
     if (answered) ++answers;
@@ -250,6 +267,11 @@ int Answers(double seconds) {
 }
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--utf8") == 0) {
+    outputCodePage = CP_UTF8;
+    --argc;
+    ++argv;
+  }
   if (argc > 1 && std::strcmp(argv[1], "style") == 0) return Style();
   if (argc > 2 && std::strcmp(argv[1], "answers") == 0) return Answers(std::atof(argv[2]));
   if (argc > 1 && std::strcmp(argv[1], "cursor") == 0) return Cursor();
@@ -259,6 +281,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
   std::fprintf(
       stderr,
-      "usage: window_probe style|cursor|gadgets [ROWS]|answers SECONDS|foreground|message\n");
+      "usage: window_probe [--utf8] style|cursor|gadgets [ROWS]|answers SECONDS|foreground|"
+      "message\n");
   return 2;
 }

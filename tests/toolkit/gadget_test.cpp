@@ -15,16 +15,18 @@ class GadgetTest : public ToolkitTest {
 };
 
 TEST_F(GadgetTest, RegistrationSetsIdentifierPropertyParentAndFont) {
-  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(5, 10, 10, 100, 20, "метка"));
+  const char* mark = "\xEC\xE5\xF2\xEA\xE0";  // метка
+  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(5, 10, 10, 100, 20, mark));
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(GadgetHandle(5), label);
   EXPECT_EQ(GetWindowLongPtrA(label, GWLP_ID), 5);
-  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(label, GADGET_NUMBER_PROPERTY)), 6);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(label, GADGET_NUMBER_PROPERTY)), 6);
   EXPECT_EQ(GetParent(label), window_);
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)),
             GetStockObject(DEFAULT_GUI_FONT));
   EXPECT_EQ(GadgetKindOf(5), KIND_TEXT);
-  EXPECT_EQ(GadgetGetText(5), "метка");
+  EXPECT_EQ(WideWindowText(label), L"метка");
+  EXPECT_EQ(GadgetGetText(5), mark);
   // Gadget 0 is a number like any other.
   ASSERT_NE(ButtonGadgetCreate(0, 10, 40, 50, 20, "0"), 0);
   EXPECT_EQ(GadgetOfControl(GadgetHandle(0)), GadgetLookup(0));
@@ -45,6 +47,10 @@ TEST_F(GadgetTest, KindsReportTheirNumbers) {
   EXPECT_EQ(GadgetKindOf(5), KIND_IMAGE);
   EXPECT_EQ(GadgetKindOf(6), KIND_CONTAINER);
   EXPECT_EQ(TEXT_GADGET_KIND.kind, KIND_TEXT);
+  // Subclassed, every control is still a Unicode window: typed characters reach it as
+  // themselves whatever the system's code page.
+  for (int number = 1; number <= 6; ++number)
+    EXPECT_TRUE(IsWindowUnicode(GadgetHandle(number))) << number;
 }
 
 TEST_F(GadgetTest, AnyNumberGadgetsGetDistinctNumbers) {

@@ -28,13 +28,13 @@ class InputTest : public ToolkitTest {
 
 TEST_F(InputTest, HyperlinkHoverShowsHoverColourAndHandCursor) {
   HWND link = reinterpret_cast<HWND>(HyperlinkGadgetCreate(
-      1, 20, 20, 100, 20, "Скачать", RGB(255, 255, 255), HYPERLINK_UNDERLINE));
+      1, 20, 20, 100, 20, DOWNLOAD_1251, RGB(255, 255, 255), HYPERLINK_UNDERLINE));
   GadgetSetColor(1, COLOR_BACK, RGB(21, 21, 21));
   GadgetSetColor(1, COLOR_FRONT, RGB(137, 127, 98));
   HDC dc = GetDC(link);
   SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
   SIZE size;
-  GetTextExtentPoint32A(dc, "Скачать", 7, &size);
+  GetTextExtentPoint32W(dc, L"Скачать", 7, &size);
   ReleaseDC(link, dc);
   POINT underline = {20 + size.cx / 2, 20 + size.cy};
   DrainEvents(30);
@@ -43,7 +43,7 @@ TEST_F(InputTest, HyperlinkHoverShowsHoverColourAndHandCursor) {
   MoveTo(40, 25);
   EXPECT_EQ(GetCapture(), link);
   EXPECT_TRUE(ColorNear(ClientPixel(window_, underline.x, underline.y), RGB(255, 255, 255)));
-  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
+  EXPECT_EQ(GetCursor(), StockCursor(IDC_HAND));
 
   MoveTo(300, 200);
   EXPECT_NE(GetCapture(), link);
@@ -185,6 +185,36 @@ TEST_F(InputTest, StringFieldReportsFocusAndChanges) {
   std::vector<SeenEvent> seen;
   ASSERT_TRUE(WaitForGadgetEvent(6, TYPE_FOCUS, 3000, &seen));
   EXPECT_EQ(CountGadgetEvents(seen, 5, TYPE_LOST_FOCUS), 1);
+}
+
+// Types one character as a keyboard of any layout delivers it: as a Unicode key.
+void TypeCharacter(wchar_t character) {
+  INPUT keys[2] = {};
+  for (INPUT& key : keys) {
+    key.type = INPUT_KEYBOARD;
+    key.ki.wScan = character;
+    key.ki.dwFlags = KEYEVENTF_UNICODE;
+  }
+  keys[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+  SendInput(2, keys, sizeof(INPUT));
+}
+
+TEST_F(InputTest, TypedCharactersArriveAsThemselvesAndOnesTheCodePageLacksAreReported) {
+  StringGadgetCreate(5, 20, 20, 150, 22, "");
+  DrainEvents(20);
+  SetFocus(GadgetHandle(5));
+  ASSERT_TRUE(WaitForGadgetEvent(5, TYPE_FOCUS));
+  for (wchar_t typed : std::wstring(L"Ёж 7")) TypeCharacter(typed);
+  ASSERT_TRUE(PumpUntil([] { return GadgetGetText(5).size() == 4; }, 2000));
+  char32_t lacking = 1;
+  EXPECT_EQ(GadgetGetText(5, &lacking), "\xA8\xE6 7");  // Ёж 7 in Windows-1251
+  EXPECT_EQ(lacking, 0u);
+  // A character Windows-1251 lacks (用) is not passed on as the '?' it becomes.
+  TypeCharacter(L'\u7528');
+  TypeCharacter(L'x');
+  ASSERT_TRUE(PumpUntil([] { return GadgetGetText(5).size() == 6; }, 2000));
+  EXPECT_EQ(GadgetGetText(5, &lacking), "\xA8\xE6 7?x");
+  EXPECT_EQ(lacking, U'\u7528');
 }
 
 TEST_F(InputTest, TabAndShiftTabMoveAlongTheTabStops) {

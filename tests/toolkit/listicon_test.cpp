@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,44 @@ TEST_F(ListIconTest, RowTextsSplitIntoColumnsAtLineFeeds) {
   EXPECT_EQ(GadgetGetItemText(7, 0, 0), "a");
   GadgetRemoveItem(7, 17);  // no such row
   EXPECT_EQ(GadgetCountItems(7), 3);
+}
+
+TEST_F(ListIconTest, RussianCellsAndTitlesReachTheControlAsThemselves) {
+  Create(0);
+  GadgetAddColumn(7, 1, "\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5", 80);  // Название
+  // "Фантастика" and "Звёздный патруль" in Windows-1251.
+  const String first = "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0";
+  const String second = "\xC7\xE2\xB8\xE7\xE4\xED\xFB\xE9 \xEF\xE0\xF2\xF0\xF3\xEB\xFC";
+  GadgetAddItem(7, -1, first + "\n" + second, 0);
+  // What the control holds, asked as another program would ask it.
+  wchar_t text[64] = L"";
+  LVITEMW item = {};
+  item.pszText = text;
+  item.cchTextMax = 64;
+  SendMessageW(list_, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_STREQ(text, L"Фантастика");
+  item.iSubItem = 1;
+  SendMessageW(list_, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_STREQ(text, L"Звёздный патруль");
+  LVCOLUMNW column = {};
+  column.mask = LVCF_TEXT;
+  column.pszText = text;
+  column.cchTextMax = 64;
+  SendMessageW(list_, LVM_GETCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
+  EXPECT_STREQ(text, L"Название");
+  EXPECT_EQ(GadgetGetItemText(7, 0, 1), second);
+  EXPECT_EQ(GadgetGetItemText(7, -1, 1), "\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5");
+  // A cell set around the gadget to a character the code page lacks says so when read.
+  wcscpy(text, L"Кино 用");
+  item.iSubItem = 0;
+  SendMessageW(list_, LVM_SETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+  char32_t lacking = 0;
+  EXPECT_EQ(GadgetGetItemText(7, 0, 0, &lacking), "\xCA\xE8\xED\xEE ?");  // Кино ?
+  EXPECT_EQ(lacking, U'\u7528');
+  GadgetSetState(7, 0);
+  lacking = 0;
+  EXPECT_EQ(GadgetGetText(7, &lacking), "\xCA\xE8\xED\xEE ?");
+  EXPECT_EQ(lacking, U'\u7528');
 }
 
 TEST_F(ListIconTest, LongTextsComeBackWholeAndClearingStartsAgain) {
@@ -534,14 +573,19 @@ TEST_F(ListClickTest, RightClicksAndDragStart) {
 }
 
 TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoEnterToo) {
-  const std::string whole = "a row text far too long for the column it stands in";
+  // "Звёздный патруль: официальный трейлер, полная версия" in Windows-1251.
+  const std::string whole =
+      "\xC7\xE2\xB8\xE7\xE4\xED\xFB\xE9 \xEF\xE0\xF2\xF0\xF3\xEB\xFC: "
+      "\xEE\xF4\xE8\xF6\xE8\xE0\xEB\xFC\xED\xFB\xE9 \xF2\xF0\xE5\xE9\xEB\xE5\xF0, "
+      "\xEF\xEE\xEB\xED\xE0\xFF \xE2\xE5\xF0\xF1\xE8\xFF";
   GadgetAddItem(7, 0, whole, 0);
   SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, 90);
   RECT row = RowRect(0);
   ClickAt(30, (row.top + row.bottom) / 2);  // the pointer rests on a cut row: its tip
   ListEvents(200);
   ASSERT_NE(ListIconTooltip(list_), nullptr);
-  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), whole);
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_),
+            L"Звёздный патруль: официальный трейлер, полная версия");
   KeyPress(VK_END);
   EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE, TYPE_KEYBOARD_SELECT}));
   EXPECT_EQ(GadgetGetState(7), 3);
@@ -551,7 +595,7 @@ TEST_F(ListClickTest, KeysThatMoveTheSelectionSaySoEnterToo) {
   GadgetSetState(7, 1);  // the program's selection is no keyboard selection
   EXPECT_EQ(ListEvents(200), (std::vector<int>{TYPE_CHANGE}));
   ClickAt(30, (RowRect(1).top + RowRect(1).bottom) / 2);  // a row that fits: no tip
-  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), "");
+  EXPECT_EQ(TooltipText(ListIconTooltip(list_), list_), L"");
 }
 
 // --- grid lines ----------------------------------------------------------------------

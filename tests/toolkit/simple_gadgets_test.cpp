@@ -8,6 +8,7 @@
 #include "image.h"
 #include "tk_test_util.h"
 #include "toolkit_internal.h"
+#include "wide.h"
 
 namespace {
 
@@ -139,20 +140,78 @@ TEST_F(SimpleGadgetTest, LabelWithOnlyBackgroundColourKeepsSystemText) {
 TEST_F(SimpleGadgetTest, EllipsisLabelCutsWhatDoesNotFitAndShowsItWholeAsATip) {
   HWND label = reinterpret_cast<HWND>(
       TextGadgetCreate(1, 10, 10, 150, 15, "Tom & Jerry", TEXT_CENTER | TEXT_ELLIPSIS));
-  EXPECT_EQ(TextLabelShownText(label), "Tom & Jerry");  // fits: whole, and no tip
+  EXPECT_EQ(TextLabelShownText(label), L"Tom & Jerry");  // fits: whole, and no tip
   EXPECT_EQ(TextLabelTooltip(label), nullptr);
   // Too long for the line: the beginning that fits with "..."; the window text and the
   // tip hold the whole text.
   const String title = "Science fiction 720p: the star patrol, official trailer";
   GadgetSetText(1, title);
-  String shown = TextLabelShownText(label);
+  std::wstring shown = TextLabelShownText(label);
   ASSERT_GT(shown.size(), 3u);
   EXPECT_LT(shown.size(), title.size());
-  EXPECT_EQ(title.substr(0, shown.size() - 3) + "...", shown);
+  EXPECT_EQ(WideFromText(title.substr(0, shown.size() - 3)) + L"...", shown);
   EXPECT_EQ(GadgetGetText(1), title);
-  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), title);
+  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), WideFromText(title));
   GadgetSetText(1, "fits");
-  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), "");
+  EXPECT_EQ(TooltipText(TextLabelTooltip(label), label), L"");
+  // Lower than a line of its font (as with a taller font than the layout expected): the
+  // line still shows, cut off below, not just "...".
+  HWND low = reinterpret_cast<HWND>(TextGadgetCreate(2, 10, 40, 150, 6, "Tom", TEXT_ELLIPSIS));
+  EXPECT_EQ(TextLabelShownText(low), L"Tom");
+}
+
+TEST_F(SimpleGadgetTest, RussianTextsReachWindowsAsThemselvesAndComeBackAsTheyWere) {
+  // "Фантастика 720p: Звёздный патруль" in Windows-1251.
+  const String title =
+      "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720p: "
+      "\xC7\xE2\xB8\xE7\xE4\xED\xFB\xE9 \xEF\xE0\xF2\xF0\xF3\xEB\xFC";
+  const std::wstring wide = L"Фантастика 720p: Звёздный патруль";
+  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(1, 10, 10, 300, 20, title));
+  HWND link = reinterpret_cast<HWND>(
+      HyperlinkGadgetCreate(2, 10, 40, 300, 20, DOWNLOAD_1251, RGB(255, 255, 255)));
+  HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(3, 10, 70, 300, 20, SEARCH_1251));
+  HWND fitted = reinterpret_cast<HWND>(TextGadgetCreate(5, 10, 130, 60, 15, title, TEXT_ELLIPSIS));
+  EXPECT_EQ(WideWindowText(label), wide);
+  EXPECT_EQ(WideWindowText(link), L"Скачать");
+  EXPECT_EQ(WideWindowText(edit), L"Поиск");
+  EXPECT_EQ(WideWindowText(fitted), wide);
+  // The cut label draws the beginning of the Russian text and shows all of it as its tip.
+  std::wstring shown = TextLabelShownText(fitted);
+  ASSERT_GT(shown.size(), 3u);
+  EXPECT_EQ(wide.substr(0, shown.size() - 3) + L"...", shown);
+  EXPECT_EQ(TooltipText(TextLabelTooltip(fitted), fitted), wide);
+  for (int number : {1, 5}) {
+    char32_t lacking = 1;
+    EXPECT_EQ(GadgetGetText(number, &lacking), title);
+    EXPECT_EQ(lacking, 0u);
+  }
+  EXPECT_EQ(GadgetGetText(2), DOWNLOAD_1251);
+  EXPECT_EQ(GadgetGetText(3), SEARCH_1251);
+}
+
+TEST_F(SimpleGadgetTest, WideTextShowsWhatTheCodePageLacksAndReadingItBackSaysSo) {
+  // A path with Chinese folder names, as a label shows a saved file's place.
+  const std::wstring path = L"C:\\用户\\下载\\Видео.mp4";
+  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(1, 10, 10, 300, 20, ""));
+  HWND fitted = reinterpret_cast<HWND>(TextGadgetCreate(2, 10, 40, 300, 15, "", TEXT_ELLIPSIS));
+  HWND link = reinterpret_cast<HWND>(HyperlinkGadgetCreate(3, 10, 70, 300, 20, "", 0));
+  HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(4, 10, 100, 300, 20, ""));
+  for (int number = 1; number <= 4; ++number) GadgetSetWideText(number, path);
+  for (HWND control : {label, fitted, link, edit}) EXPECT_EQ(WideWindowText(control), path);
+  EXPECT_EQ(TextLabelShownText(fitted), path);
+  for (int number = 1; number <= 4; ++number) {
+    char32_t lacking = 0;
+    EXPECT_EQ(GadgetGetText(number, &lacking), "C:\\??\\??\\\xC2\xE8\xE4\xE5\xEE.mp4");
+    EXPECT_EQ(lacking, U'\u7528') << number;  // 用, the first one
+  }
+  // Too long for the self-drawn label: cut, and the tip holds the whole path.
+  std::wstring longPath = path;
+  for (int i = 0; i < 6; ++i) longPath.insert(3, L"很长的文件夹\\");
+  GadgetSetWideText(2, longPath);
+  std::wstring shown = TextLabelShownText(fitted);
+  ASSERT_GT(shown.size(), 3u);
+  EXPECT_EQ(longPath.substr(0, shown.size() - 3) + L"...", shown);
+  EXPECT_EQ(TooltipText(TextLabelTooltip(fitted), fitted), longPath);
 }
 
 TEST_F(SimpleGadgetTest, StringFieldColours) {
@@ -198,7 +257,7 @@ TEST_F(SimpleGadgetTest, HyperlinkPaintsTextColourAndUnderline) {
   HDC dc = GetDC(link);
   SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
   SIZE size;
-  GetTextExtentPoint32A(dc, "WWWW", 4, &size);
+  GetTextExtentPoint32W(dc, L"WWWW", 4, &size);
   ReleaseDC(link, dc);
   // The underline lies right under the text, in the text colour.
   EXPECT_TRUE(ColorNear(ClientPixel(window_, 10 + size.cx / 2, 10 + size.cy), RGB(200, 0, 0)));

@@ -6,9 +6,23 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "toolkit.h"
+
+// Russian texts as the program keeps them (Windows-1251), to compare with what Windows
+// shows (UTF-16) whatever the system's code page.
+constexpr char WINDOW_1251[] = "\xCE\xEA\xED\xEE";                // Окно
+constexpr char SEARCH_1251[] = "\xCF\xEE\xE8\xF1\xEA";            // Поиск
+constexpr char DOWNLOAD_1251[] = "\xD1\xEA\xE0\xF7\xE0\xF2\xFC";  // Скачать
+
+// A window's text as Windows holds it.
+inline std::wstring WideWindowText(HWND window) {
+  wchar_t text[512] = L"";
+  GetWindowTextW(window, text, 512);
+  return text;
+}
 
 struct SeenEvent {
   int event;

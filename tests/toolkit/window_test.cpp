@@ -29,16 +29,16 @@ SIZE ClientSize(HWND window) {
 }
 
 TEST_F(WindowTest, OpenGivesHandleClassAndProperty) {
-  HWND window = reinterpret_cast<HWND>(WindowOpen(7, 10, 20, 300, 200, "Окно", 0));
+  HWND window = reinterpret_cast<HWND>(WindowOpen(7, 10, 20, 300, 200, WINDOW_1251, 0));
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(WindowHandle(7), window);
-  char name[64] = "";
-  GetClassNameA(window, name, sizeof name);
-  EXPECT_STREQ(name, "WindowClass_7");
-  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(window, WINDOW_NUMBER_PROPERTY)), 8);
-  char title[64] = "";
-  GetWindowTextA(window, title, sizeof title);
-  EXPECT_STREQ(title, "Окно");
+  wchar_t name[64] = L"";
+  GetClassNameW(window, name, 64);
+  EXPECT_STREQ(name, L"WindowClass_7");
+  EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(window, WINDOW_NUMBER_PROPERTY)), 8);
+  // A Unicode window with the Russian title, whatever the system's code page.
+  EXPECT_TRUE(IsWindowUnicode(window));
+  EXPECT_EQ(WideWindowText(window), L"Окно");
   SIZE client = ClientSize(window);
   EXPECT_EQ(client.cx, 300);
   EXPECT_EQ(client.cy, 200);
@@ -193,12 +193,14 @@ TEST_F(WindowTest, TitleNullDoesNothingAndNullTitleAtOpenIsEmpty) {
   HWND window = reinterpret_cast<HWND>(
       WindowOpen(6, 0, 0, 50, 50, static_cast<const char*>(nullptr), WINDOW_INVISIBLE));
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(GetWindowTextLengthA(window), 0);
-  EXPECT_EQ(WindowSetTitle(6, "Поиск"), 1);
+  EXPECT_EQ(GetWindowTextLengthW(window), 0);
+  EXPECT_EQ(WindowSetTitle(6, SEARCH_1251), 1);
   EXPECT_EQ(WindowSetTitle(6, static_cast<const char*>(nullptr)), 0);
-  char title[32] = "";
-  GetWindowTextA(window, title, sizeof title);
-  EXPECT_STREQ(title, "Поиск");
+  EXPECT_EQ(WideWindowText(window), L"Поиск");
+  // A title the code page cannot hold.
+  EXPECT_EQ(WindowSetWideTitle(6, L"C:\\用户\\видео.mp4"), 1);
+  EXPECT_EQ(WideWindowText(window), L"C:\\用户\\видео.mp4");
+  EXPECT_EQ(WindowSetWideTitle(99, L"x"), 0);
 }
 
 TEST_F(WindowTest, ResizeWithIgnoreKeepsTheOtherValues) {
