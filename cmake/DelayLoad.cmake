@@ -29,7 +29,7 @@ vs_delay_import(wininet wininet.dll
   InternetCrackUrlA InternetOpenA InternetQueryDataAvailable InternetReadFile
   InternetSetOptionA InternetSetStatusCallbackA)
 vs_delay_import(urlmon urlmon.dll ObtainUserAgentString)
-vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExA)
+vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExW)
 vs_delay_import(winmm winmm.dll timeBeginPeriod timeEndPeriod)
 vs_delay_import(oleaut32 oleaut32.dll
   DispGetParam SysAllocStringLen SysFreeString SysStringLen VariantClear VariantInit)
