@@ -11,18 +11,24 @@
 
 namespace {
 
-TEST(Addresses, LoginAddressInsertsValuesUnescaped) {
-  EXPECT_EQ(LoginAddress("http://login.zq.test/", "me@x.test", "p&ss w"),
-            "http://login.zq.test/?act=login&email=me@x.test&pass=p&ss w&expire=&zq =");
-  EXPECT_EQ(LoginAddress("http://l/", "", ""), "http://l/?act=login&email=&pass=&expire=&zq =");
-}
-
-TEST(Addresses, SearchAddressAndDomain) {
+TEST(Addresses, TypedValuesArriveAsEscapedWindows1251Bytes) {
+  // "Фантастика 720": each letter one Windows-1251 byte, escaped; the blank as %20.
   EXPECT_EQ(SearchAddress("http://zq.test/", "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720"),
             "http://zq.test/gsearch.php?section=video&q="
-            "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720&name=1");
+            "%D4%E0%ED%F2%E0%F1%F2%E8%EA%E0%20720&name=1");
   EXPECT_EQ(SearchAddress("http://zq.test/", ""),
             "http://zq.test/gsearch.php?section=video&q=&name=1");
+  // What would change the query's meaning is escaped too: "+" read as a blank, "#" ending
+  // the address, "%" starting an escape, "&" a field; the rest of ASCII stays readable.
+  EXPECT_EQ(EscapeQueryValue("C++ #1 & 100%\t\x7F\x98\xFF"),
+            "C%2B%2B%20%231%20%26%20100%25%09%7F%98%FF");
+  EXPECT_EQ(EscapeQueryValue("me@x.test/a-b_c.d~e!*'()=?:,;$"), "me@x.test/a-b_c.d~e!*'()=?:,;$");
+  EXPECT_EQ(LoginAddress("http://login.zq.test/", "me@x.test", "p&ss w\xEF"),
+            "http://login.zq.test/?act=login&email=me@x.test&pass=p%26ss%20w%EF&expire=&zq%20=");
+  EXPECT_EQ(LoginAddress("http://l/", "", ""), "http://l/?act=login&email=&pass=&expire=&zq%20=");
+}
+
+TEST(Addresses, SiteDomain) {
   EXPECT_EQ(SiteDomain("http://zq.test/"), "zq.test");
   EXPECT_EQ(SiteDomain("http://host:8080/x"), "host");
   EXPECT_EQ(SiteDomain(SITE_BASE_ADDRESS), "zq.test");
