@@ -36,20 +36,30 @@ TEST(Addresses, SiteDomain) {
   EXPECT_NE(SiteDomain(SITE_LOGIN_ENDPOINT), SiteDomain(SITE_BASE_ADDRESS));
 }
 
+// Registration.ini lies in the current folder, here one whose name no single code page
+// holds ("用户 Пользователь"): reading, writing and naming it must not care.
 class CredentialsTest : public ScratchDirTest {
  protected:
   void SetUp() override {
     ScratchDirTest::SetUp();
     old = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    root_ = dir_;
+    dir_ +=
+        "\xE7\x94\xA8\xE6\x88\xB7 \xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE"
+        "\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C";
+    std::filesystem::create_directory(std::filesystem::u8path(dir_));
+    dir_ += static_cast<char>(std::filesystem::path::preferred_separator);
+    std::filesystem::current_path(std::filesystem::u8path(dir_));
     g_app = AppState();
   }
   void TearDown() override {
     std::filesystem::current_path(old);
+    dir_ = root_;
     ScratchDirTest::TearDown();
     g_app = AppState();
   }
   std::filesystem::path old;
+  std::string root_;
 };
 
 TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
@@ -87,13 +97,17 @@ TEST_F(CredentialsTest, AValueWithoutAWindows1251FormIsRefusedAndAFailedSaveIsTo
   const String file = dir_ + CREDENTIALS_FILE;
   WriteWholeFile(file,
                  "\xEF\xBB\xBFmail = \xD1\x8F@x.test\r\npass = \xE2\x98\x85\r\n");  // я, a star
-  EXPECT_NE(ReadCredentials().find(file + "\r\n" + TEXT_NOT_CP1251_VALUE + "pass"), String::npos);
+  PathMessage unreadable = ReadCredentials();
+  EXPECT_EQ(unreadable.path, file);
+  EXPECT_EQ(unreadable.after.find(String("\r\n") + TEXT_NOT_CP1251_VALUE + "pass"), 0u);
   EXPECT_EQ(g_app.loginMail + "|" + g_app.loginPass, "\xFF@x.test|");
 
-  std::filesystem::remove(file);
-  std::filesystem::create_directory(file);
+  std::filesystem::remove(std::filesystem::u8path(file));
+  std::filesystem::create_directory(std::filesystem::u8path(file));
   g_app.loginMail = "typed@x.test";
-  EXPECT_NE(StoreCredentials().find(file + "\r\n" + TEXT_SAVE_DIRECTORY), String::npos);
+  PathMessage failed = StoreCredentials();
+  EXPECT_EQ(failed.path, file);
+  EXPECT_EQ(failed.after.find(String("\r\n") + TEXT_SAVE_DIRECTORY), 0u);
   EXPECT_EQ(g_app.loginMail, "typed@x.test");
 }
 
