@@ -90,6 +90,10 @@ constexpr const char TEXT_SAVE_FAILED_TAIL[] = "\xC2\xE2\xE5\xE4\xB8\xED\xED\xFB
 constexpr const char TEXT_ROWS_SHOWN_BEFORE[] = "\xD1\xEF\xE8\xF1\xEE\xEA \xEF\xEE\xEA\xE0\xE7\xFB\xE2\xE0\xE5\xF2 \xEF\xE5\xF0\xE2\xFB\xE5 ";
 //  результатов. Пропущено результатов:  (the number left out follows)
 constexpr const char TEXT_ROWS_LEFT_OUT[] = " \xF0\xE5\xE7\xF3\xEB\xFC\xF2\xE0\xF2\xEE\xE2. \xCF\xF0\xEE\xEF\xF3\xF9\xE5\xED\xEE \xF0\xE5\xE7\xF3\xEB\xFC\xF2\xE0\xF2\xEE\xE2: ";
+// Сайт не может искать символ «  (the search text holds a character Windows-1251 lacks; the character follows)
+constexpr const char TEXT_CANNOT_SEARCH_BEFORE[] = "\xD1\xE0\xE9\xF2 \xED\xE5 \xEC\xEE\xE6\xE5\xF2 \xE8\xF1\xEA\xE0\xF2\xFC \xF1\xE8\xEC\xE2\xEE\xEB \xAB";
+// »: его нет в кодировке Windows-1251.
+constexpr const char TEXT_CANNOT_SEARCH_AFTER[] = "\xBB: \xE5\xE3\xEE \xED\xE5\xF2 \xE2 \xEA\xEE\xE4\xE8\xF0\xEE\xE2\xEA\xE5 Windows-1251.";
 // В поле «  (login dialog: a typed value with a character Windows-1251 lacks; the field's name follows)
 constexpr const char TEXT_FIELD_LACKS_BEFORE[] = "\xC2 \xEF\xEE\xEB\xE5 \xAB";
 // Логин
