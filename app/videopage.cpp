@@ -196,16 +196,17 @@ String SafeFileName(TextArg name) {
     unsigned char c = static_cast<unsigned char>(ch);
     safe += c < 0x20 || c == 0x7F || kForbidden.find(ch) != std::string_view::npos ? '_' : ch;
   }
-  while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
-  while (!safe.empty() && (safe.front() == '.' || safe.front() == ' ')) safe.erase(0, 1);
-  if (safe.empty()) return "video.mp4";
-  if (IsDeviceName(safe)) safe.insert(0, "_");
+  // Cut first, so that what the cut leaves at the front is trimmed and checked too.
   if (safe.size() > 200) {
     size_t cut = safe.size() - 200;
     // Never half a character: a cut inside one drops the rest of it too.
     while (cut < safe.size() && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80) ++cut;
     safe.erase(0, cut);
   }
+  while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
+  while (!safe.empty() && (safe.front() == '.' || safe.front() == ' ')) safe.erase(0, 1);
+  if (safe.empty()) return "video.mp4";
+  if (IsDeviceName(safe)) safe.insert(0, "_");
   return safe;
 }
 

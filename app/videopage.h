@@ -49,8 +49,8 @@ std::string PathFromNameBytes(std::string_view bytes);
 // bytes are read by PathFromNameBytes.
 std::string DispositionFileName(std::string_view header);
 // A UTF-8 name that Windows takes as one file name: characters no file name may hold
-// become "_", leading and trailing dots and blanks go, device names (CON, NUL, COM1 ...)
-// get a "_" in front, at most 200 bytes (the end kept, whole characters only);
+// become "_", at most 200 bytes are kept (the end, whole characters only), leading and
+// trailing dots and blanks go, device names (CON, NUL, COM1 ...) get a "_" in front;
 // "video.mp4" when nothing is left.
 String SafeFileName(TextArg name);
 // The UTF-8 file name for a file from `address`: its last path segment, %XX escapes decoded

@@ -1,9 +1,11 @@
 // The video page's values against the promises made for them: the file address always
-// names a host under the site domain and stays in its path, and the player page always
-// holds exactly one frame whose quoted source cannot be left.
+// names a host under the site domain and stays in its path, the player page always holds
+// exactly one frame whose quoted source cannot be left, and a file name taken from a
+// Content-Disposition header is one well-formed UTF-8 name inside the Downloads folder.
 #include <cstdlib>
 #include <string>
 
+#include "codepage.h"
 #include "videopage.h"
 
 namespace {
@@ -15,6 +17,26 @@ bool Unreserved(char c) {
 
 void Check(bool ok) {
   if (!ok) std::abort();
+}
+
+bool WellFormedUtf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    char32_t cp;
+    size_t length = DecodeUtf8At(text, i, &cp);
+    if (cp == 0xFFFD && text.compare(i, 3, "\xEF\xBF\xBD") != 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+void CheckFileName(const std::string& header) {
+  std::string name = DispositionFileName(header);
+  Check(WellFormedUtf8(name) && name.find_first_of("\\/") == std::string::npos);
+  std::string safe = SafeFileName(name);
+  Check(!safe.empty() && safe.size() <= 201 && WellFormedUtf8(safe));  // 201: "_" + device
+  Check(safe.find_first_of("\\/:*?\"<>|") == std::string::npos);
+  for (unsigned char c : safe) Check(c >= 0x20 && c != 0x7F);
+  Check(safe.front() != ' ' && safe.back() != ' ' && safe.back() != '.');
 }
 
 }  // namespace
@@ -48,5 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         page.compare(page.size() - tail.size(), tail.size(), tail) == 0);
   std::string values = page.substr(head.size(), page.size() - head.size() - tail.size());
   for (char c : values) Check(Unreserved(c) || c == '&' || c == '=');
+  CheckFileName(line);
   return 0;
 }

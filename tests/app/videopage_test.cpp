@@ -108,6 +108,9 @@ TEST(VideoPage, SavedFileNamesCannotLeaveTheFolderOrNameADevice) {
   EXPECT_EQ(SafeFileName("COM1"), "_COM1");
   EXPECT_EQ(SafeFileName("COM10.mp4"), "COM10.mp4");
   EXPECT_EQ(SafeFileName(String(300, 'x') + ".mp4").size(), 200u);
+  // What the cut leaves at the front is trimmed and checked as well.
+  EXPECT_EQ(SafeFileName(String(100, 'x') + " . con." + String(189, 'x') + ".mp4"),
+            "_con." + String(189, 'x') + ".mp4");
   // UTF-8 names are cut between characters only ("Ф" is two bytes): 204 bytes lose 4 and
   // the half "Ф" after them.
   String cyrillic;
