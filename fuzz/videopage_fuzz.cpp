@@ -2,7 +2,9 @@
 // names a host under the site domain and stays in its path, the player page always holds
 // exactly one frame whose quoted source cannot be left, and a file name taken from a
 // Content-Disposition header is one well-formed UTF-8 name inside the Downloads folder.
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "codepage.h"
@@ -19,23 +21,15 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
-bool WellFormedUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
-    char32_t cp;
-    size_t length = DecodeUtf8At(text, i, &cp);
-    if (cp == 0xFFFD && text.compare(i, 3, "\xEF\xBF\xBD") != 0) return false;
-    i += length;
-  }
-  return true;
-}
-
+// A name from a Content-Disposition header: well-formed UTF-8 without folder parts, and made
+// safe, nothing Windows forbids in a file name.
 void CheckFileName(const std::string& header) {
-  std::string name = DispositionFileName(header);
-  Check(WellFormedUtf8(name) && name.find_first_of("\\/") == std::string::npos);
-  std::string safe = SafeFileName(name);
-  Check(!safe.empty() && safe.size() <= 201 && WellFormedUtf8(safe));  // 201: "_" + device
-  Check(safe.find_first_of("\\/:*?\"<>|") == std::string::npos);
-  for (unsigned char c : safe) Check(c >= 0x20 && c != 0x7F);
+  std::string name = DispositionFileName(header), safe = SafeFileName(name);
+  for (const std::string& s : {name, safe})
+    Check(IsMultibyteUtf8(s) ||
+          std::all_of(s.begin(), s.end(), [](unsigned char c) { return c < 0x80; }));
+  Check(name.find_first_of("\\/") == std::string::npos && !safe.empty() && safe.size() <= 201);
+  for (unsigned char c : safe) Check(c >= 0x20 && c != 0x7F && !std::strchr("\\/:*?\"<>|", c));
   Check(safe.front() != ' ' && safe.back() != ' ' && safe.back() != '.');
 }
 

