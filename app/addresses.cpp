@@ -1,19 +1,52 @@
 #include "addresses.h"
 
+namespace {
+
+// `text` with every byte for which `escaped` holds written as %XX.
+template <typename Predicate>
+String PercentEscaped(TextArg text, Predicate escaped) {
+  static const char kHex[] = "0123456789ABCDEF";
+  String out;
+  out.reserve(text.view().size());
+  for (char ch : text.view()) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (escaped(c)) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+bool OutsidePrintableAscii(unsigned char c) { return c <= 0x20 || c >= 0x7F; }
+
+}  // namespace
+
+String AsciiAddress(TextArg address) { return PercentEscaped(address, OutsidePrintableAscii); }
+
+String EscapeQueryValue(TextArg value) {
+  return PercentEscaped(value, [](unsigned char c) {
+    return OutsidePrintableAscii(c) || c == '%' || c == '+' || c == '#' || c == '&';
+  });
+}
+
 String LoginAddress(TextArg endpoint, TextArg mail, TextArg pass) {
   String a(endpoint.view());
   a += "?act=login&email=";
-  a += mail.view();
+  a += EscapeQueryValue(mail);
   a += "&pass=";
-  a += pass.view();
-  a += "&expire=&zq =";
+  a += EscapeQueryValue(pass);
+  a += "&expire=&zq%20=";
   return a;
 }
 
 String SearchAddress(TextArg base, TextArg text) {
   String a(base.view());
   a += "gsearch.php?section=video&q=";
-  a += text.view();
+  a += EscapeQueryValue(text);
   a += "&name=1";
   return a;
 }

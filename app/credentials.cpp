@@ -5,7 +5,7 @@
 
 namespace {
 
-String FilePath() { return g_os.fullPath(CREDENTIALS_FILE); }
+std::string FilePath() { return g_os.fullPath(CREDENTIALS_FILE); }
 
 // Reads `key` into `value`; adds the key to `unreadable` when it has no Windows-1251 form.
 void ReadValue(const char* key, String& value, String& unreadable) {
@@ -15,30 +15,30 @@ void ReadValue(const char* key, String& value, String& unreadable) {
 
 }  // namespace
 
-String ReadCredentials() {
+PathMessage ReadCredentials() {
   String unreadable;
   if (PrefsOpen(CREDENTIALS_FILE)) {
     ReadValue("mail", g_app.loginMail, unreadable);
     ReadValue("pass", g_app.loginPass, unreadable);
     PrefsClose();
   }
-  if (unreadable.empty()) return String();
-  return String(TEXT_NOT_CP1251_HEAD) + "\r\n" + FilePath() + "\r\n" + unreadable + TEXT_TYPE_AGAIN;
+  if (unreadable.empty()) return PathMessage();
+  return {String(TEXT_NOT_CP1251_HEAD) + "\r\n", FilePath(), "\r\n" + unreadable + TEXT_TYPE_AGAIN};
 }
 
 bool NeedsLoginDialog() {
   return TextEquals(g_app.loginMail, "") || TextEquals(g_app.loginPass, "");
 }
 
-String StoreCredentials() {
+PathMessage StoreCredentials() {
   PrefsOpen(CREDENTIALS_FILE);  // a missing file is created at close
   PrefsWriteString("mail", g_app.loginMail);
   PrefsWriteString("pass", g_app.loginPass);
   int result = PrefsClose();
-  if (result == PREFS_SAVED) return String();
+  if (result == PREFS_SAVED) return PathMessage();
   const char* reason = result == PREFS_SAVE_DIRECTORY   ? TEXT_SAVE_DIRECTORY
                        : result == PREFS_SAVE_READ_ONLY ? TEXT_SAVE_READ_ONLY
                                                         : TEXT_SAVE_FAILED;
-  return String(TEXT_SAVE_FAILED_HEAD) + "\r\n" + FilePath() + "\r\n" + reason + "\r\n\r\n" +
-         TEXT_SAVE_FAILED_TAIL;
+  return {String(TEXT_SAVE_FAILED_HEAD) + "\r\n", FilePath(),
+          "\r\n" + String(reason) + "\r\n\r\n" + TEXT_SAVE_FAILED_TAIL};
 }

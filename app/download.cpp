@@ -6,15 +6,18 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "appstate.h"
 #include "client_ids.h"
+#include "os.h"
 #include "search.h"
 #include "texts.h"
 #include "transfer.h"
 #include "videopage.h"
 #include "webview.h"
+#include "wide.h"
 
 namespace {
 
@@ -23,8 +26,8 @@ constexpr UINT PROGRESS_MS = 250;
 
 struct Download {
   String address;
-  String folder;
-  String addressName;  // the name from the address, when the server gives none
+  std::string folder;       // UTF-8, as every path (os.h)
+  std::string addressName;  // the name from the address, when the server gives none
   Transfer* transfer;
 };
 std::vector<Download> running;
@@ -46,15 +49,16 @@ String ProgressText(const TransferProgress& progress) {
   return progress.length > 0 ? String(text) : text + String(TEXT_MEGABYTES);
 }
 
-// Puts a finished download in place under a free name and says how it ended.
+// Puts a finished download in place under a free name and says how it ended. The path is
+// shown in UTF-16, as its folders and the name are really called.
 void Finish(const Download& download) {
   TransferResult result = TransferResultOf(download.transfer);
-  String saved;
+  std::string saved;
   if (result.Ok()) {
-    String name =
+    std::string name =
         result.suggestedName.empty() ? download.addressName : SafeFileName(result.suggestedName);
     if (TransferSave(download.transfer, download.folder + name, false, &saved))
-      ShowStatus(TEXT_DOWNLOAD_SAVED + saved);
+      ShowWideStatus(WideFromText(TEXT_DOWNLOAD_SAVED) + WideFromPath(saved));
     else
       result.status = TransferStatus::NOT_SAVED;
   }
@@ -90,23 +94,22 @@ bool Running(const String& address) {
 
 }  // namespace
 
-String DownloadsFolder() {
-  String folder;
+std::string DownloadsFolder() {
+  std::string folder;
   PWSTR wide = nullptr;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_CREATE, nullptr, &wide)) && wide) {
-    int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (size > 1) {
-      folder.resize(static_cast<size_t>(size));
-      WideCharToMultiByte(CP_ACP, 0, wide, -1, &folder[0], size, nullptr, nullptr);
-      folder.resize(static_cast<size_t>(size - 1));
-    }
-  }
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_CREATE, nullptr, &wide)) && wide)
+    folder = PathFromWide(wide);
   CoTaskMemFree(wide);
   if (folder.empty()) {
-    char profile[MAX_PATH] = "";
-    if (GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile) == 0) return "";
-    folder = String(profile) + "\\Downloads";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    // The profile's own Downloads folder, made when missing.
+    std::wstring profile(32767, L'\0');
+    DWORD length =
+        GetEnvironmentVariableW(L"USERPROFILE", &profile[0], static_cast<DWORD>(profile.size()));
+    if (length == 0 || length >= profile.size()) return std::string();
+    profile.resize(length);
+    profile += L"\\Downloads";
+    CreateDirectoryW(profile.c_str(), nullptr);
+    folder = PathFromWide(profile);
   }
   if (folder.back() != '\\') folder += '\\';
   return folder;
@@ -119,13 +122,13 @@ void SaveVideoFile(ObjectNumber, const char* address) {
     ShowStatus(TEXT_DOWNLOAD_RUNNING);
     return;
   }
-  String folder = DownloadsFolder();
-  DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    ShowStatus(TEXT_DOWNLOAD_FAILED + String(TEXT_DOWNLOAD_NO_FOLDER) + folder + ".");
+  std::string folder = DownloadsFolder();
+  if (folder.empty() || !g_os.pathInfo(folder.c_str()).directory) {
+    ShowWideStatus(WideFromText(TEXT_DOWNLOAD_FAILED + String(TEXT_DOWNLOAD_NO_FOLDER)) +
+                   WideFromPath(folder) + L".");
     return;
   }
-  String name = AddressFileName(url);
+  std::string name = AddressFileName(url);
   Transfer* transfer = TransferBegin(url, folder + name, FileLimits());
   if (!transfer) {
     ShowStatus(TEXT_DOWNLOAD_FAILED + String(TEXT_FAIL_OTHER) + ".");

@@ -5,6 +5,8 @@
 // did not come).
 #pragma once
 
+#include <string>
+
 #include "text.h"
 #include "toolkit.h"
 
@@ -13,5 +15,6 @@ void DownloadVideo();
 // Saves the file at `address`; a file already downloading is not started again. The
 // session web view's download callback.
 void SaveVideoFile(ObjectNumber gadget, const char* address);
-// The folder downloads go to (ending in a backslash); empty when there is none.
-String DownloadsFolder();
+// The folder downloads go to, a UTF-8 path (os.h) ending in a backslash; empty when there
+// is none.
+std::string DownloadsFolder();

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "addresses.h"
 #include "appstate.h"
 #include "background.h"
@@ -20,14 +22,25 @@
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
+#include "toolkit_wide_stub.h"
 #include "transfer.h"
+#include "wide.h"
 
 namespace {
 
 HANDLE g_heap = nullptr;
 
 void SearchAction() {
-  g_app.searchText = GadgetGetText(GADGET_SEARCH_TEXT);
+  char32_t lacking = 0;
+  String text = GadgetGetText(GADGET_SEARCH_TEXT, &lacking);
+  if (lacking) {
+    // Sent, the character would reach the site as "?" and find something else: the search
+    // is not made, and the label names the character.
+    ShowWideStatus(WideFromText(TEXT_CANNOT_SEARCH_BEFORE) + WideFromCodePoint(lacking) +
+                   WideFromText(TEXT_CANNOT_SEARCH_AFTER));
+    return;
+  }
+  g_app.searchText = text;
   g_app.searchUrl = SearchAddress(SITE_BASE_ADDRESS, g_app.searchText);
   SearchVideos(g_app.searchUrl);
 }
@@ -36,10 +49,18 @@ bool ValidRow(intptr_t row) {
   return row >= 0 && row < static_cast<intptr_t>(g_app.videoLinks.size());
 }
 
+// The main window's title, which the toolkit set from a Windows-1251 text.
+String MainWindowTitle() {
+  HWND window = WindowHandle(WIN_MAIN);
+  std::wstring title(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  title.resize(
+      static_cast<size_t>(GetWindowTextW(window, &title[0], static_cast<int>(title.size()))));
+  return TextFromWide(title);
+}
+
 void PlayChosenRow() {
   g_app.videoLink = g_app.videoLinks[g_app.selectedIndex];
-  char previousTitle[512] = "";
-  GetWindowTextA(WindowHandle(WIN_MAIN), previousTitle, sizeof previousTitle);
+  String previousTitle = MainWindowTitle();
   WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
   String failure;
   if (OpenPlayer(g_app.videoLink, &failure)) {

@@ -1,18 +1,25 @@
 #include "login_dialog.h"
 
+#include <string>
+
 #include "addresses.h"
 #include "appstate.h"
 #include "client_ids.h"
 #include "config.h"
-#include "credentials.h"
 #include "launcher.h"
 #include "texts.h"
 #include "toolkit.h"
+#include "toolkit_wide_stub.h"
+#include "wide.h"
 
 namespace {
 
-void ShowNotice(const String& text) {
-  if (!text.empty()) AskUser(TEXT_MAIN_TITLE, text, MB_OK | MB_ICONWARNING);
+// Shown in UTF-16, so that the file's path appears as its folders are really named.
+void ShowNotice(const PathMessage& message) {
+  if (message.empty()) return;
+  AskUser(TEXT_MAIN_TITLE,
+          WideFromText(message.before) + WideFromPath(message.path) + WideFromText(message.after),
+          MB_OK | MB_ICONWARNING);
 }
 
 // An edit field created with a long text can come up empty (Wine drops a creation text of
@@ -20,13 +27,30 @@ void ShowNotice(const String& text) {
 // creation, with the field's limit of 30,000 typed characters lifted too.
 void StringFieldCreate(ObjectNumber number, int y, const String& text) {
   StringGadgetCreate(number, 60, y, 220, 20, "");
-  SendMessageA(GadgetHandle(number), EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(GadgetHandle(number), EM_SETLIMITTEXT, 0, 0);
   GadgetSetText(number, text);
+}
+
+// Takes the field's text into `value`. A character Windows-1251 lacks would reach the site
+// and the file as "?": the field is refused instead, naming the character; false then.
+bool TakeField(ObjectNumber number, const char* name, String& value) {
+  char32_t lacking = 0;
+  String text = GadgetGetText(number, &lacking);
+  if (lacking) {
+    AskUser(TEXT_MAIN_TITLE,
+            WideFromText(TEXT_FIELD_LACKS_BEFORE) + WideFromText(name) +
+                WideFromText(TEXT_FIELD_LACKS_CHARACTER) + WideFromCodePoint(lacking) +
+                WideFromText(TEXT_FIELD_LACKS_AFTER),
+            MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  value = text;
+  return true;
 }
 
 }  // namespace
 
-void RunLoginDialog(const String& notice) {
+void RunLoginDialog(const PathMessage& notice) {
   String title = TEXT_LOGIN_TITLE;
   title += SiteDomain(SITE_BASE_ADDRESS);
   // No style bit: the toolkit gives the frame a title bar only (no close box).
@@ -38,13 +62,18 @@ void RunLoginDialog(const String& notice) {
   ButtonGadgetCreate(GADGET_LOGIN_OK, 110, 75, 70, 20, TEXT_LOGIN_OK);
   ShowNotice(notice);  // over the dialog, whose fields it speaks of
 
-  // Only the button ends the wait; typing and focus changes in the fields do not.
+  // Only the button ends the wait, and only with both fields acceptable; typing and focus
+  // changes in the fields do not.
+  String mail, pass;
   for (;;) {
     g_app.lastEvent = EventWait();
-    if (g_app.lastEvent == EVENT_GADGET && EventGadgetNumber() == GADGET_LOGIN_OK) break;
+    if (g_app.lastEvent != EVENT_GADGET || EventGadgetNumber() != GADGET_LOGIN_OK) continue;
+    if (TakeField(GADGET_LOGIN_MAIL, TEXT_FIELD_MAIL, mail) &&
+        TakeField(GADGET_LOGIN_PASS, TEXT_FIELD_PASS, pass))
+      break;
   }
-  g_app.loginMail = GadgetGetText(GADGET_LOGIN_MAIL);
-  g_app.loginPass = GadgetGetText(GADGET_LOGIN_PASS);
+  g_app.loginMail = mail;
+  g_app.loginPass = pass;
   ShowNotice(StoreCredentials());
   // Nothing reads the dialog again; closing it keeps it from lingering under the main
   // window for the whole run.

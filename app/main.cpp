@@ -25,7 +25,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GadgetsInit();
   SystemStartup();  // common controls and COM
 
-  String notice = ReadCredentials();
+  PathMessage notice = ReadCredentials();
   if (NeedsLoginDialog()) RunLoginDialog(notice);
 
   JpegDecoderRegister();

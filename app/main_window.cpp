@@ -33,7 +33,7 @@ void Colour(int gadget) {
 // The bytes of an RCDATA resource of the program; size 0 when it is missing.
 const void* Resource(int id, size_t& size) {
   size = 0;
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), RT_RCDATA);
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_RCDATA));
   if (!found) return nullptr;
   HGLOBAL loaded = LoadResource(nullptr, found);
   if (!loaded) return nullptr;
@@ -50,7 +50,7 @@ void BuildResultList() {
   Colour(GADGET_RESULT_LIST);
   GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
   // Without the sunken client edge; the resize after it recomputes the frame.
-  SetWindowLongA(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
+  SetWindowLongW(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
   // The list fits its panel, scroll bar included, and shows whole rows only: what it
   // scrolls into view is what the user sees, down to the last row. Its column takes the
   // width the scroll bar leaves, so long titles end with "..." instead of at the edge.

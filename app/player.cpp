@@ -13,9 +13,11 @@
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
+#include "toolkit_wide_stub.h"
 #include "transfer.h"
 #include "videopage.h"
 #include "webview.h"
+#include "wide.h"
 
 namespace {
 
@@ -40,6 +42,18 @@ void WritePlayerPage(const String& file, const String& oid, const String& vid,
   if (!page.OpenReadWrite(FILE_PLAYER_PAGE, file)) return;
   FileTruncate(page.Number());
   FileWriteLine(page.Number(), PlayerPageText(SITE_BASE_ADDRESS, oid, vid, hash2));
+}
+
+// Points the web view at a local page. Its address is a path: one the Windows-1251 texts
+// can hold goes as a text, another (a temporary folder named in another script) in UTF-16.
+void ShowLocalPage(ObjectNumber view, const std::string& path) {
+  std::wstring wide = WideFromPath(path);
+  char32_t lacking = 0;
+  String text = TextFromWide(wide, &lacking);
+  if (lacking)
+    GadgetSetWideText(view, wide);
+  else
+    GadgetSetText(view, text);
 }
 
 }  // namespace
@@ -80,7 +94,7 @@ void ShowPlayerPage(const String& oid, const String& vid, const String& hash2) {
   ContainerGadgetCreate(GADGET_PLAYER_PANEL, 10, 11, 482, 360, 0);
   WebGadgetCreate(GADGET_PLAYER_WEB, 0, 0, 500, 380, "");
   GadgetListClose();
-  GadgetSetText(GADGET_PLAYER_WEB, file);
+  ShowLocalPage(GADGET_PLAYER_WEB, file);
   // A browser view without an HTML engine shows nothing: the player then opens in the
   // system's web browser, and the window says so the first time.
   if (GadgetGetAttribute(GADGET_PLAYER_WEB, WEB_ATTRIBUTE_SHOWS_PAGES) == 0) {

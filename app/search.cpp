@@ -17,6 +17,7 @@
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
+#include "toolkit_wide_stub.h"
 #include "transfer.h"
 
 namespace {
@@ -28,10 +29,10 @@ String lastStatus;  // the message ShowStatus put into the description label las
 class ListPaintPause {
  public:
   ListPaintPause() : list_(GadgetHandle(GADGET_RESULT_LIST)) {
-    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   }
   ~ListPaintPause() {
-    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
   }
   ListPaintPause(const ListPaintPause&) = delete;
@@ -42,7 +43,7 @@ class ListPaintPause {
 };
 
 int ListRows() {
-  return static_cast<int>(SendMessageA(GadgetHandle(GADGET_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0));
+  return static_cast<int>(SendMessageW(GadgetHandle(GADGET_RESULT_LIST), LVM_GETITEMCOUNT, 0, 0));
 }
 
 }  // namespace
@@ -50,6 +51,12 @@ int ListRows() {
 void ShowStatus(const String& text) {
   lastStatus = text;
   GadgetSetText(GADGET_DESCRIPTION, text);
+}
+
+void ShowWideStatus(std::wstring_view text) {
+  GadgetSetWideText(GADGET_DESCRIPTION, text);
+  // As the label reads back, which is what a later look at it compares with.
+  lastStatus = GadgetGetText(GADGET_DESCRIPTION);
 }
 
 bool SearchVideos(const String& searchUrl) {

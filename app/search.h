@@ -2,6 +2,7 @@
 // transfer while the window goes on answering.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "text.h"
@@ -25,3 +26,6 @@ void ShowPreview(const String& pictureUrl);
 void ShowPreviewFile(const String& file);
 // Shows a message of the program in the description label, in place of a description.
 void ShowStatus(const String& text);
+// The same for a message in UTF-16: one that names a path or a character the
+// Windows-1251 texts cannot hold.
+void ShowWideStatus(std::wstring_view text);

@@ -6,8 +6,8 @@ namespace {
 
 // Named objects of the session's own namespace. The mutex marks that a copy runs; the
 // mapping tells the other copies which process it is.
-constexpr char INSTANCE_MUTEX[] = "Local\\VideoSearchZQ.Running";
-constexpr char OWNER_MAPPING[] = "Local\\VideoSearchZQ.Owner";
+constexpr wchar_t INSTANCE_MUTEX[] = L"Local\\VideoSearchZQ.Running";
+constexpr wchar_t OWNER_MAPPING[] = L"Local\\VideoSearchZQ.Owner";
 // How long a second copy waits for the first one's window (it may still be starting).
 constexpr int WINDOW_WAIT_MS = 3000;
 constexpr int WINDOW_POLL_MS = 100;
@@ -17,7 +17,7 @@ HANDLE g_mutex = nullptr;
 HANDLE g_mapping = nullptr;
 
 void PublishOwner() {
-  g_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD),
+  g_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD),
                                  OWNER_MAPPING);
   if (!g_mapping) return;
   if (void* view = MapViewOfFile(g_mapping, FILE_MAP_WRITE, 0, 0, sizeof(DWORD))) {
@@ -28,7 +28,7 @@ void PublishOwner() {
 
 // The process id the running copy published, 0 when it has not yet.
 DWORD OwnerProcess() {
-  HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, OWNER_MAPPING);
+  HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, OWNER_MAPPING);
   if (!mapping) return 0;
   DWORD pid = 0;
   if (void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(DWORD))) {
@@ -71,7 +71,7 @@ void BringOwnerToFront() {
 }  // namespace
 
 bool ClaimSingleInstance() {
-  g_mutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX);
+  g_mutex = CreateMutexW(nullptr, FALSE, INSTANCE_MUTEX);
   if (!g_mutex) return true;  // no claim possible: better to run than to refuse
   if (GetLastError() != ERROR_ALREADY_EXISTS) {
     PublishOwner();

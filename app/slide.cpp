@@ -194,6 +194,6 @@ bool CursorInWindow(HWND window) {
 
 int UpdateHoverCursor(int event) {
   if (event == WM_MOUSEMOVE && CursorInWindow(GadgetHandle(GADGET_PANEL_TOGGLE)))
-    SetCursor(LoadCursorA(nullptr, IDC_HAND));
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
   return 0;
 }

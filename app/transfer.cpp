@@ -11,10 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "addresses.h"
 #include "config.h"
 #include "texts.h"
 #include "toolkit.h"
+#include "videopage.h"
+#include "wide.h"
 
+// The internet functions are called in their wide forms, with the address made pure ASCII
+// first (AsciiAddress), so that it reaches the site as the bytes it holds whatever the
+// system's code page. Two calls keep their ANSI forms: ObtainUserAgentString, which has no
+// other (the agent string is ASCII), and the query of Content-Disposition, whose value is
+// wanted as the bytes the server sent: the wide form decodes them in the system's code page
+// first (under 1252, a Windows-1251 "Фильм" comes back as "Ôèëüì"), while the name in them
+// is UTF-8 or Windows-1251 whatever that code page is. Paths go through the W file
+// functions.
 namespace {
 
 // How often the waiting window thread looks at the limits.
@@ -25,7 +36,7 @@ constexpr int WATCH_INTERVAL_MS = 100;
 // target.
 struct Job {
   std::string address;
-  std::string privatePath;
+  std::string privatePath;  // UTF-8, as every path (os.h)
   TransferLimits limits{};
   HANDLE done = nullptr;  // set by the worker when it has finished
   std::atomic<int> references{2};
@@ -39,7 +50,7 @@ struct Job {
   // Written by the worker before `done` is set.
   TransferStatus status = TransferStatus::FAILED;
   int httpStatus = 0;
-  String suggestedName;
+  std::string suggestedName;
 };
 
 void Release(Job* job) {
@@ -83,8 +94,9 @@ HINTERNET Session() {
   if (ObtainUserAgentString(0, agent, &size) != S_OK)
     std::snprintf(agent, sizeof agent, "Mozilla/4.0");
   // The system's proxy settings (and http_proxy under Wine) apply, as for the browser.
-  session = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  if (session) InternetSetStatusCallbackA(session, OnStatus);
+  session =
+      InternetOpenW(WideFromText(agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (session) InternetSetStatusCallbackW(session, OnStatus);
   return session;
 }
 
@@ -120,33 +132,21 @@ TransferStatus FailureOf(const Job* job, DWORD error) {
 
 // The length the server announced, -1 when it gave none.
 int64_t ContentLength(HINTERNET request) {
-  char text[32] = "";
+  wchar_t text[32] = L"";
   DWORD size = sizeof text;
-  if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
-  char* end = nullptr;
-  long long value = std::strtoll(text, &end, 10);
+  if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
+  wchar_t* end = nullptr;
+  long long value = std::wcstoll(text, &end, 10);
   return end != text && value >= 0 ? value : -1;
 }
 
-// The file name an attachment's Content-Disposition gives (filename="..." or filename=...),
-// without any folder part; empty when there is none.
-String DispositionName(HINTERNET request) {
+// The UTF-8 file name the answer's Content-Disposition gives (DispositionFileName), or
+// empty. The ANSI query hands over the header's bytes as they came (see above).
+std::string DispositionName(HINTERNET request) {
   char text[1024] = "";
   DWORD size = sizeof text - 1;
   if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_DISPOSITION, text, &size, nullptr)) return "";
-  std::string header(text, size);
-  size_t at = header.find("filename=");
-  if (at == std::string::npos) return "";
-  std::string name = header.substr(at + 9);
-  if (!name.empty() && name[0] == '"') {
-    name.erase(0, 1);
-    name = name.substr(0, name.find('"'));
-  } else {
-    name = name.substr(0, name.find(';'));
-  }
-  size_t slash = name.find_last_of("\\/");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  return name;
+  return DispositionFileName(std::string_view(text, size));
 }
 
 // Copies the answer's body into `file` until its end; DONE when all of it is there.
@@ -175,9 +175,9 @@ TransferStatus CopyBody(Job* job, HINTERNET request, HANDLE file) {
 
 // Reads the answer's body into the private file; the status it ends with.
 TransferStatus ReadBody(Job* job, HINTERNET request) {
-  HANDLE file =
-      CreateFileA(job->privatePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(WideFromPath(job->privatePath).c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return TransferStatus::NOT_SAVED;
   const int64_t announced = ContentLength(request);
   job->length = announced;
@@ -187,30 +187,31 @@ TransferStatus ReadBody(Job* job, HINTERNET request) {
     status = TransferStatus::CUT;
   CloseHandle(file);
   // Only a complete file may take the target's place.
-  if (status != TransferStatus::DONE || job->abandoned) DeleteFileA(job->privatePath.c_str());
+  if (status != TransferStatus::DONE || job->abandoned)
+    DeleteFileW(WideFromPath(job->privatePath).c_str());
   return status;
 }
 
 // What a request needs of an http or https address.
 struct RequestTarget {
-  std::string host;
+  std::wstring host;
   INTERNET_PORT port = 0;
   bool secure = false;
-  std::string object;  // the path with its query, "/" when there is none
+  std::wstring object;  // the path with its query, "/" when there is none
 };
 
 // False (with the last error set) when the address is not an http or https one.
 bool TargetOf(const String& address, RequestTarget& target) {
-  URL_COMPONENTSA parts = {};
+  URL_COMPONENTSW parts = {};
   parts.dwStructSize = sizeof parts;
-  char host[256] = "", path[4096] = "", extra[4096] = "";
+  wchar_t host[256] = L"", path[4096] = L"", extra[4096] = L"";
   parts.lpszHostName = host;
-  parts.dwHostNameLength = sizeof host;
+  parts.dwHostNameLength = ARRAYSIZE(host);
   parts.lpszUrlPath = path;
-  parts.dwUrlPathLength = sizeof path;
+  parts.dwUrlPathLength = ARRAYSIZE(path);
   parts.lpszExtraInfo = extra;
-  parts.dwExtraInfoLength = sizeof extra;
-  if (!InternetCrackUrlA(address.c_str(), 0, 0, &parts) ||
+  parts.dwExtraInfoLength = ARRAYSIZE(extra);
+  if (!InternetCrackUrlW(WideFromText(AsciiAddress(address)).c_str(), 0, 0, &parts) ||
       (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
     SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     return false;
@@ -218,8 +219,8 @@ bool TargetOf(const String& address, RequestTarget& target) {
   target.host = host;
   target.port = parts.nPort;
   target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  target.object = std::string(path) + extra;
-  if (target.object.empty()) target.object = "/";
+  target.object = std::wstring(path) + extra;
+  if (target.object.empty()) target.object = L"/";
   return true;
 }
 
@@ -228,9 +229,9 @@ bool TargetOf(const String& address, RequestTarget& target) {
 void SetRequestLimits(HINTERNET request, const TransferLimits& limits) {
   DWORD connect = static_cast<DWORD>(limits.connectMs);
   DWORD idle = static_cast<DWORD>(limits.idleMs);
-  InternetSetOptionA(request, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-  InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &idle, sizeof idle);
-  InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &idle, sizeof idle);
+  InternetSetOptionW(request, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+  InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &idle, sizeof idle);
+  InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &idle, sizeof idle);
 }
 
 // Opens the request for the job's address and sends it.
@@ -238,17 +239,17 @@ HINTERNET SendRequest(Job* job, HINTERNET& connection) {
   RequestTarget target;
   if (!TargetOf(job->address, target)) return nullptr;
   const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(job);
-  connection = InternetConnectA(session, target.host.c_str(), target.port, nullptr, nullptr,
+  connection = InternetConnectW(session, target.host.c_str(), target.port, nullptr, nullptr,
                                 INTERNET_SERVICE_HTTP, 0, context);
   if (!connection) return nullptr;
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                 INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI;
   if (target.secure) flags |= INTERNET_FLAG_SECURE;
-  HINTERNET request = HttpOpenRequestA(connection, "GET", target.object.c_str(), nullptr, nullptr,
+  HINTERNET request = HttpOpenRequestW(connection, L"GET", target.object.c_str(), nullptr, nullptr,
                                        nullptr, flags, context);
   if (!request) return nullptr;
   SetRequestLimits(request, job->limits);
-  if (!HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+  if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
     DWORD error = GetLastError();
     InternetCloseHandle(request);
     SetLastError(error);
@@ -267,7 +268,7 @@ DWORD WINAPI Work(void* parameter) {
     job->connected = true;
     job->lastActivity = GetTickCount();
     DWORD code = 0, size = sizeof code;
-    if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
+    if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
                        nullptr))
       job->httpStatus = static_cast<int>(code);
     job->suggestedName = DispositionName(request);
@@ -297,10 +298,10 @@ void Forget(Job* job) {
 // file goes now (a file still open is removed when the worker closes it).
 void Abandon(Job* job) {
   job->abandoned = true;
-  DeleteFileA(job->privatePath.c_str());
+  DeleteFileW(WideFromPath(job->privatePath).c_str());
 }
 
-Job* Start(const String& address, const String& target, const TransferLimits& limits) {
+Job* Start(const String& address, const std::string& target, const TransferLimits& limits) {
   if (!Session()) return nullptr;
   Job* job = new (std::nothrow) Job;
   if (!job) return nullptr;
@@ -309,7 +310,7 @@ Job* Start(const String& address, const String& target, const TransferLimits& li
   job->address = address;
   job->limits = limits;
   job->privatePath = target + suffix;
-  job->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  job->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   job->started = GetTickCount();
   job->lastActivity = job->started;
   if (!job->done) {
@@ -343,7 +344,7 @@ bool OverLimit(const Job* job) {
 bool Finished(const Job* job) { return WaitForSingleObject(job->done, 0) == WAIT_OBJECT_0; }
 
 // "name (2).ext" for `path` = "...\name.ext" and n = 2.
-String NumberedName(const String& path, int n) {
+std::string NumberedName(const std::string& path, int n) {
   size_t slash = path.find_last_of("\\/");
   size_t dot = path.find_last_of('.');
   if (dot == String::npos || (slash != String::npos && dot < slash)) dot = path.size();
@@ -363,7 +364,8 @@ TransferLimits PageLimits() {
 
 void TransferSetCloseHandler(void (*handler)()) { closeHandler = handler; }
 
-Transfer* TransferBegin(const String& address, const String& target, const TransferLimits& limits) {
+Transfer* TransferBegin(const String& address, const std::string& target,
+                        const TransferLimits& limits) {
   Job* job = Start(address, target, limits);
   if (!job) return nullptr;
   Transfer* transfer = new (std::nothrow) Transfer{job};
@@ -411,19 +413,20 @@ TransferResult TransferResultOf(Transfer* transfer) {
   return result;
 }
 
-bool TransferSave(Transfer* transfer, const String& target, bool replace, String* savedAs) {
+bool TransferSave(Transfer* transfer, const std::string& target, bool replace,
+                  std::string* savedAs) {
   Job* job = transfer->job;
   if (job->given || !Finished(job) || job->status != TransferStatus::DONE) return false;
-  const char* from = job->privatePath.c_str();
+  const std::wstring from = WideFromPath(job->privatePath);
   bool moved = false;
-  String path = target;
+  std::string path = target;
   if (replace) {
-    moved = MoveFileExA(from, path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    moved = MoveFileExW(from.c_str(), WideFromPath(path).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
   } else {
     // The first free name among "name.ext", "name (2).ext", "name (3).ext" ...
     for (int n = 1; !moved && n < 1000; ++n) {
       path = n == 1 ? target : NumberedName(target, n);
-      moved = MoveFileExA(from, path.c_str(), 0) != 0;
+      moved = MoveFileExW(from.c_str(), WideFromPath(path).c_str(), 0) != 0;
       if (!moved && GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
         break;
     }
@@ -437,12 +440,12 @@ void TransferRelease(Transfer* transfer) {
   Job* job = transfer->job;
   if (!job->given && !Finished(job)) Abandon(job);
   Forget(job);
-  DeleteFileA(job->privatePath.c_str());  // nothing when it was saved
+  DeleteFileW(WideFromPath(job->privatePath).c_str());  // nothing when it was saved
   Release(job);
   delete transfer;
 }
 
-TransferResult TransferFile(const String& address, const String& target,
+TransferResult TransferFile(const String& address, const std::string& target,
                             const TransferLimits& limits) {
   Transfer* transfer = TransferBegin(address, target, limits);
   if (!transfer) return TransferResult();

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "text.h"
 
@@ -37,7 +38,7 @@ struct TransferResult {
   TransferStatus status = TransferStatus::FAILED;
   int httpStatus = 0;    // the server's status code when it answered
   uint64_t bytes = 0;    // bytes received
-  String suggestedName;  // the file name the server gave (Content-Disposition), or empty
+  std::string suggestedName;  // the UTF-8 file name the server gave (Content-Disposition)
   bool Ok() const { return status == TransferStatus::DONE; }
 };
 
@@ -46,8 +47,9 @@ struct TransferResult {
 // request stays queued for the main loop.
 void TransferSetCloseHandler(void (*handler)());
 
-// Downloads `address` into the file `target` (full path), waiting as described above.
-TransferResult TransferFile(const String& address, const String& target,
+// Downloads `address` into the file `target` (full path, UTF-8 as every path: os.h), waiting
+// as described above.
+TransferResult TransferFile(const String& address, const std::string& target,
                             const TransferLimits& limits = PageLimits());
 
 // A transfer under way, for callers that go on with other work meanwhile (a video file's
@@ -59,7 +61,8 @@ struct TransferProgress {
   bool finished = false;
 };
 // Starts the transfer into a private file beside `target`; null when it cannot start.
-Transfer* TransferBegin(const String& address, const String& target, const TransferLimits& limits);
+Transfer* TransferBegin(const String& address, const std::string& target,
+                        const TransferLimits& limits);
 // How far it has come. Applies the limits: a transfer past one is given up and finished.
 TransferProgress TransferPoll(Transfer* transfer);
 // Set when the worker has finished (for waiting on it).
@@ -69,7 +72,8 @@ TransferResult TransferResultOf(Transfer* transfer);
 // Puts the file of a transfer that succeeded in place: at `target`, replacing a file there,
 // or (replace false) at the first free name among "name.ext", "name (2).ext", ...; the
 // path used goes to `savedAs`. False when there is nothing to save or the move fails.
-bool TransferSave(Transfer* transfer, const String& target, bool replace, String* savedAs);
+bool TransferSave(Transfer* transfer, const std::string& target, bool replace,
+                  std::string* savedAs);
 // Gives up the transfer if it still runs, removes its private file unless it was saved,
 // and frees it.
 void TransferRelease(Transfer* transfer);

@@ -1,7 +1,11 @@
 #include "videopage.h"
 
+#include <algorithm>
+
+#include "codepage.h"
 #include "scrape.h"
 #include "seqfile.h"
+#include "wide.h"
 
 void ForEachPlayerLine(ObjectNumber file, const std::function<void(const String& line)>& onLine) {
   while (!FileAtEnd(file)) {
@@ -77,6 +81,56 @@ int HexValue(char h) {
   return -1;
 }
 
+// %XX escapes decoded; a "%" without two hex digits stays as it is.
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
+  return out;
+}
+
+std::string Trimmed(std::string_view text) {
+  size_t start = text.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return std::string();
+  return std::string(text.substr(start, text.find_last_not_of(" \t") - start + 1));
+}
+
+// The name an extended parameter value (charset'language'percent-encoded) holds, in UTF-8.
+// False for a charset other than UTF-8 and ISO-8859-1, or UTF-8 that is not well formed.
+bool ExtendedValue(std::string_view value, std::string& name) {
+  size_t first = value.find('\'');
+  size_t second = first == std::string_view::npos ? first : value.find('\'', first + 1);
+  if (second == std::string_view::npos) return false;
+  std::string charset = LowerAscii(value.substr(0, first));
+  std::string bytes = PercentDecoded(value.substr(second + 1));
+  if (charset == "utf-8") {
+    bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                             [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+    if (!ascii && !IsMultibyteUtf8(bytes)) return false;
+    name = bytes;
+    return true;
+  }
+  if (charset == "iso-8859-1") {
+    name.clear();
+    for (char ch : bytes) AppendUtf8(name, static_cast<unsigned char>(ch));
+    return true;
+  }
+  return false;
+}
+
 // Names that stay devices whatever their extension: CON, PRN, AUX, NUL, COM1-9, LPT1-9.
 bool IsDeviceName(const String& name) {
   String stem = name.substr(0, name.find('.'));
@@ -88,6 +142,53 @@ bool IsDeviceName(const String& name) {
 
 }  // namespace
 
+std::string PathFromNameBytes(std::string_view bytes) {
+  return IsMultibyteUtf8(bytes) ? std::string(bytes) : PathFromText(bytes);
+}
+
+std::string DispositionFileName(std::string_view header) {
+  constexpr size_t npos = std::string_view::npos;
+  std::string plain, extended;
+  bool havePlain = false, haveExtended = false;
+  // The disposition type, then parameters "; name=value"; a quoted value may hold ";" and
+  // backslash-escaped characters. An item without "=" (the type) names nothing.
+  size_t start = 0;
+  while (start < header.size()) {
+    size_t equals = header.find_first_of("=;", start);
+    if (equals == npos) break;
+    if (header[equals] == ';') {
+      start = equals + 1;
+      continue;
+    }
+    std::string name = LowerAscii(Trimmed(header.substr(start, equals - start)));
+    std::string value;
+    size_t i = equals + 1;
+    while (i < header.size() && (header[i] == ' ' || header[i] == '\t')) ++i;
+    size_t end;
+    if (i < header.size() && header[i] == '"') {
+      for (++i; i < header.size() && header[i] != '"'; ++i) {
+        if (header[i] == '\\' && i + 1 < header.size()) ++i;
+        value += header[i];
+      }
+      end = header.find(';', i);
+    } else {
+      end = header.find(';', i);
+      value = Trimmed(header.substr(i, end == npos ? npos : end - i));
+    }
+    start = end == npos ? npos : end + 1;
+    if (name == "filename" && !havePlain) {
+      plain = PathFromNameBytes(value);
+      havePlain = true;
+    } else if (name == "filename*" && !haveExtended) {
+      haveExtended = ExtendedValue(value, extended);
+    }
+  }
+  std::string chosen = haveExtended ? extended : plain;
+  size_t slash = chosen.find_last_of("\\/");
+  if (slash != std::string::npos) chosen.erase(0, slash + 1);
+  return chosen;
+}
+
 String SafeFileName(TextArg name) {
   static const std::string_view kForbidden = "\\/:*?\"<>|";
   String safe;
@@ -95,11 +196,17 @@ String SafeFileName(TextArg name) {
     unsigned char c = static_cast<unsigned char>(ch);
     safe += c < 0x20 || c == 0x7F || kForbidden.find(ch) != std::string_view::npos ? '_' : ch;
   }
+  // Cut first, so that what the cut leaves at the front is trimmed and checked too.
+  if (safe.size() > 200) {
+    size_t cut = safe.size() - 200;
+    // Never half a character: a cut inside one drops the rest of it too.
+    while (cut < safe.size() && (static_cast<unsigned char>(safe[cut]) & 0xC0) == 0x80) ++cut;
+    safe.erase(0, cut);
+  }
   while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
   while (!safe.empty() && (safe.front() == '.' || safe.front() == ' ')) safe.erase(0, 1);
   if (safe.empty()) return "video.mp4";
   if (IsDeviceName(safe)) safe.insert(0, "_");
-  if (safe.size() > 200) safe.erase(0, safe.size() - 200);
   return safe;
 }
 
@@ -108,15 +215,5 @@ String AddressFileName(TextArg address) {
   path = path.substr(0, path.find_first_of("?#"));
   size_t slash = path.find_last_of('/');
   if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
-  String name;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == '%' && i + 2 < path.size() && HexValue(path[i + 1]) >= 0 &&
-        HexValue(path[i + 2]) >= 0) {
-      name += static_cast<char>(HexValue(path[i + 1]) * 16 + HexValue(path[i + 2]));
-      i += 2;
-    } else {
-      name += path[i];
-    }
-  }
-  return SafeFileName(name);
+  return SafeFileName(PathFromNameBytes(PercentDecoded(path)));
 }

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <string_view>
 
 #include "objtable.h"
 #include "text.h"
@@ -34,12 +36,25 @@ PlayerValues PlayerValuesOf(TextArg line);
 // The player frame's address: siteBase + "video_ext.php?oid=" + oid + "&id=" + vid +
 // "&hash=" + hash2, the values escaped as in VideoFileAddress.
 String PlayerFrameAddress(TextArg siteBase, TextArg oid, TextArg vid, TextArg hash2);
-// A name that Windows takes as one file name: characters no file name may hold become
-// "_", leading and trailing dots and blanks go, device names (CON, NUL, COM1 ...) get a
-// "_" in front, at most 200 bytes (the end kept); "video.mp4" when nothing is left.
+// File names of saved videos are UTF-8, as every path (os.h): a name with any characters is
+// saved as such.
+//
+// A name's bytes as UTF-8: taken as they are when they are well-formed UTF-8 holding a
+// multi-byte character, else read as Windows-1251 (the site's own encoding), whose every
+// byte is a character.
+std::string PathFromNameBytes(std::string_view bytes);
+// The file name a Content-Disposition header's value gives, in UTF-8, without any folder
+// part, not yet made safe; empty when it gives none. `filename*` (charset'language'value,
+// percent-encoded UTF-8 or ISO-8859-1) is preferred over `filename` (quoted or not), whose
+// bytes are read by PathFromNameBytes.
+std::string DispositionFileName(std::string_view header);
+// A UTF-8 name that Windows takes as one file name: characters no file name may hold
+// become "_", at most 200 bytes are kept (the end, whole characters only), leading and
+// trailing dots and blanks go, device names (CON, NUL, COM1 ...) get a "_" in front;
+// "video.mp4" when nothing is left.
 String SafeFileName(TextArg name);
-// The file name for a file from `address`: its last path segment, %XX escapes decoded,
-// made safe as above.
+// The UTF-8 file name for a file from `address`: its last path segment, %XX escapes decoded
+// and read by PathFromNameBytes, made safe as above.
 String AddressFileName(TextArg address);
 // The player page, without its line end: a black page without margins holding one
 // 480 x 360 frame of the site's embeddable player for the escaped values.

@@ -25,11 +25,11 @@ function(vs_delay_import name dll)
 endfunction()
 
 vs_delay_import(wininet wininet.dll
-  HttpOpenRequestA HttpQueryInfoA HttpSendRequestA InternetCloseHandle InternetConnectA
-  InternetCrackUrlA InternetOpenA InternetQueryDataAvailable InternetReadFile
-  InternetSetOptionA InternetSetStatusCallbackA)
+  HttpOpenRequestW HttpQueryInfoA HttpQueryInfoW HttpSendRequestW InternetCloseHandle
+  InternetConnectW InternetCrackUrlW InternetOpenW InternetQueryDataAvailable InternetReadFile
+  InternetSetOptionW InternetSetStatusCallbackW)
 vs_delay_import(urlmon urlmon.dll ObtainUserAgentString)
-vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExA)
+vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExW)
 vs_delay_import(winmm winmm.dll timeBeginPeriod timeEndPeriod)
 vs_delay_import(oleaut32 oleaut32.dll
   DispGetParam SysAllocStringLen SysFreeString SysStringLen VariantClear VariantInit)

@@ -1,9 +1,13 @@
 // The video page's values against the promises made for them: the file address always
-// names a host under the site domain and stays in its path, and the player page always
-// holds exactly one frame whose quoted source cannot be left.
+// names a host under the site domain and stays in its path, the player page always holds
+// exactly one frame whose quoted source cannot be left, and a file name taken from a
+// Content-Disposition header is one well-formed UTF-8 name inside the Downloads folder.
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "codepage.h"
 #include "videopage.h"
 
 namespace {
@@ -15,6 +19,18 @@ bool Unreserved(char c) {
 
 void Check(bool ok) {
   if (!ok) std::abort();
+}
+
+// A name from a Content-Disposition header: well-formed UTF-8 without folder parts, and made
+// safe, nothing Windows forbids in a file name.
+void CheckFileName(const std::string& header) {
+  std::string name = DispositionFileName(header), safe = SafeFileName(name);
+  for (const std::string& s : {name, safe})
+    Check(IsMultibyteUtf8(s) ||
+          std::all_of(s.begin(), s.end(), [](unsigned char c) { return c < 0x80; }));
+  Check(name.find_first_of("\\/") == std::string::npos && !safe.empty() && safe.size() <= 201);
+  for (unsigned char c : safe) Check(c >= 0x20 && c != 0x7F && !std::strchr("\\/:*?\"<>|", c));
+  Check(safe.front() != ' ' && safe.back() != ' ' && safe.back() != '.');
 }
 
 }  // namespace
@@ -48,5 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         page.compare(page.size() - tail.size(), tail.size(), tail) == 0);
   std::string values = page.substr(head.size(), page.size() - head.size() - tail.size());
   for (char c : values) Check(Unreserved(c) || c == '&' || c == '=');
+  CheckFileName(line);
   return 0;
 }

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "os.h"
+
 namespace {
 
 // Two decoders in this program; a few spare entries cost nothing.
@@ -44,7 +46,7 @@ int DecoderSourceFile(DecoderSource* source, const char* name) {
   if (!name) return 0;
   source->fromFile = 1;
   source->fileName = name;
-  source->file = std::fopen(name, "rb");
+  source->file = g_os.openStream(name);
   return source->file ? 1 : 0;
 }
 

@@ -80,7 +80,8 @@ extern const ImageDecoder JPEG_DECODER;
 
 // Sets `source` up over bytes in memory (which must outlive the source's use).
 void DecoderSourceMemory(DecoderSource* source, const void* data, size_t size);
-// Sets `source` up over a file opened with fopen(name, "rb"); 0 when it cannot be opened.
+// Sets `source` up over the file at the UTF-8 path `name`, opened as a C stream through the
+// OS seam; 0 when it cannot be opened.
 int DecoderSourceFile(DecoderSource* source, const char* name);
 // Offers the source to the registered decoders in order, each from the start of the data;
 // returns the first whose check succeeds (also kept in source->decoder), or null.

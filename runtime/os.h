@@ -1,10 +1,17 @@
 // The operating-system seam of the portable runtime: the few file-system calls that the
-// string, preference and file services need. On Windows they are the ANSI system calls;
-// natively they are POSIX calls, so the core can be tested, sanitised and fuzzed on Linux.
-// The calls go through a table that tests may replace to inject failures.
+// string, preference, file and picture services need. On Windows they are the wide (UTF-16)
+// system calls; natively they are POSIX calls, so the core can be tested, sanitised and
+// fuzzed on Linux. The calls go through a table that tests may replace to inject failures.
+//
+// Paths are UTF-8 everywhere in the program (std::string / const char*): every path given
+// to the seam and every path it gives back (tempPath, fullPath). UTF-8 holds every name a
+// Windows folder can have, whatever the system's code page; the Windows side converts at
+// the call (win32/wide.h), and natively the bytes are the file system's own. A path built
+// from a Windows-1251 text (a name the site gives) goes through PathFromText first.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // A system file handle as an integer; 0 means "no file".
@@ -52,6 +59,9 @@ struct OsApi {
   // The absolute form of `name`, as messages to the user name a file; `name` itself when
   // none can be formed.
   std::string (*fullPath)(const char* name);
+  // An existing file opened as a C stream for binary reading (for the picture libraries,
+  // which read through one), or null.
+  FILE* (*openStream)(const char* name);
 };
 
 // The table in force. Tests swap entries; the runtime always calls through it.

@@ -1,4 +1,5 @@
-// The seam on POSIX systems (native builds for tests, sanitisers, fuzzing, benchmarks).
+// The seam on POSIX systems (native builds for tests, sanitisers, fuzzing, benchmarks). Paths
+// are UTF-8 bytes already, as the file system takes them.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,10 +103,12 @@ std::string PosixFullPath(const char* name) {
   return full + path;
 }
 
-const OsApi kPosixApi = {PosixOpen,      PosixRead,    PosixWrite,    PosixSeekRelative,
-                         PosixSeekStart, PosixSize,    PosixTruncate, PosixFlush,
-                         PosixClose,     PosixRemove,  PosixReplace,  PosixTempPath,
-                         PosixPathInfo,  PosixFullPath};
+FILE* PosixOpenStream(const char* name) { return name && *name ? std::fopen(name, "rb") : nullptr; }
+
+const OsApi kPosixApi = {PosixOpen,      PosixRead,     PosixWrite,     PosixSeekRelative,
+                         PosixSeekStart, PosixSize,     PosixTruncate,  PosixFlush,
+                         PosixClose,     PosixRemove,   PosixReplace,   PosixTempPath,
+                         PosixPathInfo,  PosixFullPath, PosixOpenStream};
 
 }  // namespace
 

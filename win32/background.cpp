@@ -38,9 +38,11 @@ void Tile(const BackgroundEntry& entry, HWND window, HDC target) {
   SelectObject(memoryDc, old);
 }
 
+// A wide procedure: the windows are Unicode windows, and a procedure put in with the ANSI
+// call would have their texts (a title being set, say) pass through the system's code page.
 LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   BackgroundEntry* entry = EntryOf(window);
-  if (!entry || !entry->previous) return DefWindowProcA(window, message, wParam, lParam);
+  if (!entry || !entry->previous) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_ERASEBKGND) {
     Tile(*entry, window, reinterpret_cast<HDC>(wParam));
     return 1;
@@ -48,10 +50,10 @@ LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
   WNDPROC previous = entry->previous;
   if (message == WM_NCDESTROY) {
     // The handle may be reused by another window: nothing of this one may stay attached.
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
     *entry = BackgroundEntry{};
   }
-  return CallWindowProcA(previous, window, message, wParam, lParam);
+  return CallWindowProcW(previous, window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -59,7 +61,7 @@ LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int WindowSetBackgroundPicture(HWND window, HBITMAP bitmap) {
   if (!window || !bitmap) return 0;
   BITMAP info;
-  if (GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info)) return 0;
+  if (GetObjectW(bitmap, sizeof info, &info) < static_cast<int>(sizeof info)) return 0;
   BackgroundEntry* entry = EntryOf(window);
   if (!entry) entry = EntryOf(nullptr);  // an emptied entry
   if (!entry) {
@@ -72,9 +74,9 @@ int WindowSetBackgroundPicture(HWND window, HBITMAP bitmap) {
   entry->height = info.bmHeight;
   if (!entry->previous)
     entry->previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BackgroundProc)));
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BackgroundProc)));
   // The class brush would paint over the picture before the erase message comes.
-  HGDIOBJ brush = reinterpret_cast<HGDIOBJ>(SetClassLongPtrA(window, GCLP_HBRBACKGROUND, 0));
+  HGDIOBJ brush = reinterpret_cast<HGDIOBJ>(SetClassLongPtrW(window, GCLP_HBRBACKGROUND, 0));
   if (brush && GetObjectType(brush) == OBJ_BRUSH) DeleteObject(brush);
   InvalidateRect(window, nullptr, TRUE);
   UpdateWindow(window);

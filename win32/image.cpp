@@ -9,6 +9,7 @@
 
 #include "decoder.h"
 #include "startup.h"
+#include "wide.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ intptr_t Fail(ObjectNumber number, ImageRecord* record) {
 // A 32-bit section whose alpha bytes are all 0 holds no alpha at all: make it opaque.
 void OpaqueWhenAlphaEmpty(HBITMAP bitmap) {
   DIBSECTION section;
-  if (GetObjectA(bitmap, sizeof section, &section) != sizeof section ||
+  if (GetObjectW(bitmap, sizeof section, &section) != sizeof section ||
       section.dsBm.bmBitsPixel != 32 || !section.dsBm.bmBits)
     return;
   GdiFlush();
@@ -76,7 +77,7 @@ intptr_t DecodeSource(ObjectNumber number, ImageRecord* record) {
   void* pixels = nullptr;
   HBITMAP bitmap = ImageCreateSection(width, height, bits, &pixels);
   DIBSECTION section;
-  bool ok = bitmap && GetObjectA(bitmap, sizeof section, &section) == sizeof section &&
+  bool ok = bitmap && GetObjectW(bitmap, sizeof section, &section) == sizeof section &&
             source.decoder->decode(&source, static_cast<uint8_t*>(pixels),
                                    section.dsBm.bmWidthBytes, DECODE_BOTTOM_UP);
   DecoderSourceEnd(&source);
@@ -152,7 +153,7 @@ intptr_t BmpFromMemory(ObjectNumber number, ImageRecord* record, const uint8_t* 
   void* sectionBits = nullptr;
   HBITMAP bitmap = ImageCreateSection(layout.width, rows, bits, &sectionBits);
   if (!bitmap) return Fail(number, record);
-  HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
   int copied = display ? SetDIBits(display, bitmap, 0, static_cast<UINT>(rows), pixels.data(),
                                    reinterpret_cast<BITMAPINFO*>(header.data()), DIB_RGB_COLORS)
                        : 0;
@@ -211,7 +212,7 @@ bool IconSize(HICON icon, int* width, int* height, int* bits) {
   if (!GetIconInfo(icon, &info)) return false;
   BITMAP shape;
   HBITMAP measured = info.hbmColor ? info.hbmColor : info.hbmMask;
-  bool ok = measured && GetObjectA(measured, sizeof shape, &shape) == sizeof shape;
+  bool ok = measured && GetObjectW(measured, sizeof shape, &shape) == sizeof shape;
   if (ok) {
     *width = shape.bmWidth;
     *height = info.hbmColor ? shape.bmHeight : shape.bmHeight / 2;
@@ -251,7 +252,7 @@ intptr_t IconFromMemory(ObjectNumber number, ImageRecord* record, const uint8_t*
 // No sharing: nobody may change the file while it is looked at.
 std::vector<uint8_t> ReadFileStart(const std::string& name, size_t limit) {
   std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(WideFromPath(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return bytes;
   LARGE_INTEGER fileSize;
@@ -309,7 +310,7 @@ HBITMAP ImageCreateSection(int width, int height, int bits, void** pixels) {
 void ImagesInit() {
   if (images) return;
   images = std::make_unique<ObjectTable<ImageRecord>>(16, ImageFree);
-  msimg32 = LoadLibraryA("msimg32.dll");
+  msimg32 = LoadLibraryW(L"msimg32.dll");
   alphaBlend = Entry<AlphaBlendFn>(msimg32, "AlphaBlend");
 }
 
@@ -350,10 +351,11 @@ intptr_t ImageFromFile(ObjectNumber number, TextArg nameText) {
         !ImageSizeAllowed(static_cast<int32_t>(Le32(&start[18])),
                           std::abs(static_cast<long long>(static_cast<int32_t>(Le32(&start[22]))))))
       return Fail(number, record);
-    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0,
-                                                     LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    HBITMAP bitmap =
+        static_cast<HBITMAP>(LoadImageW(nullptr, WideFromPath(name).c_str(), IMAGE_BITMAP, 0, 0,
+                                        LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     BITMAP info;
-    if (!bitmap || GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info)) {
+    if (!bitmap || GetObjectW(bitmap, sizeof info, &info) < static_cast<int>(sizeof info)) {
       if (bitmap) DeleteObject(bitmap);
       return Fail(number, record);
     }
@@ -366,8 +368,8 @@ intptr_t ImageFromFile(ObjectNumber number, TextArg nameText) {
     if (whole.size() > static_cast<size_t>(kMaxIconFileBytes) ||
         !ParseIcon(whole.data(), whole.size(), &chosen))
       return Fail(number, record);
-    HICON icon =
-        static_cast<HICON>(LoadImageA(nullptr, name.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+    HICON icon = static_cast<HICON>(
+        LoadImageW(nullptr, WideFromPath(name).c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
     if (icon) return KeepIcon(number, record, icon);
   }
   if (!DecoderSourceFile(&source, name.c_str()) || !DecoderFind(&source)) {
@@ -413,7 +415,7 @@ int ImageNeedsAlpha(HBITMAP bitmap) {
   ImagesInit();
   if (!bitmap || !alphaBlend) return 0;
   DIBSECTION section;
-  int size = GetObjectA(bitmap, sizeof section, &section);
+  int size = GetObjectW(bitmap, sizeof section, &section);
   if (size == sizeof section) return section.dsBm.bmBitsPixel == 32 ? 1 : 0;
   if (size < static_cast<int>(sizeof(BITMAP)) || section.dsBm.bmBitsPixel != 32) return 0;
   std::vector<uint32_t> pixels;
@@ -425,7 +427,7 @@ int ImageNeedsAlpha(HBITMAP bitmap) {
 
 HBITMAP ImagePremultipliedCopy(HBITMAP bitmap) {
   BITMAP info;
-  if (!bitmap || GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info) ||
+  if (!bitmap || GetObjectW(bitmap, sizeof info, &info) < static_cast<int>(sizeof info) ||
       info.bmWidth <= 0 || info.bmHeight <= 0)
     return nullptr;
   void* bits = nullptr;
@@ -464,7 +466,7 @@ int ImageAlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitm
   ImagesInit();
   BITMAP info;
   if (!alphaBlend || !target || !bitmap ||
-      GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info))
+      GetObjectW(bitmap, sizeof info, &info) < static_cast<int>(sizeof info))
     return 0;
   if (width == 0) width = info.bmWidth;
   if (height == 0) height = info.bmHeight;
@@ -482,7 +484,7 @@ int ImageAlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitm
 HBITMAP ImageMask(HBITMAP bitmap) {
   ImagesInit();
   BITMAP info;
-  if (!bitmap || GetObjectA(bitmap, sizeof info, &info) < static_cast<int>(sizeof info) ||
+  if (!bitmap || GetObjectW(bitmap, sizeof info, &info) < static_cast<int>(sizeof info) ||
       info.bmWidth <= 0 || info.bmHeight <= 0)
     return nullptr;
   const int width = info.bmWidth, height = info.bmHeight;

@@ -34,7 +34,7 @@ void ImagesEnd();
 // Returns the bitmap or icon handle, for ANY_NUMBER the new number; 0 on failure, and the
 // number is then free.
 intptr_t ImageFromMemory(ObjectNumber number, const void* data, size_t size);
-// The same for a file, recognised by its content, whatever its name.
+// The same for a file (a UTF-8 path, os.h), recognised by its content, whatever its name.
 intptr_t ImageFromFile(ObjectNumber number, TextArg name);
 // The image's bitmap or icon handle; 0 when the number is not in use.
 intptr_t ImageHandle(ObjectNumber number);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "wide.h"
+
 namespace {
 
 // Windows that AskUser disabled, with the thread that did it, so that nested or
@@ -61,21 +63,22 @@ void EnableOwnWindows() {
 }  // namespace
 
 int LaunchProgram(TextArg target, TextArg parameters, TextArg directory) {
-  std::string file(target.view());
-  std::string params(parameters.view());
-  std::string workDir(directory.view());
+  std::wstring file = WideFromPath(target.view());
+  std::wstring params = WideFromPath(parameters.view());
+  std::wstring workDir = WideFromPath(directory.view());
 
-  std::string line = (!file.empty() && file[0] == '"') ? file : "\"" + file + "\"";
-  if (!params.empty()) line += " " + params;
-  std::vector<char> commandLine(line.begin(), line.end());
-  commandLine.push_back('\0');
+  std::wstring line = (!file.empty() && file[0] == L'"') ? file : L"\"" + file + L"\"";
+  if (!params.empty()) line += L" " + params;
+  // CreateProcessW may write into the command line.
+  std::vector<wchar_t> commandLine(line.begin(), line.end());
+  commandLine.push_back(L'\0');
 
-  STARTUPINFOA startup = {};
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                      nullptr, workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -84,10 +87,10 @@ int LaunchProgram(TextArg target, TextArg parameters, TextArg directory) {
 
   // Not a program: let the shell open it with its default action.
   if (workDir.empty()) {
-    size_t slash = file.find_last_of('\\');
-    if (slash != std::string::npos && slash > 0) workDir = file.substr(0, slash + 1);
+    size_t slash = file.find_last_of(L'\\');
+    if (slash != std::wstring::npos && slash > 0) workDir = file.substr(0, slash + 1);
   }
-  SHELLEXECUTEINFOA shell = {};
+  SHELLEXECUTEINFOW shell = {};
   shell.cbSize = sizeof shell;
   // No error dialog may stop the program: failure is reported by the result alone.
   shell.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -96,20 +99,24 @@ int LaunchProgram(TextArg target, TextArg parameters, TextArg directory) {
   shell.lpParameters = params.empty() ? nullptr : params.c_str();
   shell.lpDirectory = workDir.empty() ? nullptr : workDir.c_str();
   shell.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExA(&shell)) return 0;
+  if (!ShellExecuteExW(&shell)) return 0;
   if (shell.hProcess) CloseHandle(shell.hProcess);
   return 1;
 }
 
 int AskUser(TextArg title, TextArg text, int flags) {
-  std::string titleCopy(title.view());
-  std::string textCopy(text.view());
+  return AskUser(title, WideFromText(text.view()), flags);
+}
+
+int AskUser(TextArg title, std::wstring_view text, int flags) {
+  std::wstring titleCopy = WideFromText(title.view());
+  std::wstring textCopy(text);
   EnumWindows(DisableOne, 0);
   HWND foreground = GetForegroundWindow();
   DWORD process = 0;
   if (foreground) GetWindowThreadProcessId(foreground, &process);
   HWND owner = process == GetCurrentProcessId() ? foreground : nullptr;
-  int result = MessageBoxA(owner, textCopy.c_str(), titleCopy.c_str(), static_cast<UINT>(flags));
+  int result = MessageBoxW(owner, textCopy.c_str(), titleCopy.c_str(), static_cast<UINT>(flags));
   EnableOwnWindows();
   return result;
 }

@@ -1,11 +1,31 @@
-// The seam on Windows: the ANSI file functions of the system.
+// The seam on Windows: the wide file functions of the system, with the program's UTF-8
+// paths converted at the call (wide.h), so that any folder name works under any code page.
 #include <windows.h>
 
+#include <cstdio>
+
 #include "os.h"
+#include "wide.h"
 
 namespace {
 
 HANDLE H(OsFile file) { return reinterpret_cast<HANDLE>(file); }
+
+// A wide path of a system call that fills a buffer of `size` characters and returns the
+// length it wrote, or the size it needs when the buffer is too small, or 0 on failure
+// (GetTempPathW, GetLongPathNameW, GetFullPathNameW). Empty on failure.
+template <typename Call>
+std::wstring WidePathOf(Call call) {
+  std::wstring buffer(MAX_PATH + 1, L'\0');
+  DWORD length = call(static_cast<DWORD>(buffer.size()), &buffer[0]);
+  if (length >= buffer.size()) {  // too small: the size it needs, with the terminating zero
+    buffer.assign(length, L'\0');
+    length = call(static_cast<DWORD>(buffer.size()), &buffer[0]);
+    if (length >= buffer.size()) length = 0;
+  }
+  buffer.resize(length);
+  return buffer;
+}
 
 OsFile WinOpen(const char* name, OsOpenMode mode) {
   if (!name || !*name) return 0;
@@ -24,7 +44,8 @@ OsFile WinOpen(const char* name, OsOpenMode mode) {
       disposition = CREATE_ALWAYS;
       break;
   }
-  HANDLE h = CreateFileA(name, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(WideFromPath(name).c_str(), access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE || h == nullptr) return 0;
   return reinterpret_cast<OsFile>(h);
 }
@@ -59,41 +80,29 @@ int64_t WinSize(OsFile file) {
 bool WinTruncate(OsFile file) { return SetEndOfFile(H(file)) != 0; }
 bool WinFlush(OsFile file) { return FlushFileBuffers(H(file)) != 0; }
 void WinClose(OsFile file) { CloseHandle(H(file)); }
-bool WinRemove(const char* name) { return name && DeleteFileA(name) != 0; }
+bool WinRemove(const char* name) { return name && DeleteFileW(WideFromPath(name).c_str()) != 0; }
 bool WinReplace(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExW(WideFromPath(from).c_str(), WideFromPath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// GetTempPathA, then the long form of it when the system offers GetLongPathNameA. A failing
-// long-path call gives the empty string; a long path that does not fit keeps the short form.
+// GetTempPathW, then its long form: the system may give the short (8.3) form of a folder
+// whose name holds other characters, and the program names the folder to the user. A
+// failing long-path call gives the empty string.
 std::string WinTempPath() {
-  char buffer[MAX_PATH + 1] = {};
-  DWORD length = GetTempPathA(MAX_PATH, buffer);
-  if (length == 0 || length > MAX_PATH) return std::string();
-  HMODULE kernel = LoadLibraryA("Kernel32.DLL");
-  if (kernel) {
-    using LongPathFn = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
-    auto longPath = reinterpret_cast<LongPathFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetLongPathNameA")));
-    if (longPath) {
-      char longForm[MAX_PATH + 1] = {};
-      DWORD longLength = longPath(buffer, longForm, MAX_PATH);
-      if (longLength == 0) {
-        length = 0;
-      } else if (longLength < MAX_PATH) {
-        memcpy(buffer, longForm, longLength + 1);
-        length = longLength;
-      }
-    }
-    FreeLibrary(kernel);
-  }
-  return std::string(buffer, length);
+  std::wstring temp =
+      WidePathOf([](DWORD size, wchar_t* buffer) { return GetTempPathW(size, buffer); });
+  if (temp.empty()) return std::string();
+  std::wstring longForm = WidePathOf(
+      [&](DWORD size, wchar_t* buffer) { return GetLongPathNameW(temp.c_str(), buffer, size); });
+  return PathFromWide(longForm);
 }
 
 OsPathInfo WinPathInfo(const char* name) {
   OsPathInfo info;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!name || !GetFileAttributesExA(name, GetFileExInfoStandard, &data)) return info;
+  if (!name || !GetFileAttributesExW(WideFromPath(name).c_str(), GetFileExInfoStandard, &data))
+    return info;
   info.exists = true;
   info.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   info.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -105,18 +114,20 @@ OsPathInfo WinPathInfo(const char* name) {
 
 std::string WinFullPath(const char* name) {
   if (!name || !*name) return std::string();
-  DWORD length = GetFullPathNameA(name, 0, nullptr, nullptr);
-  if (length == 0) return name;
-  std::string full(length, '\0');
-  length = GetFullPathNameA(name, length, &full[0], nullptr);
-  if (length == 0 || length >= full.size()) return name;
-  full.resize(length);
-  return full;
+  std::wstring wide = WideFromPath(name);
+  std::wstring full = WidePathOf([&](DWORD size, wchar_t* buffer) {
+    return GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
+  });
+  return full.empty() ? std::string(name) : PathFromWide(full);
+}
+
+FILE* WinOpenStream(const char* name) {
+  return name && *name ? _wfopen(WideFromPath(name).c_str(), L"rb") : nullptr;
 }
 
 const OsApi kWinApi = {WinOpen,    WinRead,     WinWrite,    WinSeekRelative, WinSeekStart,
                        WinSize,    WinTruncate, WinFlush,    WinClose,        WinRemove,
-                       WinReplace, WinTempPath, WinPathInfo, WinFullPath};
+                       WinReplace, WinTempPath, WinPathInfo, WinFullPath,     WinOpenStream};
 
 }  // namespace
 

@@ -16,16 +16,16 @@ Fn Entry(HMODULE module, const char* name) {
 
 // Off on the Windows 95 family and before Windows XP, which have no themes.
 bool SystemHasThemes() {
-  OSVERSIONINFOA version = {};
+  OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = sizeof version;
-  if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return false;
+  if (!GetVersionExW(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return false;
   return version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
 }
 
 // Major version in the high 16 bits, minor in the low; 1.0 when the library cannot tell.
 DWORD CommonControlsVersion() {
-  HMODULE controls = GetModuleHandleA("COMCTL32.DLL");
-  if (!controls) controls = LoadLibraryA("COMCTL32.DLL");
+  HMODULE controls = GetModuleHandleW(L"COMCTL32.DLL");
+  if (!controls) controls = LoadLibraryW(L"COMCTL32.DLL");
   auto getVersion = Entry<DLLGETVERSIONPROC>(controls, "DllGetVersion");
   DLLVERSIONINFO info = {};
   info.cbSize = sizeof info;
@@ -34,7 +34,7 @@ DWORD CommonControlsVersion() {
 }
 
 bool AppThemed() {
-  HMODULE uxtheme = LoadLibraryA("uxtheme.dll");
+  HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
   auto isAppThemed = Entry<BOOL(WINAPI*)()>(uxtheme, "IsAppThemed");
   bool themed = isAppThemed && isAppThemed();
   if (uxtheme) FreeLibrary(uxtheme);

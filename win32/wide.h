@@ -12,6 +12,9 @@
 //  - Paths: UTF-8, which holds every name a Windows folder can have. Paths are never
 //    shown through a Windows-1251 text: where one is shown, the display text is built in
 //    UTF-16 (WideFromText of the words + WideFromPath of the path).
+//
+// The module is portable and builds natively as well, where the portable code makes paths
+// of names (PathFromText); there a std::wstring holds the same UTF-16 units.
 #pragma once
 
 #include <string>

@@ -1,22 +1,31 @@
 // The download service against a loopback server that misbehaves on purpose: the limits
 // end stalled transfers, a failure never touches the target, nothing is left behind, and
-// connections are reused.
+// connections are reused. The target lies in a folder named in two scripts, which no
+// single code page holds; the names the server gives keep their characters.
 #include <winsock2.h>
 // after winsock2.h
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "seqfile.h"
+#include "temp_dir.h"
 #include "transfer.h"
+#include "wide.h"
 
 namespace {
+
+// Names the server gives: "Фильм.mp4" in UTF-8 and in Windows-1251 bytes, "电影.mp4" as
+// filename* beside a plain name.
+const char* const kDispositions[] = {
+    "attachment; filename=\"\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC.mp4\"",
+    "attachment; filename=\"\xD4\xE8\xEB\xFC\xEC.mp4\"",
+    "attachment; filename=\"x.mp4\"; filename*=UTF-8''%E7%94%B5%E5%BD%B1.mp4"};
 
 // Answers by path: /ok/N (N bytes, keep-alive), /404, /silent (never answers), /stall
 // (half the body, then nothing), /cut (closes half-way), /trickle (a byte every 300 ms).
@@ -74,6 +83,11 @@ class MisbehavingServer {
                          "\r\n\r\n" + body);
         continue;  // keep-alive: the next request on the same connection
       }
+      if (path.rfind("/named/", 0) == 0) {  // /named/N: kDispositions[N]
+        Send(client, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Disposition: " +
+                         std::string(kDispositions[path[7] - '0']) + "\r\n\r\nvideo");
+        continue;
+      }
       if (path == "/404") Send(client, "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone");
       if (path == "/stall" || path == "/cut")
         Send(client, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(500, 's'));
@@ -94,21 +108,16 @@ class MisbehavingServer {
   std::atomic<bool> stop_{false};
 };
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
+std::string Read(const std::string& path) { return ReadWholeFile(path); }
 
 // Files in the folder whose names start with `prefix`.
 int FilesStartingWith(const std::string& folder, const std::string& prefix) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + prefix + "*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(WideFromPath(folder + prefix + "*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   int count = 0;
   do ++count;
-  while (FindNextFileA(search, &found));
+  while (FindNextFileW(search, &found));
   FindClose(search);
   return count;
 }
@@ -116,10 +125,15 @@ int FilesStartingWith(const std::string& folder, const std::string& prefix) {
 class TransferTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    target_ = TempDirectory() + "transfer-test.txt";
-    std::ofstream(target_, std::ios::binary) << "the previous file";
+    // "transfer 用户 Пользователь"
+    folder_ = TempDirectory() +
+              "transfer \xE7\x94\xA8\xE6\x88\xB7 \xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0\xBE"
+              "\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C\\";
+    ASSERT_TRUE(CreateDirectoryW(WideFromPath(folder_).c_str(), nullptr));
+    target_ = folder_ + "transfer-test.txt";
+    WriteWholeFile(target_, "the previous file");
   }
-  void TearDown() override { DeleteFileA(target_.c_str()); }
+  void TearDown() override { RemoveScratchDir(folder_); }
   // Transfers `path` with short limits; the time it took in ms.
   DWORD Time(const std::string& path, TransferResult& result) {
     DWORD start = GetTickCount();
@@ -129,10 +143,10 @@ class TransferTest : public ::testing::Test {
   // The target as it was, and nothing of the transfer beside it.
   void ExpectUntouched() {
     EXPECT_EQ(Read(target_), "the previous file");
-    EXPECT_EQ(FilesStartingWith(TempDirectory(), "transfer-test.txt"), 1);
+    EXPECT_EQ(FilesStartingWith(folder_, "transfer-test.txt"), 1);
   }
   MisbehavingServer server_;
-  std::string target_;
+  std::string folder_, target_;
 };
 
 TEST_F(TransferTest, ReplacesTheTargetWholeAndReusesTheConnection) {
@@ -143,7 +157,33 @@ TEST_F(TransferTest, ReplacesTheTargetWholeAndReusesTheConnection) {
     EXPECT_EQ(Read(target_), std::string(static_cast<size_t>(size), 'x'));
   }
   EXPECT_EQ(server_.connections, 1);
-  EXPECT_EQ(FilesStartingWith(TempDirectory(), "transfer-test.txt"), 1);
+  EXPECT_EQ(FilesStartingWith(folder_, "transfer-test.txt"), 1);
+}
+
+TEST_F(TransferTest, TheServersNameIsSavedWithItsCharactersBesideATakenOne) {
+  const std::string film = "\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC.mp4";
+  const std::pair<int, std::string> cases[] = {
+      {0, film}, {0, film}, {2, "\xE7\x94\xB5\xE5\xBD\xB1.mp4"}, {1, film}};
+  for (const auto& [kind, name] : cases) {
+    // Wine's internet functions decode header bytes in the system's code page and encode
+    // them back for the ANSI query: under 932 (Japanese) the raw bytes of a Windows-1251
+    // name do not survive that trip (UTF-8 and filename* do). Windows hands them over as
+    // they came.
+    if (GetACP() == 932 && kind == 1) continue;
+    Transfer* transfer =
+        TransferBegin(server_.Url("/named/" + std::to_string(kind)), target_, {2000, 2000, 5000});
+    ASSERT_NE(transfer, nullptr);
+    WaitForSingleObject(TransferSignal(transfer), 5000);
+    TransferResult result = TransferResultOf(transfer);
+    ASSERT_TRUE(result.Ok()) << kind;
+    EXPECT_EQ(result.suggestedName, name) << kind;
+    std::string saved;
+    EXPECT_TRUE(TransferSave(transfer, folder_ + result.suggestedName, false, &saved)) << kind;
+    TransferRelease(transfer);
+    EXPECT_EQ(Read(saved), "video") << kind;
+  }
+  EXPECT_EQ(Read(folder_ + film.substr(0, 10) + " (2).mp4"), "video");  // beside the first
+  EXPECT_EQ(FilesStartingWith(folder_, "transfer-test.txt"), 1);        // no private file left
 }
 
 TEST_F(TransferTest, FailuresLeaveThePreviousFileAsItWas) {

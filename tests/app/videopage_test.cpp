@@ -108,6 +108,30 @@ TEST(VideoPage, SavedFileNamesCannotLeaveTheFolderOrNameADevice) {
   EXPECT_EQ(SafeFileName("COM1"), "_COM1");
   EXPECT_EQ(SafeFileName("COM10.mp4"), "COM10.mp4");
   EXPECT_EQ(SafeFileName(String(300, 'x') + ".mp4").size(), 200u);
+  // What the cut leaves at the front is trimmed and checked as well.
+  EXPECT_EQ(SafeFileName(String(100, 'x') + " . con." + String(189, 'x') + ".mp4"),
+            "_con." + String(189, 'x') + ".mp4");
+  // UTF-8 is cut between characters: 202 bytes lose "x" and the half "Ф" after it.
+  EXPECT_EQ(SafeFileName("x\xD0\xA4" + String(195, 'y') + ".mp4"), String(195, 'y') + ".mp4");
+}
+
+// Names come as UTF-8 or as Windows-1251 bytes; saved, they keep their characters (UTF-8).
+TEST(VideoPage, FileNamesFromTheServerKeepTheirCharacters) {
+  const String film = "\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC.mp4";  // "Фильм.mp4"
+  const String filmCp1251 = "\xD4\xE8\xEB\xFC\xEC.mp4";
+  EXPECT_EQ(PathFromNameBytes(film), film);
+  EXPECT_EQ(PathFromNameBytes(filmCp1251), film);
+  EXPECT_EQ(AddressFileName("http://h/v/%D4%E8%EB%FC%EC.mp4"), film);
+  // filename* wins over filename, wherever it stands, unless it cannot be read.
+  EXPECT_EQ(DispositionFileName("attachment; filename=a.mp4; FILENAME*=UTF-8'ru'%E7%94%B5.mp4"),
+            "\xE7\x94\xB5.mp4");
+  EXPECT_EQ(DispositionFileName("attachment; filename*=iso-8859-1''%A3.mp4"), "\xC2\xA3.mp4");
+  EXPECT_EQ(DispositionFileName("attachment; filename*=UTF-8''%D4%E8.mp4; filename=b.mp4"),
+            "b.mp4");
+  // filename: quoted or not, exactly that parameter, path parts dropped.
+  EXPECT_EQ(DispositionFileName("attachment; filename=\"" + filmCp1251 + "\"; size=3"), film);
+  EXPECT_EQ(DispositionFileName("attachment; filename=\"..\\\\x\\\";y/z.mp4\""), "z.mp4");
+  EXPECT_EQ(DispositionFileName("attachment; myfilename=\"no.mp4\""), "");
 }
 
 }  // namespace

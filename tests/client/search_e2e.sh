@@ -93,7 +93,9 @@ search() {
   else
     text="Фантастика 720"
   fi
-  q=$(printf '%s' "$text" | iconv -f utf-8 -t cp1251 | LC_ALL=C sed 's/ /%20/g')
+  # The program sends the text's Windows-1251 bytes percent-escaped (app/addresses.h).
+  q=$(printf '%s' "$text" | iconv -f utf-8 -t cp1251 |
+    LC_ALL=C perl -pe 's/([^\x21-\x7E]|[%+#&])/sprintf("%%%02X", ord $1)/ge')
   search_target="http://zq.test:80/gsearch.php?section=video&q=$q&name=1"
   local n
   n=$(gets "$search_target")

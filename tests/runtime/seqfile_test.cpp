@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "temp_dir.h"
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -69,7 +73,7 @@ TEST_F(SeqFileTest, ScopedFileClosesWhenItsOwnerLeaves) {
     FileWriteLine(file.Number(), "kept");
   }
   EXPECT_EQ(ReadWholeFile(path), "kept\r\n");  // pending data written at the close
-  EXPECT_EQ(FileWriteLine(1, "late"), 0);       // and the number is free again
+  EXPECT_EQ(FileWriteLine(1, "late"), 0);      // and the number is free again
   ScopedFile file;
   EXPECT_FALSE(file.OpenRead(2, dir_ + "missing.txt"));
   ASSERT_TRUE(file.OpenRead(ANY_NUMBER, path));
@@ -192,5 +196,56 @@ TEST_F(SeqFileTest, DeleteAndTempDirectory) {
   EXPECT_EQ(temp.back(), '/');
 #endif
 }
+
+// Folders named in scripts a system code page may lack ("用户" under a Russian code page,
+// "Пользователь" under any other): paths are UTF-8 (os.h), here checked through
+// std::filesystem's own conversion.
+namespace fs = std::filesystem;
+const char kSeparator = static_cast<char>(fs::path::preferred_separator);
+
+TEST_F(SeqFileTest, FilesInFoldersOfAnyScript) {
+  const fs::path start = fs::current_path();
+  for (const String name : {"\xE7\x94\xA8\xE6\x88\xB7",
+                            "\xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0"
+                            "\xBE\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C"}) {
+    SCOPED_TRACE(name);
+    const String folder = dir_ + name + kSeparator;
+    ASSERT_TRUE(fs::create_directory(fs::u8path(folder)));
+    const String file = folder + "Registration.ini", part = file + ".part";
+    WriteWholeFile(file, "old");
+    ASSERT_NE(FileOpenReadWrite(0, part), 0);
+    FileWriteLine(0, "new");
+    FileClose(0);
+    EXPECT_TRUE(g_os.pathInfo(folder.c_str()).directory);
+    EXPECT_TRUE(g_os.replace(part.c_str(), file.c_str()));
+    EXPECT_EQ(ReadWholeFile(file), "new\r\n");
+    EXPECT_FALSE(FileExists(part));
+    FILE* stream = g_os.openStream(file.c_str());  // as the picture libraries read
+    ASSERT_NE(stream, nullptr);
+    char got[4] = {};
+    EXPECT_EQ(std::fread(got, 1, 3, stream), 3u);
+    std::fclose(stream);
+    EXPECT_STREQ(got, "new");
+    fs::current_path(fs::u8path(folder));  // Registration.ini is opened by a relative name
+    EXPECT_EQ(g_os.fullPath("Registration.ini"), file);
+    fs::current_path(start);
+    EXPECT_NE(FileDelete(file), 0);
+    EXPECT_FALSE(FileExists(file));
+  }
+}
+
+#ifdef _WIN32
+// A temporary folder as a user's profile names it ("用户 П"), set in UTF-16.
+TEST_F(SeqFileTest, TempDirectoryOfAnyScript) {
+  const String folder = dir_ + "\xE7\x94\xA8\xE6\x88\xB7 \xD0\x9F\\";
+  ASSERT_TRUE(fs::create_directory(fs::u8path(folder)));
+  static wchar_t old[32767];
+  DWORD length = GetEnvironmentVariableW(L"TMP", old, 32767);
+  SetEnvironmentVariableW(L"TMP", fs::u8path(folder).wstring().c_str());
+  String temp = TempDirectory();
+  SetEnvironmentVariableW(L"TMP", length ? old : nullptr);
+  EXPECT_EQ(temp, folder);
+}
+#endif
 
 }  // namespace

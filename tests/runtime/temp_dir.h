@@ -1,4 +1,5 @@
-// A scratch directory per test, removed afterwards, and small file helpers.
+// A scratch directory per test, removed afterwards, and small file helpers. Paths are UTF-8,
+// as the program's are (os.h).
 #pragma once
 
 #include <gtest/gtest.h>

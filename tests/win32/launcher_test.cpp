@@ -1,16 +1,16 @@
-// Launcher, question box and pause: programs started directly and through the shell,
-// targets that cannot start, the question box answered by a timer.
+// Launcher, question box and pause: programs started directly and through the shell from a
+// folder whose name no single code page holds, targets that cannot start, the question box
+// answered by a timer.
 #include "launcher.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "startup.h"
 #include "temp_dir.h"
 #include "tk_test_util.h"
+#include "wide.h"
 // after windows.h
 #include <commctrl.h>
 
@@ -23,16 +23,11 @@ std::string OwnDirectory() {
   return text.substr(0, text.find_last_of('\\') + 1);
 }
 
-// Waits for the helper's report; empty when it did not come.
+// Waits for the helper's report (UTF-8); empty when it did not come.
 std::string WaitForReport(const std::string& path, int timeoutMilliseconds = 15000) {
   DWORD start = GetTickCount();
   while (GetTickCount() - start < static_cast<DWORD>(timeoutMilliseconds)) {
-    std::ifstream in(path, std::ios::binary);
-    if (in) {
-      std::stringstream text;
-      text << in.rdbuf();
-      return text.str();
-    }
+    if (FileExists(path)) return ReadWholeFile(path);
     Sleep(50);
   }
   return std::string();
@@ -43,8 +38,10 @@ void SetRegistryText(HKEY root, const std::string& key, const char* name,
   HKEY handle;
   ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
+  std::wstring wide = WideFromPath(value);
+  RegSetValueExW(handle, name ? WideFromPath(name).c_str() : nullptr, 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(wide.c_str()),
+                 static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(handle);
 }
 
@@ -52,15 +49,19 @@ class LauncherTest : public ScratchDirTest {
  protected:
   void SetUp() override {
     ScratchDirTest::SetUp();
-    directory_ = dir_ + "tk launch dir\\";
-    CreateDirectoryA(directory_.c_str(), nullptr);
+    // "tk launch 用户 Пользователь"
+    directory_ = dir_ +
+                 "tk launch \xE7\x94\xA8\xE6\x88\xB7 \xD0\x9F\xD0\xBE\xD0\xBB\xD1\x8C\xD0\xB7\xD0"
+                 "\xBE\xD0\xB2\xD0\xB0\xD1\x82\xD0\xB5\xD0\xBB\xD1\x8C\\";
+    CreateDirectoryW(WideFromPath(directory_).c_str(), nullptr);
     helper_ = directory_ + "helper app.exe";
-    ASSERT_TRUE(
-        CopyFileA((OwnDirectory() + "tk_launch_helper.exe").c_str(), helper_.c_str(), FALSE))
+    ASSERT_TRUE(CopyFileW(WideFromPath(OwnDirectory() + "tk_launch_helper.exe").c_str(),
+                          WideFromPath(helper_).c_str(), FALSE))
         << "tk_launch_helper.exe must lie beside the test";
     report_ = directory_ + "report.txt";
-    SetEnvironmentVariableA("VS_HELPER_OUT", report_.c_str());
+    SetEnvironmentVariableW(L"VS_HELPER_OUT", WideFromPath(report_).c_str());
   }
+  void Forget(const std::string& file) { DeleteFileW(WideFromPath(file).c_str()); }
   std::string directory_, helper_, report_;
 };
 
@@ -77,7 +78,7 @@ TEST_F(LauncherTest, ParametersAndWorkingDirectoryReachTheProgram) {
   EXPECT_NE(report.find("\"" + helper_ + "\" one two\n"), std::string::npos) << report;
   EXPECT_NE(report.find("\nC:\\windows"), std::string::npos) << report;
   // An already quoted target is taken as it is.
-  DeleteFileA(report_.c_str());
+  Forget(report_);
   ASSERT_EQ(LaunchProgram("\"" + helper_ + "\" quoted"), 1);
   report = WaitForReport(report_);
   EXPECT_EQ(report.substr(0, helper_.size() + 9), "\"" + helper_ + "\" quoted");
@@ -94,7 +95,7 @@ TEST_F(LauncherTest, DocumentsAndAddressesGoToTheShell) {
   SetRegistryText(HKEY_CLASSES_ROOT, "vstk\\shell\\open\\command", nullptr, command);
 
   std::string document = directory_ + "some document.vstkdoc";
-  std::ofstream(document) << "text";
+  WriteWholeFile(document, "text");
   ASSERT_EQ(LaunchProgram(document), 1);
   std::string report = WaitForReport(report_);
   EXPECT_NE(report.find("some document.vstkdoc"), std::string::npos) << report;
@@ -102,12 +103,12 @@ TEST_F(LauncherTest, DocumentsAndAddressesGoToTheShell) {
   std::string folder = directory_.substr(0, directory_.size() - 1);
   EXPECT_NE(report.find("\n" + folder), std::string::npos) << report;
 
-  DeleteFileA(report_.c_str());
+  Forget(report_);
   ASSERT_EQ(LaunchProgram("vstk://author.zq.test/"), 1);
   report = WaitForReport(report_);
   EXPECT_NE(report.find("vstk://author.zq.test/"), std::string::npos) << report;
 
-  DeleteFileA(document.c_str());
+  Forget(document);
   RegDeleteTreeA(HKEY_CLASSES_ROOT, ".vstkdoc");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "VsTkDoc");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "vstk");
@@ -130,6 +131,7 @@ struct Answer {
   bool openWasDisabled = false;
   bool found = false;
   int button = IDYES;
+  std::wstring title, text;  // as the box showed them
 };
 Answer answer;
 
@@ -150,6 +152,11 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   answer.found = true;
   answer.openWasDisabled = !IsWindowEnabled(answer.open);
+  wchar_t title[128] = L"", text[512] = L"";
+  GetWindowTextW(box, title, 128);
+  GetDlgItemTextW(box, 0xFFFF, text, 512);  // the message's static control
+  answer.title = title;
+  answer.text = text;
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box, answer.button)));
 }
@@ -177,6 +184,15 @@ TEST(AskUserTest, DisablesOtherWindowsWhileAskingAndRestoresThem) {
   EXPECT_EQ(AskUser(static_cast<const char*>(nullptr), static_cast<const char*>(nullptr), 0x44),
             IDNO);
   EXPECT_TRUE(answer.found);
+
+  // A Windows-1251 title ("Вопрос") and a text in UTF-16 (a path no code page holds whole)
+  // show as they are under any code page.
+  const std::wstring path = L"C:\\users\\\x7528\x6237\\\x041F\\Registration.ini";
+  answer = Answer();
+  answer.button = IDOK;
+  SetTimer(nullptr, 0, 100, AnswerBox);
+  EXPECT_EQ(AskUser("\xC2\xEE\xEF\xF0\xEE\xF1", path, MB_OK), IDOK);
+  EXPECT_EQ(answer.title + L"|" + answer.text, L"\x0412\x043E\x043F\x0440\x043E\x0441|" + path);
   WindowsEnd();
   DrainEvents(20);
 }
