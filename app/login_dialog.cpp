@@ -9,7 +9,6 @@
 #include "launcher.h"
 #include "texts.h"
 #include "toolkit.h"
-#include "toolkit_wide_stub.h"
 #include "wide.h"
 
 namespace {

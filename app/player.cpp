@@ -13,7 +13,6 @@
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
-#include "toolkit_wide_stub.h"
 #include "transfer.h"
 #include "videopage.h"
 #include "webview.h"
