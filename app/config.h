@@ -3,6 +3,8 @@
 // defaults point at the bundled site.
 #pragma once
 
+#include <cstddef>
+
 #ifndef VS_SITE_BASE_ADDRESS
 #define VS_SITE_BASE_ADDRESS "http://zq.test/"
 #endif
@@ -22,6 +24,13 @@
 #define VS_TRANSFER_PAGE_SECONDS 60
 #endif
 
+#ifndef VS_SCAN_LINE_BYTES
+#define VS_SCAN_LINE_BYTES 1048576
+#endif
+
+// The longest line of a downloaded page that is scanned for values; longer ones are
+// skipped (no page of the site has lines near it; a hostile one could hold gigabytes).
+constexpr size_t SCAN_LINE_LIMIT = VS_SCAN_LINE_BYTES;
 // The http address of the site's root, ending in "/".
 constexpr const char* SITE_BASE_ADDRESS = VS_SITE_BASE_ADDRESS;
 // An address on the site's login host whose path is "/".

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "codepage.h"
+#include "config.h"
 #include "seqfile.h"
 
 namespace {
@@ -219,6 +220,15 @@ void ScrapeResultLine(String line, ScrapeCounters& counters, const AddRow& addRo
 
 ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow) {
   ScrapeCounters counters;
-  while (!FileAtEnd(file)) ScrapeResultLine(FileReadLine(file), counters, addRow);
+  while (!FileAtEnd(file)) {
+    bool tooLong = false;
+    String line = FileReadLine(file, SCAN_LINE_LIMIT, &tooLong);
+    // A line no page of the site comes near is skipped whole, and counted as a result
+    // left out: what it held is not shown, and the user is told something was.
+    if (tooLong)
+      ++counters.rowsLeftOut;
+    else
+      ScrapeResultLine(std::move(line), counters, addRow);
+  }
   return counters;
 }

@@ -3,14 +3,16 @@
 #include <algorithm>
 
 #include "codepage.h"
+#include "config.h"
 #include "scrape.h"
 #include "seqfile.h"
 #include "wide.h"
 
 void ForEachPlayerLine(ObjectNumber file, const std::function<void(const String& line)>& onLine) {
   while (!FileAtEnd(file)) {
-    String line = FileReadLine(file);
-    if (TextFind(line, "loadFlashPlayer", 1) != 0) onLine(line);
+    bool tooLong = false;
+    String line = FileReadLine(file, SCAN_LINE_LIMIT, &tooLong);
+    if (!tooLong && TextFind(line, "loadFlashPlayer", 1) != 0) onLine(line);
   }
 }
 

@@ -118,10 +118,20 @@ ObjectNumber FileOpenReadWrite(ObjectNumber number, TextArg name) {
   return Open(number, name, OS_OPEN_READ_WRITE_ALWAYS);
 }
 
-String FileReadLine(ObjectNumber number) {
+String FileReadLine(ObjectNumber number, size_t limit, bool* tooLong) {
+  if (tooLong) *tooLong = false;
   FileRecord* f = g_files.Lookup(number);
   String line;
   if (!f) return line;
+  // Keeps what fits under the limit of `length` more bytes at `bytes`.
+  auto keep = [&](const char* bytes, size_t length) {
+    size_t room = limit - line.size();
+    if (length > room) {
+      if (tooLong) *tooLong = true;
+      length = room;
+    }
+    line.append(bytes, length);
+  };
   if (f->buffer.empty()) {
     char c;
     while (ReadByteDirect(*f, &c)) {
@@ -130,7 +140,7 @@ String FileReadLine(ObjectNumber number) {
         if (ReadByteDirect(*f, &c) && c != '\n') g_os.seekRelative(f->handle, -1);
         return line;
       }
-      line += c;
+      keep(&c, 1);
     }
     return line;
   }
@@ -141,7 +151,7 @@ String FileReadLine(ObjectNumber number) {
     const char* stop = start;
     const char* end = start + f->count;
     while (stop < end && *stop != '\n' && *stop != '\r' && *stop != '\0') ++stop;
-    line.append(start, static_cast<size_t>(stop - start));
+    keep(start, static_cast<size_t>(stop - start));
     f->count -= static_cast<long>(stop - start);
     if (stop == end) continue;
     char ending = *stop;

@@ -4,6 +4,8 @@
 // on one file and keep one logical position.
 #pragma once
 
+#include <cstdint>
+
 #include "objtable.h"
 #include "os.h"
 #include "text.h"
@@ -15,8 +17,10 @@ constexpr long FILE_BUFFER_SIZE = 4096;
 ObjectNumber FileOpenRead(ObjectNumber number, TextArg name);
 // Opens a file for reading and writing, created when missing, not truncated, at its start.
 ObjectNumber FileOpenReadWrite(ObjectNumber number, TextArg name);
-// The next line without its line end (CR, LF or CR LF; a NUL byte also ends a line).
-String FileReadLine(ObjectNumber number);
+// The next line without its line end (CR, LF or CR LF; a NUL byte also ends a line). A line
+// longer than `limit` bytes is read to its end, but only its first `limit` bytes are kept,
+// and `*tooLong` (when given) says so: a hostile file's one endless line costs no memory.
+String FileReadLine(ObjectNumber number, size_t limit = SIZE_MAX, bool* tooLong = nullptr);
 // Non-zero when no byte is left to read (0 for a number that is not open).
 int FileAtEnd(ObjectNumber number);
 // Writes the text followed by CR LF; returns the number of bytes accepted.

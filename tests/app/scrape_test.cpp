@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "scrape.h"
+#include "config.h"
 #include "seqfile.h"
 #include "temp_dir.h"
 
@@ -148,6 +149,19 @@ TEST_F(ScrapeTest, WholeFileWithLineEndsOfEveryKindAndNulBytes) {
   EXPECT_EQ(got.descriptionCount, 2);
   EXPECT_EQ(app.videoLinks[1], "v2");
   EXPECT_EQ(app.descriptions[1], "second");
+}
+
+TEST_F(ScrapeTest, ALineLongerThanTheScanLimitIsSkippedAndCounted) {
+  std::string dir = MakeScratchDir();
+  std::string huge = "<a href=\"v0\" class=\"aname\">" + std::string(SCAN_LINE_LIMIT, 'x');
+  WriteWholeFile(dir + "Text.txt", huge + "</a>\n<a href=\"v1\" class=\"aname\">One</a>\n");
+  ASSERT_NE(FileOpenRead(0, dir + "Text.txt"), 0);
+  ScrapeCounters got = ScrapeResultFile(0, [this](const String& t) { rows.push_back(t); });
+  FileClose(0);
+  RemoveScratchDir(dir);
+  EXPECT_EQ(rows, (std::vector<String>{"One"}));
+  EXPECT_EQ(got.rowsLeftOut, 1);
+  EXPECT_EQ(app.videoLinks[0], "v1");
 }
 
 TEST_F(ScrapeTest, TitleStartsAfterTheFirstQuoteBracketOfTheLine) {

@@ -13,6 +13,8 @@ open(my $in, '<:raw', $file) or exit 1;
 my $all = do { local $/; <$in> };
 my @lines = split /\r\n|\r|\n|\0/, $all, -1;
 pop @lines if @lines && $lines[-1] eq '' && $all =~ /[\r\n\0]\z/;
+# Lines longer than 1 MiB are skipped, as the program skips them.
+@lines = grep { length($_) <= 1048576 } @lines;
 
 sub escape {
   my ($v) = @_;

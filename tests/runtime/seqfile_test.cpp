@@ -57,6 +57,19 @@ TEST_F(SeqFileTest, LinesOfAnyLengthAndLineEndsAcrossTheBuffer) {
   EXPECT_EQ(Lines(mb), (L{mb}));
 }
 
+TEST_F(SeqFileTest, ALineOverTheLimitKeepsItsStartAndTheNextLineFollows) {
+  WriteWholeFile(path, String(3 * 4096 + 7, 'x') + "\r\nnext\nshort");
+  ASSERT_NE(FileOpenRead(0, path), 0);
+  bool tooLong = false;
+  EXPECT_EQ(FileReadLine(0, 5000, &tooLong), String(5000, 'x'));
+  EXPECT_TRUE(tooLong);
+  EXPECT_EQ(FileReadLine(0, 5000, &tooLong), "next");
+  EXPECT_FALSE(tooLong);
+  EXPECT_EQ(FileReadLine(0, 5, &tooLong), "short");  // exactly the limit is not over it
+  EXPECT_FALSE(tooLong);
+  FileClose(0);
+}
+
 TEST_F(SeqFileTest, WriteLineAddsCrLf) {
   ASSERT_NE(FileOpenReadWrite(1, path), 0);
   EXPECT_EQ(FileWriteLine(1, "text"), 6);
