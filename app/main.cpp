@@ -25,8 +25,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GadgetsInit();
   SystemStartup();  // common controls and COM
 
+  // Leaving the dialog at the first start ends the program, nothing stored.
   PathMessage notice = ReadCredentials();
-  if (NeedsLoginDialog()) RunLoginDialog(notice);
+  if (NeedsLoginDialog()) {
+    if (!RunLoginDialog(notice, g_app.loginMail, g_app.loginPass, LoginDialogPlace::FIRST_START))
+      EndProgram();
+    ShowNotice(StoreCredentials());
+  }
 
   JpegDecoderRegister();
   PngDecoderRegister();
