@@ -112,3 +112,5 @@ constexpr const char TEXT_FIELD_EMPTY_BEFORE[] = "\xC7\xE0\xEF\xEE\xEB\xED\xE8\x
 constexpr const char TEXT_FIELD_EMPTY_AFTER[] = "\xBB.";
 // сайт не принял логин и пароль  (why a page could not be had: the site refused the login, after a colon)
 constexpr const char TEXT_FAIL_LOGIN_REFUSED[] = "\xF1\xE0\xE9\xF2 \xED\xE5 \xEF\xF0\xE8\xED\xFF\xEB \xEB\xEE\xE3\xE8\xED \xE8 \xEF\xE0\xF0\xEE\xEB\xFC";
+// сайт снова просит войти  (the site answered with its log-in page right after a new login)
+constexpr const char TEXT_FAIL_LOGIN_PAGE[] = "\xF1\xE0\xE9\xF2 \xF1\xED\xEE\xE2\xE0 \xEF\xF0\xEE\xF1\xE8\xF2 \xE2\xEE\xE9\xF2\xE8";
