@@ -5,17 +5,19 @@
 // log-in page and no cookie. The browser keeps its cookies in the process's WinINet store,
 // where InternetGetCookieExW reads them (the session cookie is HttpOnly, hence
 // INTERNET_COOKIE_HTTPONLY). Measured under Wine: the new cookie shows there no later than
-// the navigation ends (with a navigation error, there being no HTML engine), 40-80 ms after
-// it starts; a refused login ends the same way, without a cookie.
+// the navigation ends (with a navigation error, there being no HTML engine), 35-80 ms after
+// it starts; a refused login ends the same way, without a cookie, and the store keeps the
+// cookies of earlier runs.
 //
 // So a login counts as taken when the site's cookies changed (a new session) and the site's
 // home page, asked for right afterwards with those cookies, is not its log-in page: the site
 // shows its log-in form to every visitor without a live session and never to a member, and
 // a site may set cookies for guests too, so a cookie alone could mistake a refusal. Without
-// a new cookie the login counts as refused when the home page comes, and the site as out of
-// reach when it does not; a site out of reach is no refusal. The check runs when the cookie
-// changed or the navigation ended, or after a bounded wait, from a timer of the main window
-// or while a page waits for it, so the window's thread is never blocked.
+// a new cookie the login counts as refused when the home page comes (a session of an earlier
+// run that the site still knows says nothing of these values), and the site as out of reach
+// when it does not: no refusal then. A new cookie with no home page counts as taken. The
+// check runs once the cookie changed or the navigation ended, or after a bounded wait, from a
+// timer of the main window or while a page waits for it: the window's thread never blocks.
 #include "session.h"
 
 #include <windows.h>
