@@ -99,7 +99,7 @@ bool RunLoginDialog(const PathMessage& notice, String& mail, String& pass, Login
   String typedMail, typedPass;
   bool submitted = false;
   for (;;) {
-    int event = EventWait();
+    int event = g_app.lastEvent = EventWait();
     int key = PressedKey(event, dialog);
     if (key == VK_ESCAPE || (event == EVENT_CLOSE && EventWindowNumber() == WIN_LOGIN)) break;
     bool yes =
