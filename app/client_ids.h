@@ -31,6 +31,8 @@ constexpr int GADGET_AUTHOR_LINK = 116;
 // (so that a held arrow key does not download the preview and page of every row passed).
 constexpr int TIMER_KEYBOARD_ROW = 1;
 constexpr int KEYBOARD_ROW_REST_MS = 150;
+// Timer of the main window: a look at how the login at start is going (session.h).
+constexpr int TIMER_LOGIN_CHECK = 2;
 
 constexpr int IMAGE_BACKGROUND = 105;
 constexpr int IMAGE_TOGGLE_ICON = 106;

@@ -17,6 +17,7 @@
 #include "prefs.h"
 #include "search.h"
 #include "seqfile.h"
+#include "session.h"
 #include "slide.h"
 #include "startup.h"
 #include "temp_files.h"
@@ -166,6 +167,8 @@ void RunMainLoop() {
     if (g_app.lastEvent == EVENT_GADGET) DispatchGadget(EventGadgetNumber());
     if (g_app.lastEvent == EVENT_TIMER && EventGadgetNumber() == TIMER_KEYBOARD_ROW)
       ChooseRestedRow();
+    if (g_app.lastEvent == EVENT_TIMER && EventGadgetNumber() == TIMER_LOGIN_CHECK)
+      LoginTimerTick();
     UpdateHoverCursor(g_app.lastEvent);
     if (g_app.lastEvent == EVENT_CLOSE) CloseProgram();
   }

@@ -13,25 +13,25 @@
 
 namespace {
 
-// Shown in UTF-16, so that the file's path appears as its folders are really named.
-void ShowNotice(const PathMessage& message) {
-  if (message.empty()) return;
-  AskUser(TEXT_MAIN_TITLE,
-          WideFromText(message.before) + WideFromPath(message.path) + WideFromText(message.after),
-          MB_OK | MB_ICONWARNING);
-}
-
 // An edit field created with a long text can come up empty (Wine drops a creation text of
 // 100,000 bytes), and the button would then store the empty field: the text is set after
 // creation, with the field's limit of 30,000 typed characters lifted too.
-void StringFieldCreate(ObjectNumber number, int y, const String& text) {
-  StringGadgetCreate(number, 60, y, 220, 20, "");
+void StringFieldCreate(ObjectNumber number, int y, const String& text, int flags = 0) {
+  StringGadgetCreate(number, 60, y, 220, 20, "", flags);
   SendMessageW(GadgetHandle(number), EM_SETLIMITTEXT, 0, 0);
   GadgetSetText(number, text);
 }
 
+// Puts the keyboard focus into the field, its text selected, so that typing replaces it.
+void FocusField(ObjectNumber number) {
+  HWND field = GadgetHandle(number);
+  SetFocus(field);
+  SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
 // Takes the field's text into `value`. A character Windows-1251 lacks would reach the site
-// and the file as "?": the field is refused instead, naming the character; false then.
+// and the file as "?", and an empty field cannot log in: the field is refused instead,
+// with a word naming the character or the field; false then, the field focused.
 bool TakeField(ObjectNumber number, const char* name, String& value) {
   char32_t lacking = 0;
   String text = GadgetGetText(number, &lacking);
@@ -41,40 +41,82 @@ bool TakeField(ObjectNumber number, const char* name, String& value) {
                 WideFromText(TEXT_FIELD_LACKS_CHARACTER) + WideFromCodePoint(lacking) +
                 WideFromText(TEXT_FIELD_LACKS_AFTER),
             MB_OK | MB_ICONWARNING);
-    return false;
+  } else if (text.empty()) {
+    AskUser(TEXT_MAIN_TITLE, String(TEXT_FIELD_EMPTY_BEFORE) + name + TEXT_FIELD_EMPTY_AFTER,
+            MB_OK | MB_ICONWARNING);
+  } else {
+    value = text;
+    return true;
   }
-  value = text;
-  return true;
+  FocusField(number);
+  return false;
+}
+
+// The window is no dialog box of the system, so Enter and Esc in its fields reach the loop
+// only as the key-down messages it dispatched. The character message the key also made
+// would make the field beep on Windows: it is taken off the queue.
+int PressedKey(int event, HWND dialog) {
+  if (event != WM_KEYDOWN || GetActiveWindow() != dialog) return 0;
+  int key = static_cast<int>(EventWParam());
+  if (key != VK_RETURN && key != VK_ESCAPE) return 0;
+  MSG typed;
+  if (PeekMessageW(&typed, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
+      typed.wParam == (key == VK_RETURN ? L'\r' : 0x1B))
+    PeekMessageW(&typed, typed.hwnd, WM_CHAR, WM_CHAR, PM_REMOVE);
+  return key;
 }
 
 }  // namespace
 
-void RunLoginDialog(const PathMessage& notice) {
+void ShowNotice(const PathMessage& message) {
+  if (message.empty()) return;
+  // In UTF-16, so that a file's path appears as its folders are really named.
+  AskUser(TEXT_MAIN_TITLE,
+          WideFromText(message.before) + WideFromPath(message.path) + WideFromText(message.after),
+          MB_OK | MB_ICONWARNING);
+}
+
+bool RunLoginDialog(const PathMessage& notice, String& mail, String& pass, LoginDialogPlace place) {
   String title = TEXT_LOGIN_TITLE;
   title += SiteDomain(SITE_BASE_ADDRESS);
-  // No style bit: the toolkit gives the frame a title bar only (no close box).
-  WindowOpen(WIN_LOGIN, 0, 0, 300, 110, title, WINDOW_CENTERED);
+  // A close box and system menu, so that Alt+F4 leaves it too. Over the main window it is
+  // owned by it (and so stays above it, topmost as it is) and the main window is disabled.
+  HWND owner = place == LoginDialogPlace::OVER_MAIN ? WindowHandle(WIN_MAIN) : nullptr;
+  WindowOpen(WIN_LOGIN, 0, 0, 300, 110, title,
+             WINDOW_TITLE_BAR | WINDOW_SYSTEM_MENU | WINDOW_CENTERED, owner);
+  if (owner) EnableWindow(owner, FALSE);
   TextGadgetCreate(GADGET_LOGIN_LABEL, 10, 15, 45, 15, TEXT_LOGIN_LABEL);
-  StringFieldCreate(GADGET_LOGIN_MAIL, 13, g_app.loginMail);
+  StringFieldCreate(GADGET_LOGIN_MAIL, 13, mail);
   TextGadgetCreate(GADGET_PASS_LABEL, 10, 45, 45, 15, TEXT_PASS_LABEL);
-  StringFieldCreate(GADGET_LOGIN_PASS, 43, g_app.loginPass);
+  StringFieldCreate(GADGET_LOGIN_PASS, 43, pass, STRING_PASSWORD);
   ButtonGadgetCreate(GADGET_LOGIN_OK, 110, 75, 70, 20, TEXT_LOGIN_OK);
   ShowNotice(notice);  // over the dialog, whose fields it speaks of
+  FocusField(mail.empty() ? GADGET_LOGIN_MAIL : GADGET_LOGIN_PASS);
 
-  // Only the button ends the wait, and only with both fields acceptable; typing and focus
-  // changes in the fields do not.
-  String mail, pass;
+  // Typing and focus changes in the fields do not end the wait; events meant for the main
+  // window (it takes no input meanwhile) are let go.
+  HWND dialog = WindowHandle(WIN_LOGIN);
+  String typedMail, typedPass;
+  bool submitted = false;
   for (;;) {
-    g_app.lastEvent = EventWait();
-    if (g_app.lastEvent != EVENT_GADGET || EventGadgetNumber() != GADGET_LOGIN_OK) continue;
-    if (TakeField(GADGET_LOGIN_MAIL, TEXT_FIELD_MAIL, mail) &&
-        TakeField(GADGET_LOGIN_PASS, TEXT_FIELD_PASS, pass))
+    int event = g_app.lastEvent = EventWait();
+    int key = PressedKey(event, dialog);
+    if (key == VK_ESCAPE || (event == EVENT_CLOSE && EventWindowNumber() == WIN_LOGIN)) break;
+    bool yes =
+        key == VK_RETURN || (event == EVENT_GADGET && EventGadgetNumber() == GADGET_LOGIN_OK);
+    if (yes && TakeField(GADGET_LOGIN_MAIL, TEXT_FIELD_MAIL, typedMail) &&
+        TakeField(GADGET_LOGIN_PASS, TEXT_FIELD_PASS, typedPass)) {
+      submitted = true;
       break;
+    }
   }
-  g_app.loginMail = mail;
-  g_app.loginPass = pass;
-  ShowNotice(StoreCredentials());
-  // Nothing reads the dialog again; closing it keeps it from lingering under the main
-  // window for the whole run.
+  if (submitted) {
+    mail = typedMail;
+    pass = typedPass;
+  }
+  // The owner takes input again before the dialog goes, so that it becomes the active
+  // window rather than another program's.
+  if (owner) EnableWindow(owner, TRUE);
   WindowClose(WIN_LOGIN);
+  return submitted;
 }

@@ -10,6 +10,7 @@
 #include "image.h"
 #include "login_dialog.h"
 #include "main_window.h"
+#include "session.h"
 #include "single_instance.h"
 #include "startup.h"
 #include "toolkit.h"
@@ -25,8 +26,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GadgetsInit();
   SystemStartup();  // common controls and COM
 
+  // Values typed at the first start serve the login, and are stored once the site takes
+  // them; leaving the dialog ends the program.
   PathMessage notice = ReadCredentials();
-  if (NeedsLoginDialog()) RunLoginDialog(notice);
+  bool typed = NeedsLoginDialog();
+  if (typed &&
+      !RunLoginDialog(notice, g_app.loginMail, g_app.loginPass, LoginDialogPlace::FIRST_START))
+    EndProgram();
 
   JpegDecoderRegister();
   PngDecoderRegister();
@@ -37,6 +43,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // The browser views are never seen: they come once the window shows, and the login,
   // the program's first request, before any event is taken.
   CreateBrowserViews();
-  StartLoginNavigation();
+  StartLogin(typed);
   RunMainLoop();
 }

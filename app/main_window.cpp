@@ -104,9 +104,10 @@ void CreateBrowserViews() {
   WebGadgetCreate(GADGET_AUX_WEB, 0, 0, 0, 0, "", WEB_NO_BLANK_PAGE);
 }
 
-void StartLoginNavigation() {
-  GadgetSetText(GADGET_SESSION_WEB,
-                LoginAddress(SITE_LOGIN_ENDPOINT, g_app.loginMail, g_app.loginPass));
+void StartLoginNavigation() { StartLoginNavigation(g_app.loginMail, g_app.loginPass); }
+
+void StartLoginNavigation(const String& mail, const String& pass) {
+  GadgetSetText(GADGET_SESSION_WEB, LoginAddress(SITE_LOGIN_ENDPOINT, mail, pass));
 }
 
 void BuildMainGadgets() {

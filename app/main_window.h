@@ -16,3 +16,5 @@ void CreateBrowserViews();
 // Opens the login address of the current credentials in view 101: the program's first
 // request to the site, made once the window shows and before any event is taken.
 void StartLoginNavigation();
+// The same for the values given (session.h follows what the site makes of them).
+void StartLoginNavigation(const String& mail, const String& pass);

@@ -10,6 +10,7 @@
 #include "launcher.h"
 #include "search.h"
 #include "seqfile.h"
+#include "session.h"
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
@@ -22,15 +23,25 @@ namespace {
 
 // Downloads the video page of `link` and opens it; false when it cannot be had (a failed
 // transfer leaves the page of an earlier video in the file, which must not be read as this
-// one's).
+// one's). The site's log-in page in its place (the session has ended) renews the session
+// and asks once more.
 bool OpenVideoPage(const String& link, ScopedFile& page, String* failure) {
   String file = TempFile(TEMP_VIDEO_PAGE);
-  TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file);
-  if (!got.Ok()) {
-    if (failure) *failure = TransferFailureText(got);
-    return false;
+  String why;
+  for (int attempt = 1; why.empty(); ++attempt) {
+    TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file);
+    if (!got.Ok()) {
+      why = TransferFailureText(got);
+      break;
+    }
+    if (!IsLoginPage(file)) return page.OpenRead(FILE_DOWNLOADED_PAGE, file);
+    if (attempt > 1)
+      why = TEXT_FAIL_LOGIN_PAGE;
+    else if (!RenewSession(&why) && why.empty())
+      why = TEXT_FAIL_LOGIN_REFUSED;
   }
-  return page.OpenRead(FILE_DOWNLOADED_PAGE, file);
+  if (failure) *failure = why;
+  return false;
 }
 
 // Writes the player page into `file`, emptied first so that it holds this page alone, also

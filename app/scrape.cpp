@@ -232,3 +232,10 @@ ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow) {
   }
   return counters;
 }
+
+bool FileIsLoginPage(ObjectNumber file, TextArg loginEndpoint) {
+  String marker = "<form id=\"login_form\" action=\"" + String(loginEndpoint.view()) + "\"";
+  while (!FileAtEnd(file))
+    if (FindBytes(FileReadLine(file), marker, 0) != String::npos) return true;
+  return false;
+}

@@ -35,3 +35,9 @@ void ScrapeResultLine(String line, ScrapeCounters& counters, const AddRow& addRo
 // end, with counters starting at 0; returns the counters reached. Lines longer than
 // SCAN_LINE_LIMIT are skipped and counted in rowsLeftOut.
 ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow);
+
+// Whether the open file `file`, from its position to its end, is the site's log-in page: a
+// line holds the start of its log-in form, whose action is the login endpoint
+// (`<form id="login_form" action="` + endpoint + `"`). The site serves that page, in place
+// of what was asked for, to a visitor without a live session, and never to a member.
+bool FileIsLoginPage(ObjectNumber file, TextArg loginEndpoint);

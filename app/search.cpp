@@ -14,6 +14,7 @@
 #include "main_window.h"
 #include "scrape.h"
 #include "seqfile.h"
+#include "session.h"
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
@@ -60,16 +61,33 @@ void ShowWideStatus(std::wstring_view text) {
 
 bool SearchVideos(const String& searchUrl) {
   String file = TempFile(TEMP_RESULT_PAGE);
-  TransferResult got = TransferFile(searchUrl, file);
-  if (!got.Ok()) {
-    // The list keeps the rows of the last search that worked, and says so.
-    String text = TEXT_SEARCH_FAILED + TransferFailureText(got) + ".";
-    if (ListRows() > 0) text += TEXT_PREVIOUS_LIST_KEPT;
-    ShowStatus(text);
-    return false;
+  String failure;
+  for (int attempt = 1; failure.empty(); ++attempt) {
+    TransferResult got = TransferFile(searchUrl, file);
+    if (!got.Ok()) {
+      failure = TransferFailureText(got);
+      break;
+    }
+    std::vector<String> titles;
+    int leftOut = ScanResultPage(file, titles);
+    // Once the session has ended, the site's log-in page comes in place of the results. Only
+    // a page without results is looked at for its form: that costs a second reading, and
+    // result pages can be huge.
+    if (!titles.empty() || !IsLoginPage(file)) {
+      ShowScannedPage(titles, leftOut);
+      return true;
+    }
+    // The program logs in again and asks once more.
+    if (attempt > 1)
+      failure = TEXT_FAIL_LOGIN_PAGE;
+    else if (!RenewSession(&failure) && failure.empty())
+      failure = TEXT_FAIL_LOGIN_REFUSED;
   }
-  ShowResultPage(file);
-  return true;
+  // The list keeps the rows of the last search that worked, and says so.
+  String text = TEXT_SEARCH_FAILED + failure + ".";
+  if (ListRows() > 0) text += TEXT_PREVIOUS_LIST_KEPT;
+  ShowStatus(text);
+  return false;
 }
 
 int ScanResultPage(const String& file, std::vector<String>& titles) {
@@ -89,6 +107,10 @@ void FillResultList(const std::vector<String>& titles) {
 void ShowResultPage(const String& file) {
   std::vector<String> titles;
   int leftOut = ScanResultPage(file, titles);
+  ShowScannedPage(titles, leftOut);
+}
+
+void ShowScannedPage(const std::vector<String>& titles, int leftOut) {
   FillResultList(titles);
   if (leftOut > 0) {
     // More results than the list keeps: nothing is dropped without a word.

@@ -9,7 +9,8 @@
 
 // Fills the result list and the three result arrays from the page at `searchUrl`. When the
 // page cannot be had, the previous list stays, the description label says why, and the
-// result is false.
+// result is false. The site's log-in page in place of results renews the session once
+// (session.h) and asks again; it never counts as a page without results.
 bool SearchVideos(const String& searchUrl);
 // Fills the result list from a result page already on disk (the search's second half):
 // ScanResultPage, then FillResultList, then what the description label says about it.
@@ -17,6 +18,8 @@ void ShowResultPage(const String& file);
 // Reads the result page into the three result arrays and the row titles; the number of
 // results past the list's limit.
 int ScanResultPage(const String& file, std::vector<String>& titles);
+// ShowResultPage's second half: the rows and the word about them.
+void ShowScannedPage(const std::vector<String>& titles, int leftOut);
 // Replaces the result list's rows by `titles`, its painting paused meanwhile.
 void FillResultList(const std::vector<String>& titles);
 // Shows the picture at `pictureUrl` in the preview gadget; an empty preview when it

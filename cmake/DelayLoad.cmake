@@ -26,7 +26,7 @@ endfunction()
 
 vs_delay_import(wininet wininet.dll
   HttpOpenRequestW HttpQueryInfoA HttpQueryInfoW HttpSendRequestW InternetCloseHandle
-  InternetConnectW InternetCrackUrlW InternetOpenW InternetQueryDataAvailable InternetReadFile
+  InternetConnectW InternetCrackUrlW InternetGetCookieExW InternetOpenW InternetQueryDataAvailable InternetReadFile
   InternetSetOptionW InternetSetStatusCallbackW)
 vs_delay_import(urlmon urlmon.dll ObtainUserAgentString)
 vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExW)

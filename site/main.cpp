@@ -135,7 +135,9 @@ bool LoadAccounts(const Flags& flags, site::Accounts& accounts) {
     std::fprintf(stderr, "vs_site: cannot read users file %s\n", flags.users.c_str());
     return false;
   }
-  accounts.Add("demo@zq.test", "demo");  // the default file is missing: its one account
+  // The default file is missing: its accounts (the second password is Windows-1251).
+  accounts.Add("demo@zq.test", "demo");
+  accounts.Add("ivan@zq.test", "\xEF\xE0\xF0\xEE\xEB\xFC");
   return true;
 }
 

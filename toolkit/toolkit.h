@@ -213,6 +213,8 @@ void GadgetPostEvent(HWND control, int type);
 // 0x20000 gives a text label the sunken edge and takes it away from a string field.
 constexpr int TEXT_BORDER = 0x20000;
 constexpr int STRING_BORDERLESS = 0x20000;
+// A string field that shows its text as mask characters (a password).
+constexpr int STRING_PASSWORD = ES_PASSWORD;
 constexpr int TEXT_CENTER = 0x1;
 constexpr int TEXT_RIGHT = 0x2;
 // A text label's text that does not fit ends with "..." and shows whole as a tooltip;

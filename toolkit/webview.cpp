@@ -146,6 +146,7 @@ class WebEventSink final : public ComObject<IDispatch> {
   // came instead (a browser without an HTML engine), -1 neither (yet).
   int ShowsPages() const { return ready_ ? 1 : navigationFailed_ ? 0 : -1; }
   void StartReporting() { reporting_ = true; }
+  LONG NavigationsEnded() const { return navigationsEnded_; }
   bool Busy() const { return busy_; }
   LONG Progress() const { return progress_; }
   LONG ProgressMax() const { return progressMax_; }
@@ -164,6 +165,7 @@ class WebEventSink final : public ComObject<IDispatch> {
   void Post(int type) { GadgetPostEvent(host_, type); }
   void OnProgress(DISPPARAMS* params);
   void OnBeforeNavigate(DISPPARAMS* params);
+  bool ForTopLevel(DISPPARAMS* params) const;
 
   ObjectNumber number_;
   HWND host_;
@@ -173,17 +175,36 @@ class WebEventSink final : public ComObject<IDispatch> {
   bool ready_ = false;             // the first document completed
   bool navigationFailed_ = false;  // a navigation error arrived before that
   bool reporting_ = false;
+  LONG navigationsEnded_ = 0;  // of the page itself, not of its frames
   BSTR status_ = nullptr;
 };
+
+// Whether an event's browser (its first argument) is the page's own rather than a frame's.
+bool WebEventSink::ForTopLevel(DISPPARAMS* params) const {
+  VARIANT* source = Argument(params, 0);
+  auto* browser = reinterpret_cast<IWebBrowser2*>(GetWindowLongPtrW(host_, GWLP_USERDATA));
+  if (!source || source->vt != VT_DISPATCH || !source->pdispVal || !browser) return false;
+  IUnknown* eventOne = nullptr;
+  IUnknown* ours = nullptr;
+  bool same = SUCCEEDED(source->pdispVal->QueryInterface(IID_IUnknown,
+                                                         reinterpret_cast<void**>(&eventOne))) &&
+              SUCCEEDED(browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&ours))) &&
+              eventOne == ours;
+  if (eventOne) eventOne->Release();
+  if (ours) ours->Release();
+  return same;
+}
 
 HRESULT WebEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                              EXCEPINFO*, UINT*) {
   if (id == DISPID_DOCUMENTCOMPLETE) {
     ready_ = true;
+    if (ForTopLevel(params)) ++navigationsEnded_;
     return S_OK;
   }
   if (id == DISPID_NAVIGATEERROR) {
     navigationFailed_ = true;
+    if (ForTopLevel(params)) ++navigationsEnded_;
     return S_OK;
   }
   // The blank page's own events during creation are nobody's business.
@@ -735,6 +756,8 @@ intptr_t WebGetAttribute(GadgetRecord& gadget, int attribute) {
       return ScrollPosition(gadget, true);
     case WEB_ATTRIBUTE_SHOWS_PAGES:
       return sink ? sink->ShowsPages() : -1;
+    case WEB_ATTRIBUTE_NAVIGATIONS_ENDED:
+      return sink ? sink->NavigationsEnded() : 0;
     case WEB_ATTRIBUTE_DOWNLOAD_CALLBACK: {
       WebDownloadManager* manager = Downloads(gadget);
       return manager ? reinterpret_cast<intptr_t>(manager->callback) : 0;

@@ -46,6 +46,11 @@ constexpr int WEB_ATTRIBUTE_SCROLL_Y = 8;
 // navigation error instead (a browser without an HTML engine), -1 when it did neither.
 constexpr int WEB_ATTRIBUTE_SHOWS_PAGES = 9;
 constexpr int WEB_ATTRIBUTE_DOWNLOAD_CALLBACK = 10;  // a WebDownloadCallback, or 0
+// Get only: how many navigations of the page (not of its frames) have ended since the
+// gadget was made, with its document complete or with a navigation error. A browser without
+// an HTML engine ends every navigation with the error, once the answer has come (or none
+// could be had); a caller compares the count from before a navigation with later ones.
+constexpr int WEB_ATTRIBUTE_NAVIGATIONS_ENDED = 11;
 
 // Called before each navigation with the gadget number and the address (Windows-1251, as
 // every text of the toolkit); returning 0 cancels the navigation.

@@ -169,3 +169,20 @@ TEST_F(ScrapeTest, TitleStartsAfterTheFirstQuoteBracketOfTheLine) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0], "<a href=\"v9\" class=\"aname\">Title");
 }
+
+TEST(LoginPage, OnlyTheFormThatLogsInToTheEndpointMarksIt) {
+  std::string dir = MakeScratchDir();
+  auto isLoginPage = [&](const std::string& page) {
+    WriteWholeFile(dir + "page.htm", page);
+    EXPECT_NE(FileOpenRead(0, dir + "page.htm"), 0);
+    bool found = FileIsLoginPage(0, "http://login.zq.test/");
+    FileClose(0);
+    return found;
+  };
+  EXPECT_TRUE(
+      isLoginPage("<p>\xCD\xE5</p>\r\n<form id=\"login_form\" action=\"http://login.zq.test/\""));
+  // A result, or a form that sends elsewhere, is no log-in page.
+  EXPECT_FALSE(isLoginPage("<a href=\"v1\" class=\"aname\">login_form</a>\n"));
+  EXPECT_FALSE(isLoginPage("<form id=\"login_form\" action=\"http://login.zq.test/x\">\n"));
+  RemoveScratchDir(dir);
+}

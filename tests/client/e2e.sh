@@ -2,14 +2,15 @@
 # End-to-end test of the client: the real program under Wine in a private Xvfb, reaching
 # the stand-in site through http_proxy, driven with xdotool.
 #   e2e.sh PROGRAM.exe TRIVIAL.exe NATIVE_BUILD_DIR HAS_WEB_VIEW(0/1) [PROBE.exe]
-# Checks: the login dialog on a first start and the Registration.ini it writes; the login
-# request (when the toolkit has its web view); the main window's size, place, pixels and
+# Checks: the login dialog on a first start (Esc, empty fields, focus, mask, close box), a
+# wrong password told and asked again, the right one stored once taken, a session the site
+# ended renewed by a search; the login request; the main window's size, place, pixels and
 # fixed size (style read by PROBE); the hand cursor over the panel icon only (PROBE); the
 # panel slide sizes and the picture after sliding back; the temporary files deleted on
 # close; a second start without the dialog. One copy at a time: a second start beside the
 # dialog or the main window ends with 0, that window in front, no file touched; a killed
 # copy blocks no start. A UTF-8 Registration.ini with a mail Windows-1251 lacks (message,
-# dialog) and a Cyrillic password (sent in Windows-1251; only the mail line rewritten).
+# dialog) and a Cyrillic password (sent in Windows-1251, taken; only the mail line rewritten).
 # Prints the slide durations and the start-up times of the program and of a trivial Win32
 # program.
 set -uo pipefail
@@ -40,6 +41,45 @@ wait_main() {
   return 1
 }
 
+# requests LINE: "search STATUS", "login STATUS" and "home" for the site log's lines from LINE.
+requests() {
+  tail -n +"$1" "$scratch/site.log" | LC_ALL=C awk -F'\t' '$3 ~ /gsearch/ {printf "search %s ", $6}
+    $3 ~ /act=login/ {printf "login %s ", $6} $3 == "http://zq.test:80/" {printf "home "}'
+}
+# wait_for SECONDS COMMAND...: until the command succeeds.
+wait_for() {
+  local n=$(($1 * 10)) k
+  shift
+  for ((k = 0; k < n; k++)); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+# dialog_window: the program's visible window lower than the main window.
+dialog_window() {
+  for w in $(xdotool search --onlyvisible --classname videosearch); do
+    geometry "$w" && ((wh < 610)) && echo "$w" && return 0
+  done 2>/dev/null
+  return 1
+}
+
+# --- 0. a first start left at once: Esc ends the program, nothing written or sent -----------
+if [[ -n $probe ]]; then
+  start "$exe"
+  visible_window videosearch 40 >/dev/null || die "no window within 40 s of the first start"
+  wait_for 5 eval '[[ $(probe dialog) == *"focus 2" ]]'
+  got=$(probe dialog | tr '\n' ' ')
+  [[ $got == "dialog sysmenu 1 owner none ownerenabled 0 mail  pass 0 mask "*" focus 2 " &&
+    $got != *"mask 0000"* ]] && pass "dialog: close box, mail focused, password masked: $got" ||
+    fail "dialog at the first start: '$got'"
+  xdotool key Return
+  message=$(probe message | iconv -f cp1251 -t utf-8)
+  [[ $message == "message Заполните поле «Логин»." ]] && pass "an empty mail is refused" ||
+    fail "Enter on empty fields: '$message'"
+  xdotool key Escape
+  wait_exit 20 && [[ ! -e $work/Registration.ini && ! -s $scratch/site.log ]] &&
+    pass "Esc at the first start ends the program (0), nothing written or sent" ||
+    fail "Esc: $(ls "$work"), log: $(cut -f3 "$scratch/site.log")"
+fi
+
 # --- 1. first start: the login dialog ------------------------------------------------------
 start "$exe"
 dialog=$(visible_window videosearch 40) || die "no window within 40 s of the first start"
@@ -63,24 +103,38 @@ if [[ -n $probe ]]; then
     pass "a second start beside the dialog ends with 0 after $copy_ms ms, the dialog in front" ||
     fail "second start: exit $copy_rc, in front before '$front_before', after '$front_after'"
 fi
+# A wrong password, sent with Enter: the site refuses it, the program says so and asks again
+# over the main window.
+xdotool mousemove $((cx + 150)) $((cy + 22)) click 1 sleep 0.2 type --delay 20 'abc'
+xdotool key Tab sleep 0.2 type --delay 20 'secret'
+xdotool key Return
+main=$(wait_main 40) || die "no main window after the dialog"
+if [[ -n $probe ]]; then
+  message=$(probe message | iconv -f cp1251 -t utf-8)
+  [[ $message == "message Сайт не принял логин и пароль. Проверьте их и нажмите «Да»." ]] &&
+    pass "a refused login is told" || fail "after a wrong password: '$message'"
+  wait_for 10 eval '[[ $(probe dialog) == *"focus 4" ]]'
+  got=$(probe dialog | tr '\n' ' ')
+  [[ $got == "dialog sysmenu 1 owner WindowClass_100 ownerenabled 0 mail abc pass 6 mask "*" focus 4 " ]] &&
+    pass "the dialog comes back over the main window with the values typed: $got" ||
+    fail "dialog after the refusal: '$got'"
+fi
+[[ $(requests 1) == "login 200 home " && ! -e $work/Registration.ini ]] &&
+  pass "the site refused abc, nothing stored" || fail "requests: $(requests 1); $(ls "$work")"
+wait_for 10 dialog_window >/dev/null && dialog=$(dialog_window) || die "no dialog after the refusal"
+client_origin "$dialog" 300 110
 # Typing into the fields and changing focus must not end the dialog.
-xdotool mousemove $((cx + 150)) $((cy + 22)) click 1 sleep 0.2 type --delay 20 'demo@zq.test'
-xdotool mousemove $((cx + 150)) $((cy + 52)) click 1 sleep 0.2 type --delay 20 'demo'
+xdotool mousemove $((cx + 150)) $((cy + 22)) click 1 sleep 0.2 key End shift+Home BackSpace
+xdotool type --delay 20 'demo@zq.test'
+xdotool mousemove $((cx + 150)) $((cy + 52)) click 1 sleep 0.2 key End shift+Home BackSpace
+xdotool type --delay 20 'demo'
 sleep 0.5
 [[ -f $work/Registration.ini ]] && fail "the dialog ended without its button"
 xdotool mousemove $((cx + 145)) $((cy + 85)) click 1
-main=
-for ((t = 0; t < 200; t++)); do
-  for w in $(xdotool search --onlyvisible --classname videosearch 2>/dev/null); do
-    [[ $w != "$dialog" ]] && main=$w
-  done
-  [[ -n $main ]] && break
-  sleep 0.1
-done
-[[ -n $main ]] || die "no main window after the dialog's button"
+wait_for 10 test -f "$work/Registration.ini"
 expected=$'mail = demo@zq.test\r\npass = demo\r\n'
 [[ "$(cat "$work/Registration.ini"; echo x)" == "${expected}x" ]] &&
-  pass "Registration.ini holds two CR LF lines, mail first" ||
+  pass "the login the site took is stored: two CR LF lines, mail first" ||
   fail "Registration.ini: $(od -c "$work/Registration.ini" | head -3)"
 sleep 1
 if [[ $has_web == 1 ]]; then
@@ -241,6 +295,22 @@ geometry "$main"
   fail "second start shows a ${ww}x$wh window"
 [[ $(md5sum <"$work/Registration.ini") == "$sum" ]] && pass "Registration.ini unchanged" ||
   fail "Registration.ini rewritten"
+# The site forgets the session once the program has looked at its login (the browser follows
+# the login's redirect to the home page, then the program asks for that page itself): the
+# search gets the log-in page, the program logs in again without a word and asks once more.
+wait_for 20 eval '[[ $(requests 1) == *"login 302 home home "*"login 302 home home " ]]' ||
+  fail "no login at the second start: $(requests 1)"
+curl -s -x "http://127.0.0.1:$port" http://zq.test/zqtest-expire-sessions >/dev/null
+mark=$(($(wc -l <"$scratch/site.log") + 1))
+client_origin "$main" 780 610
+xdotool mousemove $((cx + 720)) $((cy + 20)) click 1
+wait_for 20 eval '[[ $(requests $mark) == *"login 302 home home search 200 " ]]'
+[[ $(requests $mark) == "search 200 login 302 home home search 200 " ]] &&
+  pass "an ended session: the search, a new login, the search again" ||
+  fail "after the session ended: $(requests $mark)"
+[[ -z $probe ]] || { wait_for 10 eval '[[ $(probe gadgets) == *"rows 11"* ]]' &&
+  ! dialog_window >/dev/null; } && pass "the list fills with the 11 results, no dialog" ||
+  fail "after the renewal: $(probe gadgets | grep rows)"
 if [[ -n $probe ]]; then
   # Killed, as by a crash: the next start runs all the same. Its UTF-8 file holds a mail
   # Windows-1251 lacks (a star) and a Cyrillic password ("пароль").
@@ -257,12 +327,12 @@ if [[ -n $probe ]]; then
     fail "message: '$message'"
   dialog=$(visible_window videosearch 20) || die "no login dialog after the message"
   client_origin "$dialog" 300 110
-  xdotool mousemove $((cx + 150)) $((cy + 22)) click 1 sleep 0.2 type --delay 20 'demo@zq.test'
+  xdotool mousemove $((cx + 150)) $((cy + 22)) click 1 sleep 0.2 type --delay 20 'ivan@zq.test'
   xdotool mousemove $((cx + 145)) $((cy + 85)) click 1
   main=$(wait_main 20) || die "no main window after the dialog"
-  sleep 1
-  grep -qF 'act=login&email=demo@zq.test&pass=%EF%E0%F0%EE%EB%FC&expire=' "$scratch/site.log" &&
-    [[ "$(cat "$work/Registration.ini"; echo x)" == $'\xEF\xBB\xBF; kept\r\nmail = demo@zq.test\r\npass = '"$pass_utf8"$'\r\nx' ]] &&
+  wait_for 10 grep -q ivan "$work/Registration.ini"
+  grep -qF 'act=login&email=ivan@zq.test&pass=%EF%E0%F0%EE%EB%FC&expire=' "$scratch/site.log" &&
+    [[ "$(cat "$work/Registration.ini"; echo x)" == $'\xEF\xBB\xBF; kept\r\nmail = ivan@zq.test\r\npass = '"$pass_utf8"$'\r\nx' ]] &&
     pass "the password logs in in Windows-1251; the new mail replaced only its line" ||
     fail "login: $(grep -aF act=login "$scratch/site.log" | tail -1 | od -c | head -3); file: $(od -c "$work/Registration.ini" | head -3)"
 fi

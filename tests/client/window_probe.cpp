@@ -24,10 +24,17 @@
 //   window_probe answers SECONDS   sends the main window WM_NULL every 20 ms for SECONDS:
 //     answers N slowest MS over200 K   N answers, the slowest in ms, K slower than 200 ms
 //                                      (an answer not given within 5 s counts there too)
+//   window_probe dialog   the login dialog (window 0), one item a line:
+//     dialog sysmenu 0|1 owner CLASS|none ownerenabled 0|1
+//     mail TEXT                  the mail field
+//     pass LENGTH mask XXXX      the password field's length and its mask character (hex
+//                                UTF-16, 0000 when it shows its text)
+//     focus N                    the field or button that has the keyboard focus, -1 for none
 //   window_probe foreground   foreground CLASS   the class of the window in front
 //   window_probe message      message TEXT       the text of a message box shown within
 //                                                10 s (line ends as \n), then presses its OK
-// Exit code 1: no main window (style, gadgets), no cursor information or no message box.
+// Exit code 1: no main window (style, gadgets), no dialog, no cursor information or no
+// message box.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
@@ -218,6 +225,30 @@ int Gadgets(int asked) {
   return 0;
 }
 
+int Dialog() {
+  HWND dialog = FindWindowW(L"WindowClass_0", nullptr);
+  if (!dialog || !IsWindowVisible(dialog)) {
+    std::printf("no dialog\n");
+    return 1;
+  }
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  wchar_t ownerClass[256] = L"";
+  if (owner) GetClassNameW(owner, ownerClass, 256);
+  std::printf("dialog sysmenu %d owner %s ownerenabled %d\n",
+              (GetWindowLongW(dialog, GWL_STYLE) & WS_SYSMENU) ? 1 : 0,
+              owner ? Printable(ownerClass).c_str() : "none", owner && IsWindowEnabled(owner));
+  std::printf("mail %s\n", Text(Gadget(dialog, 2)).c_str());
+  HWND pass = Gadget(dialog, 4);
+  std::printf("pass %d mask %04X\n", static_cast<int>(Ask(pass, WM_GETTEXTLENGTH, 0, 0)),
+              static_cast<unsigned>(Ask(pass, EM_GETPASSWORDCHAR, 0, 0)));
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof thread;
+  bool known =
+      GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread) && thread.hwndFocus;
+  std::printf("focus %d\n", known ? GetDlgCtrlID(thread.hwndFocus) : -1);
+  return 0;
+}
+
 int Foreground() {
   wchar_t name[256] = L"";
   HWND front = GetForegroundWindow();
@@ -278,6 +309,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0)
     return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
   if (argc > 1 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
+  if (argc > 1 && std::strcmp(argv[1], "dialog") == 0) return Dialog();
   if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
   std::fprintf(
       stderr,

@@ -177,12 +177,22 @@ TEST_F(WebViewTest, CreationHostsTheBrowserAndEndsWaitingEarly) {
 }
 
 TEST_F(WebViewTest, NavigationReachesTheServerWithTheCookieOfAnEarlierPage) {
-  Create(1);
+  Create(1, "", WEB_NO_BLANK_PAGE);
+  EXPECT_EQ(GadgetGetAttribute(1, WEB_ATTRIBUTE_NAVIGATIONS_ENDED), 0);
   GadgetSetText(1, server_.Url("/login?mail=a@b.test&pass=x"));
   LoggedRequest login;
   ASSERT_TRUE(WaitForRequest("/login?mail=a@b.test&pass=x", &login));
   EXPECT_EQ(login.line, "GET /login?mail=a@b.test&pass=x HTTP/1.1");
   EXPECT_EQ(login.cookie, "");
+  // The navigation's end is counted once it is answered (a document, or without an HTML
+  // engine the navigation error); the same events from a frame's browser are not.
+  auto ended = [] { return GadgetGetAttribute(1, WEB_ATTRIBUTE_NAVIGATIONS_ENDED); };
+  EXPECT_TRUE(PumpUntil([&] { return ended() == 1; }, 8000));
+  VARIANT frame = Empty();
+  frame.vt = VT_DISPATCH;
+  frame.pdispVal = SinkOf(1);  // any dispatch object but the page's browser
+  Fire(1, DISPID_DOCUMENTCOMPLETE, {frame, Empty()});
+  EXPECT_EQ(ended(), 1);
 
   GadgetSetText(1, server_.Url("/search"));
   LoggedRequest search;
