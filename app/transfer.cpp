@@ -36,7 +36,9 @@ constexpr int WATCH_INTERVAL_MS = 100;
 // target.
 struct Job {
   std::string address;
-  std::string privatePath;  // UTF-8, as every path (os.h)
+  std::string privatePath;  // UTF-8, as every path (os.h); the partial file when resuming
+  bool resuming = false;    // privatePath is the caller's partial file, never removed
+  TransferKind kind = TransferKind::PAGE;
   TransferLimits limits{};
   HANDLE done = nullptr;  // set by the worker when it has finished
   std::atomic<int> references{2};
@@ -176,9 +178,11 @@ TransferStatus CopyBody(Job* job, HINTERNET request, HANDLE file) {
 // Reads the answer's body into the private file; the status it ends with.
 TransferStatus ReadBody(Job* job, HINTERNET request) {
   HANDLE file = CreateFileW(WideFromPath(job->privatePath).c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                            job->resuming ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
   if (file == INVALID_HANDLE_VALUE) return TransferStatus::NOT_SAVED;
+  SetEndOfFile(file);  // a partial file starts afresh: no range is asked for yet
   const int64_t announced = ContentLength(request);
   job->length = announced;
   TransferStatus status = CopyBody(job, request, file);
@@ -186,8 +190,8 @@ TransferStatus ReadBody(Job* job, HINTERNET request) {
       job->bytes != static_cast<uint64_t>(announced))
     status = TransferStatus::CUT;
   CloseHandle(file);
-  // Only a complete file may take the target's place.
-  if (status != TransferStatus::DONE || job->abandoned)
+  // Only a complete file may take the target's place; a partial file keeps what came.
+  if ((status != TransferStatus::DONE || job->abandoned) && !job->resuming)
     DeleteFileW(WideFromPath(job->privatePath).c_str());
   return status;
 }
@@ -298,10 +302,11 @@ void Forget(Job* job) {
 // file goes now (a file still open is removed when the worker closes it).
 void Abandon(Job* job) {
   job->abandoned = true;
-  DeleteFileW(WideFromPath(job->privatePath).c_str());
+  if (!job->resuming) DeleteFileW(WideFromPath(job->privatePath).c_str());
 }
 
-Job* Start(const String& address, const std::string& target, const TransferLimits& limits) {
+Job* Start(const String& address, const std::string& target, const TransferLimits& limits,
+           TransferKind kind, const TransferResume* resume) {
   if (!Session()) return nullptr;
   Job* job = new (std::nothrow) Job;
   if (!job) return nullptr;
@@ -309,7 +314,9 @@ Job* Start(const String& address, const std::string& target, const TransferLimit
   std::snprintf(suffix, sizeof suffix, ".%lu-%u.part", GetCurrentProcessId(), ++sequence);
   job->address = address;
   job->limits = limits;
-  job->privatePath = target + suffix;
+  job->privatePath = resume ? resume->partialPath : target + suffix;
+  job->resuming = resume != nullptr;
+  job->kind = kind;
   job->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   job->started = GetTickCount();
   job->lastActivity = job->started;
@@ -357,16 +364,17 @@ struct Transfer {
   Job* job;
 };
 
-TransferLimits PageLimits() {
+TransferLimits PageLimits(uint64_t maxBytes) {
   return {VS_TRANSFER_CONNECT_SECONDS * 1000, VS_TRANSFER_IDLE_SECONDS * 1000,
-          VS_TRANSFER_PAGE_SECONDS * 1000};
+          VS_TRANSFER_PAGE_SECONDS * 1000, maxBytes};
 }
 
 void TransferSetCloseHandler(void (*handler)()) { closeHandler = handler; }
 
 Transfer* TransferBegin(const String& address, const std::string& target,
-                        const TransferLimits& limits) {
-  Job* job = Start(address, target, limits);
+                        const TransferLimits& limits, TransferKind kind,
+                        const TransferResume* resume) {
+  Job* job = Start(address, target, limits, kind, resume);
   if (!job) return nullptr;
   Transfer* transfer = new (std::nothrow) Transfer{job};
   if (!transfer) {
@@ -440,14 +448,15 @@ void TransferRelease(Transfer* transfer) {
   Job* job = transfer->job;
   if (!job->given && !Finished(job)) Abandon(job);
   Forget(job);
-  DeleteFileW(WideFromPath(job->privatePath).c_str());  // nothing when it was saved
+  if (!job->resuming)
+    DeleteFileW(WideFromPath(job->privatePath).c_str());  // nothing when it was saved
   Release(job);
   delete transfer;
 }
 
 TransferResult TransferFile(const String& address, const std::string& target,
-                            const TransferLimits& limits) {
-  Transfer* transfer = TransferBegin(address, target, limits);
+                            const TransferLimits& limits, TransferKind kind) {
+  Transfer* transfer = TransferBegin(address, target, limits, kind);
   if (!transfer) return TransferResult();
   while (!TransferPoll(transfer).finished) {
     if (EventPumpUntil(TransferSignal(transfer), WATCH_INTERVAL_MS) == PUMP_CLOSE_REQUESTED &&
@@ -463,9 +472,40 @@ TransferResult TransferFile(const String& address, const std::string& target,
 
 void TransfersEnd() {
   std::lock_guard<std::mutex> lock(liveLock);
-  for (Job* job : live) Abandon(job);
+  for (Job* job : live) Abandon(job);  // partial files stay
   live.clear();
 }
+
+namespace {
+
+// Why an answer was refused, in the user's words.
+String BadAnswerText(const TransferResult& result) {
+  switch (result.fault) {
+    case AnswerFault::NO_CONTENT:
+      return TEXT_FAIL_NO_CONTENT + std::to_string(result.httpStatus);
+    case AnswerFault::EMPTY:
+      return TEXT_FAIL_EMPTY;
+    case AnswerFault::WEB_PAGE:
+      return TEXT_FAIL_WEB_PAGE;
+    case AnswerFault::OFF_SITE:
+      return TEXT_FAIL_OFF_SITE + result.otherHost;
+    case AnswerFault::TOO_MANY_REDIRECTS:
+      return TEXT_FAIL_REDIRECTS;
+    case AnswerFault::TOO_BIG:
+      return TEXT_FAIL_TOO_BIG + std::to_string((result.maxBytes + (1 << 20) - 1) >> 20) +
+             TEXT_MEGABYTES;
+    case AnswerFault::WRONG_RANGE:
+      return TEXT_FAIL_WRONG_RANGE;
+    case AnswerFault::CODING:
+      return TEXT_FAIL_CODING;
+    case AnswerFault::STATUS:
+      return TEXT_FAIL_STATUS + std::to_string(result.httpStatus);
+    default:
+      return TEXT_FAIL_MALFORMED;
+  }
+}
+
+}  // namespace
 
 String TransferFailureText(const TransferResult& result) {
   switch (result.status) {
@@ -477,6 +517,8 @@ String TransferFailureText(const TransferResult& result) {
       return TEXT_FAIL_CUT;
     case TransferStatus::HTTP_ERROR:
       return TEXT_FAIL_HTTP + std::to_string(result.httpStatus);
+    case TransferStatus::BAD_ANSWER:
+      return BadAnswerText(result);
     case TransferStatus::NOT_SAVED:
       return TEXT_FAIL_NOT_SAVED;
     default:
