@@ -2,6 +2,10 @@
 // replaces anything.
 #pragma once
 
+#include <cstdint>
+
+#include "http_answer.h"
+
 // What an answer must be for the transfer to count. Checked before anything replaces
 // the target.
 enum class TransferKind {
@@ -24,3 +28,26 @@ enum class AnswerFault {
   STATUS,              // a status that answers none of the above
   MALFORMED,           // no HTTP answer, or a body whose framing is broken
 };
+
+struct AnswerAsked {
+  TransferKind kind = TransferKind::PAGE;
+  uint64_t rangeFrom = 0;  // the request asked for the bytes from here on (0: all of them)
+  uint64_t maxBytes = 0;   // the resource may hold at most this many bytes (0: no limit)
+};
+
+enum class AnswerStep {
+  TAKE,        // read the body as the whole resource
+  APPEND,      // read the body as the rest after rangeFrom
+  COMPLETE,    // 416 for a range starting at the resource's end: nothing is missing
+  REDIRECT,    // follow head.location
+  HTTP_ERROR,  // an error status (4xx, 5xx)
+  REFUSE,      // not what was asked for: `fault` says why
+};
+
+struct AnswerVerdict {
+  AnswerStep step = AnswerStep::REFUSE;
+  AnswerFault fault = AnswerFault::NONE;
+};
+
+// The verdict on an answer's head (a final one: 1xx interim heads are skipped before).
+AnswerVerdict JudgeAnswer(const AnswerHead& head, const AnswerAsked& asked);
