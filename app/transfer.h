@@ -112,3 +112,10 @@ void TransfersEnd();
 
 // Russian (Windows-1251) words for why a transfer failed, to follow a colon.
 String TransferFailureText(const TransferResult& result);
+
+// The site whose hosts (its base address's domain and the subdomains) a page may be
+// redirected within; SITE_BASE_ADDRESS unless set.
+void TransferSetSite(const String& baseAddress);
+// The proxy for plain http: "host:port", "-" for none, empty for the system's settings (the
+// default; under Wine also http_proxy). Set before the first transfer.
+void TransferSetProxy(const String& proxy);

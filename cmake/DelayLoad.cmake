@@ -25,9 +25,12 @@ function(vs_delay_import name dll)
 endfunction()
 
 vs_delay_import(wininet wininet.dll
-  HttpOpenRequestW HttpQueryInfoA HttpQueryInfoW HttpSendRequestW InternetCloseHandle
-  InternetConnectW InternetCrackUrlW InternetOpenW InternetQueryDataAvailable InternetReadFile
-  InternetSetOptionW InternetSetStatusCallbackW)
+  HttpOpenRequestW HttpQueryInfoA HttpSendRequestW InternetCloseHandle InternetConnectW
+  InternetGetCookieExW InternetOpenW InternetQueryOptionW InternetReadFile InternetSetCookieExW
+  InternetSetOptionW)
+vs_delay_import(ws2_32 ws2_32.dll
+  WSACloseEvent WSACreateEvent WSAEnumNetworkEvents WSAEventSelect WSAGetLastError WSAStartup
+  closesocket connect freeaddrinfo getaddrinfo recv send setsockopt socket)
 vs_delay_import(urlmon urlmon.dll ObtainUserAgentString)
 vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExW)
 vs_delay_import(winmm winmm.dll timeBeginPeriod timeEndPeriod)
