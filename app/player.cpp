@@ -25,7 +25,8 @@ namespace {
 // one's).
 bool OpenVideoPage(const String& link, ScopedFile& page, String* failure) {
   String file = TempFile(TEMP_VIDEO_PAGE);
-  TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file);
+  TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file,
+                                    PageLimits(VIDEO_PAGE_MAX_BYTES), TransferKind::PAGE);
   if (!got.Ok()) {
     if (failure) *failure = TransferFailureText(got);
     return false;

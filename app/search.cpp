@@ -10,6 +10,7 @@
 
 #include "appstate.h"
 #include "client_ids.h"
+#include "config.h"
 #include "image.h"
 #include "main_window.h"
 #include "scrape.h"
@@ -60,7 +61,8 @@ void ShowWideStatus(std::wstring_view text) {
 
 bool SearchVideos(const String& searchUrl) {
   String file = TempFile(TEMP_RESULT_PAGE);
-  TransferResult got = TransferFile(searchUrl, file);
+  TransferResult got =
+      TransferFile(searchUrl, file, PageLimits(SEARCH_PAGE_MAX_BYTES), TransferKind::PAGE);
   if (!got.Ok()) {
     // The list keeps the rows of the last search that worked, and says so.
     String text = TEXT_SEARCH_FAILED + TransferFailureText(got) + ".";
@@ -108,7 +110,7 @@ void ShowResultPage(const String& file) {
 void ShowPreview(const String& pictureUrl) {
   String file = TempFile(TEMP_PREVIEW);
   // A picture that cannot be had leaves the preview empty, never another row's picture.
-  if (TransferFile(pictureUrl, file).Ok())
+  if (TransferFile(pictureUrl, file, PageLimits(PREVIEW_MAX_BYTES), TransferKind::PICTURE).Ok())
     ShowPreviewFile(file);
   else
     GadgetSetState(GADGET_PREVIEW, 0);
