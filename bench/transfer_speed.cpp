@@ -2,6 +2,7 @@
 // small pages:
 //   transfer_speed.exe file ADDRESS [ROUNDS]   downloads ADDRESS ROUNDS times (default 3)
 //   transfer_speed.exe pages ADDRESS COUNT     fetches the page ADDRESS COUNT times
+//   transfer_speed.exe check KIND ADDRESS      one transfer (page, picture, file): how it ended
 // Prints bytes, seconds, MiB/s and the process's CPU time (GetProcessTimes) per round.
 // Run through bench/transfer_speed.sh, which starts the site, points http_proxy at it and
 // measures curl beside it.
@@ -69,16 +70,36 @@ int Pages(const String& address, int count) {
   return failures == 0 ? 0 : 1;
 }
 
+// One transfer of the given kind, and how it ended (the words in Windows-1251).
+int Check(const char* kind, const String& address) {
+  const std::string target = TempDirectory() + "transfer-check.bin";
+  TransferKind asked = std::string(kind) == "file"      ? TransferKind::FILE
+                       : std::string(kind) == "picture" ? TransferKind::PICTURE
+                                                        : TransferKind::PAGE;
+  TransferLimits limits = PageLimits(asked == TransferKind::FILE ? 0 : 32 << 20);
+  double t0 = NowMs();
+  TransferResult result = TransferFile(address, target, limits, asked);
+  std::printf("transfer_speed: %s %s: %s, HTTP %d, %llu bytes, validator [%s], %.0f ms\n", kind,
+              address.c_str(), result.Ok() ? "done" : TransferFailureText(result).c_str(),
+              result.httpStatus, static_cast<unsigned long long>(result.bytes),
+              result.validator.c_str(), NowMs() - t0);
+  return result.Ok() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: transfer_speed file ADDRESS [ROUNDS] | pages ADDRESS COUNT\n");
+    std::fprintf(stderr,
+                 "usage: transfer_speed file ADDRESS [ROUNDS] | pages ADDRESS COUNT | check KIND "
+                 "ADDRESS\n");
     return 2;
   }
   const std::string mode = argv[1];
   const int number = argc > 3 ? std::atoi(argv[3]) : 3;
-  int rc = mode == "pages" ? Pages(argv[2], number) : File(argv[2], number);
+  int rc = mode == "check" && argc > 3 ? Check(argv[2], argv[3])
+           : mode == "pages"           ? Pages(argv[2], number)
+                                       : File(argv[2], number);
   TransfersEnd();
   return rc;
 }
