@@ -162,7 +162,48 @@ TransferStatus Refused(TransferResult& result, AnswerFault fault) {
   return TransferStatus::BAD_ANSWER;
 }
 
-// The body into the file: whole, not past the limit, its coding undone.
+// Copies the body into the sink up to its end.
+TransferStatus CopyBody(Job& job, Exchange& exchange, ContentDecoder* decoder, FileSink& sink,
+                        ULONGLONG deadline, TransferResult& result) {
+  std::vector<char> coded(decoder ? READ_ROOM : 0);
+  for (;;) {
+    if (job.abandoned || (deadline && GetTickCount64() >= deadline))
+      return TransferStatus::TIMED_OUT;
+    size_t room = coded.size(), got = 0;
+    char* into = decoder ? coded.data() : sink.Room(room);
+    if (!into) return TransferStatus::NOT_SAVED;
+    WireStatus status = exchange.Read(into, room, got, false);
+    if (status == WireStatus::EMPTY) {
+      // Everything so far goes to the disk before the wait, so that a transfer given up
+      // meanwhile leaves every byte that arrived.
+      if (!sink.Flush()) return TransferStatus::NOT_SAVED;
+      if (!decoder) into = sink.Room(room);
+      status = exchange.Read(into, room, got, true);
+    }
+    if (status == WireStatus::END) break;
+    if (status != WireStatus::OK) return StatusOf(status, result);
+    job.Touch();
+    bool taken =
+        decoder ? decoder->Feed(into, got, FileSink::Take, &sink) == ContentDecoder::State::MORE ||
+                      decoder->state() == ContentDecoder::State::DONE
+                : sink.Commit(got);
+    job.bytes = sink.total();
+    if (sink.tooBig()) {
+      result.maxBytes = job.limits.maxBytes;
+      return Refused(result, AnswerFault::TOO_BIG);
+    }
+    if (!taken)
+      return decoder->state() == ContentDecoder::State::BAD ? Refused(result, AnswerFault::CODING)
+                                                            : TransferStatus::NOT_SAVED;
+  }
+  if (decoder && decoder->state() != ContentDecoder::State::DONE)
+    return Refused(result, AnswerFault::CODING);  // the framing ended inside the coded data
+  if (sink.total() == 0) return Refused(result, AnswerFault::EMPTY);
+  return TransferStatus::DONE;
+}
+
+// The body into the file: whole, not past the limit, its coding undone. A partial file
+// keeps every byte that arrived, however the transfer ends.
 TransferStatus ReadBody(Job& job, Exchange& exchange, const AnswerHead& head, uint64_t keep,
                         ULONGLONG deadline, TransferResult& result) {
   FileSink sink(job.limits.maxBytes);
@@ -177,43 +218,11 @@ TransferStatus ReadBody(Job& job, Exchange& exchange, const AnswerHead& head, ui
   }
   job.length = length;
   job.bytes = keep;
-  std::vector<char> coded(decoder ? READ_ROOM : 0);
-  for (;;) {
-    if (job.abandoned || (deadline && GetTickCount64() >= deadline))
-      return TransferStatus::TIMED_OUT;
-    size_t room = 0, got = 0;
-    char* into = decoder ? coded.data() : sink.Room(room);
-    if (decoder) room = coded.size();
-    if (!into) return TransferStatus::NOT_SAVED;
-    WireStatus status = exchange.Read(into, room, got, false);
-    if (status == WireStatus::EMPTY) {
-      // Everything so far goes to the disk before the wait, so that a transfer given up
-      // meanwhile leaves every byte that arrived.
-      if (!sink.Flush()) return TransferStatus::NOT_SAVED;
-      status = exchange.Read(into, room, got, true);
-    }
-    if (status == WireStatus::END) break;
-    if (status != WireStatus::OK) return StatusOf(status, result);
-    job.Touch();
-    bool taken =
-        decoder ? decoder->Feed(into, got, FileSink::Take, &sink) != ContentDecoder::State::BAD &&
-                      decoder->state() != ContentDecoder::State::STOPPED
-                : sink.Commit(got);
-    job.bytes = sink.total();
-    if (sink.tooBig()) {
-      result.maxBytes = job.limits.maxBytes;
-      return Refused(result, AnswerFault::TOO_BIG);
-    }
-    if (!taken)
-      return decoder && decoder->state() == ContentDecoder::State::BAD
-                 ? Refused(result, AnswerFault::CODING)
-                 : TransferStatus::NOT_SAVED;
-  }
-  if (decoder && decoder->state() != ContentDecoder::State::DONE)
-    return Refused(result, AnswerFault::CODING);  // the framing ended inside the coded data
-  if (sink.total() == 0) return Refused(result, AnswerFault::EMPTY);
+  TransferStatus status = CopyBody(job, exchange, decoder.get(), sink, deadline, result);
   result.bytes = sink.total();
-  return sink.Close() ? TransferStatus::DONE : TransferStatus::NOT_SAVED;
+  if ((status == TransferStatus::DONE || job.resuming) && !sink.Close())
+    status = TransferStatus::NOT_SAVED;
+  return status;
 }
 
 }  // namespace
