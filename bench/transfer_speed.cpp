@@ -3,6 +3,7 @@
 //   transfer_speed.exe file ADDRESS [ROUNDS]   downloads ADDRESS ROUNDS times (default 3)
 //   transfer_speed.exe pages ADDRESS COUNT     fetches the page ADDRESS COUNT times
 //   transfer_speed.exe check KIND ADDRESS      one transfer (page, picture, file): how it ended
+//   transfer_speed.exe resume ADDRESS PARTIAL  a video file, resumed after each failure
 // Prints bytes, seconds, MiB/s and the process's CPU time (GetProcessTimes) per round.
 // Run through bench/transfer_speed.sh, which starts the site, points http_proxy at it and
 // measures curl beside it.
@@ -45,6 +46,7 @@ int File(const String& address, int rounds) {
     TransferResult result = TransferResultOf(transfer);
     double seconds = (NowMs() - t0) / 1000;
     CpuSeconds(user1, kernel1);
+    if (result.Ok() && !TransferSave(transfer, target, true, nullptr)) ++failures;
     TransferRelease(transfer);
     if (!result.Ok()) ++failures;
     std::printf(
@@ -86,20 +88,44 @@ int Check(const char* kind, const String& address) {
   return result.Ok() ? 0 : 1;
 }
 
+// Downloads a video file into `partial`, resuming after each failure (at most five tries),
+// then puts it at `partial` + ".done"; says how each try ended.
+int Resume(const String& address, const std::string& partial) {
+  TransferResume resume{partial, ""};
+  TransferLimits limits = PageLimits();
+  limits.totalMs = 0;
+  for (int attempt = 1; attempt <= 5; ++attempt) {
+    Transfer* transfer = TransferBegin(address, partial, limits, TransferKind::FILE, &resume);
+    if (!transfer) return 1;
+    WaitForSingleObject(TransferSignal(transfer), INFINITE);
+    TransferResult result = TransferResultOf(transfer);
+    std::printf("transfer_speed: try %d: %s, HTTP %d, kept %llu, %llu bytes, validator [%s]\n",
+                attempt, result.Ok() ? "done" : TransferFailureText(result).c_str(),
+                result.httpStatus, static_cast<unsigned long long>(result.resumedFrom),
+                static_cast<unsigned long long>(result.bytes), result.validator.c_str());
+    bool saved = result.Ok() && TransferSave(transfer, partial + ".done", true, nullptr);
+    TransferRelease(transfer);
+    if (result.Ok()) return saved ? 0 : 1;
+    resume.validator = result.validator;
+  }
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: transfer_speed file ADDRESS [ROUNDS] | pages ADDRESS COUNT | check KIND "
-                 "ADDRESS\n");
+                 "ADDRESS | resume ADDRESS PARTIAL\n");
     return 2;
   }
   const std::string mode = argv[1];
   const int number = argc > 3 ? std::atoi(argv[3]) : 3;
-  int rc = mode == "check" && argc > 3 ? Check(argv[2], argv[3])
-           : mode == "pages"           ? Pages(argv[2], number)
-                                       : File(argv[2], number);
+  int rc = mode == "check" && argc > 3    ? Check(argv[2], argv[3])
+           : mode == "resume" && argc > 3 ? Resume(argv[2], argv[3])
+           : mode == "pages"              ? Pages(argv[2], number)
+                                          : File(argv[2], number);
   TransfersEnd();
   return rc;
 }

@@ -69,6 +69,14 @@ http_proxy=$proxy VS_WINE_TIMEOUT=600 "$root/scripts/wine-run" "$bench" file "$u
 after=$(server_cpu)
 awk -v a="$before" -v b="$after" -v r="$rounds" 'BEGIN {
   printf "wineserver: CPU %.2f s for the %d rounds (%.2f s a round)\n", b - a, r, (b - a) / r }'
+# The last round's file, byte for byte against what curl gets.
+saved=$(find "$VS_WINEPREFIX/drive_c/users" -name transfer-speed.bin | head -1)
+if [[ -n $saved ]] && curl -s -x "$proxy" "$url" | cmp -s - "$saved"; then
+  echo "transfer_speed: the file is the same as curl's"
+else
+  echo "transfer_speed: the file differs from curl's" >&2
+  exit 1
+fi
 
 lines=$(wc -l <"$work/site.log")
 http_proxy=$proxy VS_WINE_TIMEOUT=600 "$root/scripts/wine-run" "$bench" pages \
