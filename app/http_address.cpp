@@ -107,7 +107,7 @@ bool RedirectAddress(std::string_view from, std::string_view location, std::stri
     else
       resolved = AddressOrigin(base) + path.substr(0, path.rfind('/') + 1) + std::string(location);
   }
-  to = AsciiAddress(resolved);
+  to = AsciiAddress(resolved.substr(0, resolved.find('#')));
   HttpAddress check;
   return ParseHttpAddress(to, check);
 }
