@@ -54,7 +54,8 @@ class Exchange {
   // The body's next bytes: OK with `got` > 0, END once it is whole, EMPTY when `wait` is
   // false and nothing has arrived, or why it failed (CLOSED: cut short).
   virtual WireStatus Read(char* buffer, size_t size, size_t& got, bool wait) = 0;
-  // Reads and drops a small body (a redirect's), so that the connection can be kept.
+  // Reads and drops a small body (a redirect's, an error page), so that the connection can
+  // be kept; a large one or one without a length is left, and its connection closed.
   virtual void Drain() = 0;
 };
 

@@ -298,9 +298,11 @@ TransferResult Fetch(Job& job) {
         return result;
       }
       case AnswerStep::HTTP_ERROR:
+        exchange->Drain();  // a short error page: the connection stays for the next request
         result.status = TransferStatus::HTTP_ERROR;
         return result;
       case AnswerStep::REFUSE:
+        exchange->Drain();
         if (verdict.fault == AnswerFault::TOO_BIG) result.maxBytes = job.limits.maxBytes;
         result.status = Refused(result, verdict.fault);
         return result;
