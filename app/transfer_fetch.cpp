@@ -166,6 +166,7 @@ TransferStatus Refused(TransferResult& result, AnswerFault fault) {
 TransferStatus CopyBody(Job& job, Exchange& exchange, ContentDecoder* decoder, FileSink& sink,
                         ULONGLONG deadline, TransferResult& result) {
   std::vector<char> coded(decoder ? READ_ROOM : 0);
+  uint64_t wire = 0;  // body bytes as they came
   for (;;) {
     if (job.abandoned || (deadline && GetTickCount64() >= deadline))
       return TransferStatus::TIMED_OUT;
@@ -188,13 +189,16 @@ TransferStatus CopyBody(Job& job, Exchange& exchange, ContentDecoder* decoder, F
                       decoder->state() == ContentDecoder::State::DONE
                 : sink.Commit(got);
     job.bytes = sink.total();
-    if (sink.tooBig()) {
+    // A coded body is bounded on the wire too: data that decodes to nothing could go on.
+    wire += got;
+    if (sink.tooBig() || (job.limits.maxBytes && wire > job.limits.maxBytes)) {
       result.maxBytes = job.limits.maxBytes;
       return Refused(result, AnswerFault::TOO_BIG);
     }
     if (!taken)
-      return decoder->state() == ContentDecoder::State::BAD ? Refused(result, AnswerFault::CODING)
-                                                            : TransferStatus::NOT_SAVED;
+      return decoder && decoder->state() == ContentDecoder::State::BAD
+                 ? Refused(result, AnswerFault::CODING)
+                 : TransferStatus::NOT_SAVED;
   }
   if (decoder && decoder->state() != ContentDecoder::State::DONE)
     return Refused(result, AnswerFault::CODING);  // the framing ended inside the coded data
