@@ -4,13 +4,12 @@
 // after winsock2.h
 #include <wininet.h>
 
-#include "http_wire.h"
-
 #include <algorithm>
 #include <climits>
 #include <mutex>
 #include <vector>
 
+#include "http_wire.h"
 #include "wide.h"
 
 namespace {
