@@ -92,6 +92,7 @@ measure site "http://127.0.0.1:$port"
 if command -v nginx >/dev/null; then
   nport=$((20000 + RANDOM % 20000))
   mkdir -p "$work/nginx"
+  chmod 711 "$work"  # nginx's workers (another user when started as root) write in there
   cat >"$work/nginx.conf" <<EOF
 worker_processes 1;
 daemon off;
@@ -119,7 +120,10 @@ http {
 EOF
   nginx -p "$work/nginx" -c "$work/nginx.conf" &
   nginx_pid=$!
-  sleep 0.5
+  for _ in $(seq 100); do
+    curl -s -o /dev/null -x "http://127.0.0.1:$nport" http://zq.test/css/site.css && break
+    sleep 0.1
+  done
   measure nginx "http://127.0.0.1:$nport"
 fi
 
