@@ -145,6 +145,8 @@ Route RouteFor(const HttpAddress& address) {
     if (!proxySetting.known) {
       if (proxyOverride.empty())
         LoadSystemProxy(proxySetting);
+      else if (proxyOverride == "*")
+        proxySetting.script = true;
       else if (proxyOverride != "-")
         TakeProxy(proxyOverride, proxySetting);
       proxySetting.known = true;

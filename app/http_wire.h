@@ -40,8 +40,8 @@ struct Route {
 };
 
 // The proxy for plain http requests: "host:port" (also "http://host:port/"); "-" for none;
-// empty for the system's settings (the internet options, or http_proxy under Wine), read
-// when first needed.
+// "*" to leave plain http to WinINet as well; empty for the system's settings (the internet
+// options, or http_proxy under Wine), read when first needed.
 void WireSetProxy(const std::string& proxy);
 Route RouteFor(const HttpAddress& address);
 

@@ -116,6 +116,7 @@ String TransferFailureText(const TransferResult& result);
 // The site whose hosts (its base address's domain and the subdomains) a page may be
 // redirected within; SITE_BASE_ADDRESS unless set.
 void TransferSetSite(const String& baseAddress);
-// The proxy for plain http: "host:port", "-" for none, empty for the system's settings (the
-// default; under Wine also http_proxy). Set before the first transfer.
+// The proxy for plain http: "host:port", "-" for none, "*" to let WinINet carry plain http
+// as it carries https, empty for the system's settings (the default; under Wine also
+// http_proxy).
 void TransferSetProxy(const String& proxy);

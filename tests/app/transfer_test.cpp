@@ -405,6 +405,35 @@ TEST_F(TransferTest, CompressedAnswersAreDecodedAskedForOrNot) {
     }
 }
 
+// The way https goes: WinINet carries the request, and the answer is judged alike (only a
+// chunked answer cut between its chunks looks whole there).
+TEST_F(TransferTest, AnswersCarriedByWinInetAreJudgedAlike) {
+  TransferSetProxy("*");
+  TransferResult result;
+  for (const char* path : {"/ok/70000", "/gzip"}) {
+    Time(path, result);
+    EXPECT_TRUE(result.Ok()) << path;
+    EXPECT_EQ(Read(target_), path[1] == 'o' ? std::string(70000, 'x') : kText) << path;
+  }
+  WriteWholeFile(target_, "the previous file");
+  const std::pair<const char*, AnswerFault> refused[] = {
+      {"/204", AnswerFault::NO_CONTENT},
+      {"/away", AnswerFault::OFF_SITE},
+      {"/loop/0", AnswerFault::TOO_MANY_REDIRECTS},
+      {"/html", AnswerFault::WEB_PAGE}};
+  for (const auto& [path, fault] : refused) {
+    Time(path, result, path[1] == 'h' ? TransferKind::FILE : TransferKind::PAGE);
+    EXPECT_EQ(result.fault, fault) << path;
+  }
+  Time("/cut", result);
+  EXPECT_EQ(result.status, TransferStatus::CUT);
+  ExpectUntouched();
+  WriteWholeFile(partial_, kFile.substr(0, 100000));
+  EXPECT_EQ(Resume("/file", "\"v1\"").resumedFrom, 100000u);
+  EXPECT_EQ(Read(partial_), kFile);
+  TransferSetProxy("-");
+}
+
 TEST_F(TransferTest, LimitsEndStalledTransfersAndTheWorkerNeverWritesLater) {
   TransferResult result;
   for (const char* path : {"/silent", "/stall", "/trickle"}) {
