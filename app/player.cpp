@@ -29,7 +29,8 @@ bool OpenVideoPage(const String& link, ScopedFile& page, String* failure) {
   String file = TempFile(TEMP_VIDEO_PAGE);
   String why;
   for (int attempt = 1; why.empty(); ++attempt) {
-    TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file);
+    TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file,
+                                      PageLimits(VIDEO_PAGE_MAX_BYTES), TransferKind::PAGE);
     if (!got.Ok()) {
       why = TransferFailureText(got);
       break;

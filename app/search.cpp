@@ -10,6 +10,7 @@
 
 #include "appstate.h"
 #include "client_ids.h"
+#include "config.h"
 #include "image.h"
 #include "main_window.h"
 #include "scrape.h"
@@ -63,7 +64,8 @@ bool SearchVideos(const String& searchUrl) {
   String file = TempFile(TEMP_RESULT_PAGE);
   String failure;
   for (int attempt = 1; failure.empty(); ++attempt) {
-    TransferResult got = TransferFile(searchUrl, file);
+    TransferResult got = TransferFile(searchUrl, file, PageLimits(SEARCH_PAGE_MAX_BYTES),
+                                      TransferKind::PAGE);
     if (!got.Ok()) {
       failure = TransferFailureText(got);
       break;
@@ -130,7 +132,7 @@ void ShowScannedPage(const std::vector<String>& titles, int leftOut) {
 void ShowPreview(const String& pictureUrl) {
   String file = TempFile(TEMP_PREVIEW);
   // A picture that cannot be had leaves the preview empty, never another row's picture.
-  if (TransferFile(pictureUrl, file).Ok())
+  if (TransferFile(pictureUrl, file, PageLimits(PREVIEW_MAX_BYTES), TransferKind::PICTURE).Ok())
     ShowPreviewFile(file);
   else
     GadgetSetState(GADGET_PREVIEW, 0);

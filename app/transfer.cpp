@@ -5,7 +5,6 @@
 // after wininet.h
 #include <urlmon.h>
 
-#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -15,270 +14,64 @@
 #include "config.h"
 #include "texts.h"
 #include "toolkit.h"
-#include "videopage.h"
+#include "transfer_job.h"
 #include "wide.h"
 
-// The internet functions are called in their wide forms, with the address made pure ASCII
-// first (AsciiAddress), so that it reaches the site as the bytes it holds whatever the
-// system's code page. Two calls keep their ANSI forms: ObtainUserAgentString, which has no
-// other (the agent string is ASCII), and the query of Content-Disposition, whose value is
-// wanted as the bytes the server sent: the wide form decodes them in the system's code page
-// first (under 1252, a Windows-1251 "Фильм" comes back as "Ôèëüì"), while the name in them
-// is UTF-8 or Windows-1251 whatever that code page is. Paths go through the W file
+// The window thread's side of the service: transfers are started, watched, put in place
+// and given up here; the worker's side is transfer_fetch.cpp. Paths go through the W file
 // functions.
 namespace {
 
 // How often the waiting window thread looks at the limits.
 constexpr int WATCH_INTERVAL_MS = 100;
-
-// One transfer, shared by the window thread and its worker; whichever lets go last frees
-// it. The worker alone writes the private file; the window thread alone touches the
-// target.
-struct Job {
-  std::string address;
-  std::string privatePath;  // UTF-8, as every path (os.h)
-  TransferLimits limits{};
-  HANDLE done = nullptr;  // set by the worker when it has finished
-  std::atomic<int> references{2};
-  std::atomic<bool> abandoned{false};
-  std::atomic<bool> connected{false};  // a connection carried the request
-  std::atomic<DWORD> lastActivity{0};  // tick of the last sign of life
-  std::atomic<uint64_t> bytes{0};
-  std::atomic<int64_t> length{-1};  // the length the server announced, -1 when none
-  DWORD started = 0;
-  bool given = false;  // the window thread has given up on it (window thread only)
-  // Written by the worker before `done` is set.
-  TransferStatus status = TransferStatus::FAILED;
-  int httpStatus = 0;
-  std::string suggestedName;
-};
+// At the program's end, the longest wait for the workers given up to stop (they stop at
+// once: every wait of theirs ends on the abandon event), so that a partial file holds every
+// byte that arrived.
+constexpr DWORD END_WAIT_MS = 500;
 
 void Release(Job* job) {
   if (--job->references == 0) {
     CloseHandle(job->done);
+    CloseHandle(job->abandon);
     delete job;
   }
 }
 
 void (*closeHandler)() = nullptr;
 HINTERNET session = nullptr;
+std::string agent;
 std::mutex liveLock;
 std::vector<Job*> live;  // transfers started and not yet finished or abandoned by their waiter
 unsigned sequence = 0;
+String siteDomain = SiteDomain(SITE_BASE_ADDRESS);
 
-// Signs of life from the internet functions: a connection was made, the request went
-// out, the answer arrived. They run on the worker's thread.
-void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD) {
-  Job* job = reinterpret_cast<Job*>(context);
-  if (!job) return;
-  switch (status) {
-    case INTERNET_STATUS_CONNECTED_TO_SERVER:
-    case INTERNET_STATUS_SENDING_REQUEST:
-    case INTERNET_STATUS_REQUEST_SENT:
-      job->connected = true;
-      job->lastActivity = GetTickCount();
-      break;
-    case INTERNET_STATUS_RECEIVING_RESPONSE:
-    case INTERNET_STATUS_RESPONSE_RECEIVED:
-      job->lastActivity = GetTickCount();
-      break;
-    default:
-      break;
-  }
-}
-
-HINTERNET Session() {
-  if (session) return session;
-  char agent[512] = "";
-  DWORD size = sizeof agent;
-  if (ObtainUserAgentString(0, agent, &size) != S_OK)
-    std::snprintf(agent, sizeof agent, "Mozilla/4.0");
+// The WinINet session (for https and the cookie store) and the User-Agent, made once.
+bool Session() {
+  if (session) return true;
+  char text[512] = "";
+  DWORD size = sizeof text;
+  // ObtainUserAgentString has no wide form; the agent string is ASCII.
+  if (ObtainUserAgentString(0, text, &size) != S_OK)
+    std::snprintf(text, sizeof text, "Mozilla/4.0");
+  agent = text;
   // The system's proxy settings (and http_proxy under Wine) apply, as for the browser.
   session =
       InternetOpenW(WideFromText(agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  if (session) InternetSetStatusCallbackW(session, OnStatus);
-  return session;
-}
-
-TransferStatus StatusOfError(DWORD error) {
-  switch (error) {
-    case ERROR_INTERNET_CANNOT_CONNECT:
-    case ERROR_INTERNET_NAME_NOT_RESOLVED:
-    case ERROR_INTERNET_DISCONNECTED:
-      return TransferStatus::REFUSED;
-    case ERROR_INTERNET_TIMEOUT:
-    case WSAETIMEDOUT:
-      return TransferStatus::TIMED_OUT;
-    case ERROR_INTERNET_CONNECTION_ABORTED:
-    case ERROR_INTERNET_CONNECTION_RESET:
-    case ERROR_HTTP_INVALID_SERVER_RESPONSE:
-      return TransferStatus::CUT;
-    default:
-      return TransferStatus::FAILED;
-  }
-}
-
-// Why the job's request failed with `error`. A connection that breaks once the time limit
-// has passed without data was ended by that limit, whatever the error says.
-TransferStatus FailureOf(const Job* job, DWORD error) {
-  TransferStatus status = StatusOfError(error);
-  if (status == TransferStatus::REFUSED) return status;
-  DWORD quiet = GetTickCount() - job->lastActivity;
-  DWORD limit = static_cast<DWORD>(job->connected ? job->limits.idleMs : job->limits.connectMs);
-  if (quiet >= limit - limit / 10) return TransferStatus::TIMED_OUT;
-  // A connection that carried the request and then failed broke off.
-  return status == TransferStatus::FAILED && job->connected ? TransferStatus::CUT : status;
-}
-
-// The length the server announced, -1 when it gave none.
-int64_t ContentLength(HINTERNET request) {
-  wchar_t text[32] = L"";
-  DWORD size = sizeof text;
-  if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
-  wchar_t* end = nullptr;
-  long long value = std::wcstoll(text, &end, 10);
-  return end != text && value >= 0 ? value : -1;
-}
-
-// The UTF-8 file name the answer's Content-Disposition gives (DispositionFileName), or
-// empty. The ANSI query hands over the header's bytes as they came (see above).
-std::string DispositionName(HINTERNET request) {
-  char text[1024] = "";
-  DWORD size = sizeof text - 1;
-  if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_DISPOSITION, text, &size, nullptr)) return "";
-  return DispositionFileName(std::string_view(text, size));
-}
-
-// Copies the answer's body into `file` until its end; DONE when all of it is there.
-TransferStatus CopyBody(Job* job, HINTERNET request, HANDLE file) {
-  std::vector<char> buffer(64 * 1024);
-  for (;;) {
-    if (job->abandoned) return TransferStatus::FAILED;
-    // A synchronous read waits until it can fill the whole buffer: asking what has arrived
-    // first keeps a slow transfer's signs of life (and the abandon check) frequent.
-    DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0))
-      return FailureOf(job, GetLastError());
-    if (available == 0) return TransferStatus::DONE;  // the end of the answer
-    DWORD got = 0;
-    DWORD want = available < buffer.size() ? available : static_cast<DWORD>(buffer.size());
-    if (!InternetReadFile(request, buffer.data(), want, &got))
-      return FailureOf(job, GetLastError());
-    if (got == 0) return TransferStatus::DONE;
-    job->lastActivity = GetTickCount();
-    DWORD written = 0;
-    if (!WriteFile(file, buffer.data(), got, &written, nullptr) || written != got)
-      return TransferStatus::NOT_SAVED;
-    job->bytes += got;
-  }
-}
-
-// Reads the answer's body into the private file; the status it ends with.
-TransferStatus ReadBody(Job* job, HINTERNET request) {
-  HANDLE file = CreateFileW(WideFromPath(job->privatePath).c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return TransferStatus::NOT_SAVED;
-  const int64_t announced = ContentLength(request);
-  job->length = announced;
-  TransferStatus status = CopyBody(job, request, file);
-  if (status == TransferStatus::DONE && announced >= 0 &&
-      job->bytes != static_cast<uint64_t>(announced))
-    status = TransferStatus::CUT;
-  CloseHandle(file);
-  // Only a complete file may take the target's place.
-  if (status != TransferStatus::DONE || job->abandoned)
-    DeleteFileW(WideFromPath(job->privatePath).c_str());
-  return status;
-}
-
-// What a request needs of an http or https address.
-struct RequestTarget {
-  std::wstring host;
-  INTERNET_PORT port = 0;
-  bool secure = false;
-  std::wstring object;  // the path with its query, "/" when there is none
-};
-
-// False (with the last error set) when the address is not an http or https one.
-bool TargetOf(const String& address, RequestTarget& target) {
-  URL_COMPONENTSW parts = {};
-  parts.dwStructSize = sizeof parts;
-  wchar_t host[256] = L"", path[4096] = L"", extra[4096] = L"";
-  parts.lpszHostName = host;
-  parts.dwHostNameLength = ARRAYSIZE(host);
-  parts.lpszUrlPath = path;
-  parts.dwUrlPathLength = ARRAYSIZE(path);
-  parts.lpszExtraInfo = extra;
-  parts.dwExtraInfoLength = ARRAYSIZE(extra);
-  if (!InternetCrackUrlW(WideFromText(AsciiAddress(address)).c_str(), 0, 0, &parts) ||
-      (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
-    SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-    return false;
-  }
-  target.host = host;
-  target.port = parts.nPort;
-  target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  target.object = std::wstring(path) + extra;
-  if (target.object.empty()) target.object = L"/";
-  return true;
-}
-
-// The time limits are set on the request itself, which is where the internet functions
-// read them.
-void SetRequestLimits(HINTERNET request, const TransferLimits& limits) {
-  DWORD connect = static_cast<DWORD>(limits.connectMs);
-  DWORD idle = static_cast<DWORD>(limits.idleMs);
-  InternetSetOptionW(request, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-  InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &idle, sizeof idle);
-  InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &idle, sizeof idle);
-}
-
-// Opens the request for the job's address and sends it.
-HINTERNET SendRequest(Job* job, HINTERNET& connection) {
-  RequestTarget target;
-  if (!TargetOf(job->address, target)) return nullptr;
-  const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(job);
-  connection = InternetConnectW(session, target.host.c_str(), target.port, nullptr, nullptr,
-                                INTERNET_SERVICE_HTTP, 0, context);
-  if (!connection) return nullptr;
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI;
-  if (target.secure) flags |= INTERNET_FLAG_SECURE;
-  HINTERNET request = HttpOpenRequestW(connection, L"GET", target.object.c_str(), nullptr, nullptr,
-                                       nullptr, flags, context);
-  if (!request) return nullptr;
-  SetRequestLimits(request, job->limits);
-  if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
-    DWORD error = GetLastError();
-    InternetCloseHandle(request);
-    SetLastError(error);
-    return nullptr;
-  }
-  return request;
+  return session != nullptr;
 }
 
 DWORD WINAPI Work(void* parameter) {
   Job* job = static_cast<Job*>(parameter);
-  HINTERNET connection = nullptr;
-  HINTERNET request = SendRequest(job, connection);
-  if (!request) {
-    job->status = FailureOf(job, GetLastError());
-  } else {
-    job->connected = true;
-    job->lastActivity = GetTickCount();
-    DWORD code = 0, size = sizeof code;
-    if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
-                       nullptr))
-      job->httpStatus = static_cast<int>(code);
-    job->suggestedName = DispositionName(request);
-    if (job->httpStatus >= 400)
-      job->status = TransferStatus::HTTP_ERROR;
-    else
-      job->status = ReadBody(job, request);
-    InternetCloseHandle(request);
+  TransferResult result = Fetch(*job);
+  bool remove;
+  {
+    std::lock_guard<std::mutex> lock(job->lock);
+    job->result = result;
+    job->finished = true;
+    // Only a complete file may take the target's place; a partial file keeps what came.
+    remove = !job->resuming && (!result.Ok() || job->abandoned);
   }
-  if (connection) InternetCloseHandle(connection);
+  if (remove) DeleteFileW(WideFromPath(job->privatePath).c_str());
   SetEvent(job->done);
   Release(job);
   return 0;
@@ -293,27 +86,53 @@ void Forget(Job* job) {
     }
 }
 
-// The worker may still be blocked in the network: it is left to end by itself, and since
-// only the waiter puts files in place, it can no longer change the target. Its private
-// file goes now (a file still open is removed when the worker closes it).
+// Gives the transfer up: every wait of the worker ends now, it sends nothing more, and it
+// removes its private file as it stops; a file it has already finished goes here.
 void Abandon(Job* job) {
-  job->abandoned = true;
-  DeleteFileW(WideFromPath(job->privatePath).c_str());
+  bool finished;
+  {
+    std::lock_guard<std::mutex> lock(job->lock);
+    job->abandoned = true;
+    finished = job->finished;
+  }
+  SetEvent(job->abandon);
+  job->abortable.Abort();
+  if (finished && !job->resuming) DeleteFileW(WideFromPath(job->privatePath).c_str());
 }
 
-Job* Start(const String& address, const std::string& target, const TransferLimits& limits) {
+// A private file's name that no other transfer, of this run or another, takes: the time
+// in 100 ns steps and a sequence number.
+std::string PrivatePath(const std::string& target) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".%08lx%08lx-%u.part", now.dwHighDateTime, now.dwLowDateTime,
+                ++sequence);
+  return target + suffix;
+}
+
+Job* Start(const String& address, const std::string& target, const TransferLimits& limits,
+           TransferKind kind, const TransferResume* resume) {
   if (!Session()) return nullptr;
   Job* job = new (std::nothrow) Job;
   if (!job) return nullptr;
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".%lu-%u.part", GetCurrentProcessId(), ++sequence);
   job->address = address;
+  job->target = target;
   job->limits = limits;
-  job->privatePath = target + suffix;
+  job->kind = kind;
+  job->resuming = resume != nullptr;
+  job->privatePath = resume ? resume->partialPath : PrivatePath(target);
+  if (resume) job->resumeValidator = resume->validator;
+  job->siteDomain = siteDomain;
+  job->agent = agent;
+  job->session = session;
   job->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  job->abandon = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   job->started = GetTickCount();
   job->lastActivity = job->started;
-  if (!job->done) {
+  if (!job->done || !job->abandon) {
+    if (job->done) CloseHandle(job->done);
+    if (job->abandon) CloseHandle(job->abandon);
     delete job;
     return nullptr;
   }
@@ -324,15 +143,16 @@ Job* Start(const String& address, const std::string& target, const TransferLimit
   HANDLE thread = CreateThread(nullptr, 0, Work, job, 0, nullptr);
   if (!thread) {
     Forget(job);
-    CloseHandle(job->done);
-    delete job;
+    job->references = 1;
+    Release(job);
     return nullptr;
   }
   CloseHandle(thread);
   return job;
 }
 
-// Whether a limit has passed for the job.
+// Whether a limit has passed for the job. The worker keeps the limits itself; this is the
+// window thread's guard for a worker held up where it cannot (a name being looked up).
 bool OverLimit(const Job* job) {
   DWORD now = GetTickCount();
   const TransferLimits& limits = job->limits;
@@ -351,22 +171,54 @@ std::string NumberedName(const std::string& path, int n) {
   return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
 }
 
+// Why an answer was refused, in the user's words.
+String BadAnswerText(const TransferResult& result) {
+  switch (result.fault) {
+    case AnswerFault::NO_CONTENT:
+      return TEXT_FAIL_NO_CONTENT + std::to_string(result.httpStatus);
+    case AnswerFault::EMPTY:
+      return TEXT_FAIL_EMPTY;
+    case AnswerFault::WEB_PAGE:
+      return TEXT_FAIL_WEB_PAGE;
+    case AnswerFault::OFF_SITE:
+      return TEXT_FAIL_OFF_SITE + result.otherHost;
+    case AnswerFault::TOO_MANY_REDIRECTS:
+      return TEXT_FAIL_REDIRECTS;
+    case AnswerFault::TOO_BIG:
+      return TEXT_FAIL_TOO_BIG + std::to_string((result.maxBytes + (1 << 20) - 1) >> 20) +
+             TEXT_MEGABYTES;
+    case AnswerFault::WRONG_RANGE:
+      return TEXT_FAIL_WRONG_RANGE;
+    case AnswerFault::CODING:
+      return TEXT_FAIL_CODING;
+    case AnswerFault::STATUS:
+      return TEXT_FAIL_STATUS + std::to_string(result.httpStatus);
+    default:
+      return TEXT_FAIL_MALFORMED;
+  }
+}
+
 }  // namespace
 
 struct Transfer {
   Job* job;
 };
 
-TransferLimits PageLimits() {
+TransferLimits PageLimits(uint64_t maxBytes) {
   return {VS_TRANSFER_CONNECT_SECONDS * 1000, VS_TRANSFER_IDLE_SECONDS * 1000,
-          VS_TRANSFER_PAGE_SECONDS * 1000};
+          VS_TRANSFER_PAGE_SECONDS * 1000, maxBytes};
 }
 
 void TransferSetCloseHandler(void (*handler)()) { closeHandler = handler; }
 
+void TransferSetSite(const String& baseAddress) { siteDomain = SiteDomain(baseAddress); }
+
+void TransferSetProxy(const String& proxy) { WireSetProxy(proxy); }
+
 Transfer* TransferBegin(const String& address, const std::string& target,
-                        const TransferLimits& limits) {
-  Job* job = Start(address, target, limits);
+                        const TransferLimits& limits, TransferKind kind,
+                        const TransferResume* resume) {
+  Job* job = Start(address, target, limits, kind, resume);
   if (!job) return nullptr;
   Transfer* transfer = new (std::nothrow) Transfer{job};
   if (!transfer) {
@@ -395,28 +247,26 @@ HANDLE TransferSignal(Transfer* transfer) { return transfer->job->done; }
 
 TransferResult TransferResultOf(Transfer* transfer) {
   Job* job = transfer->job;
-  TransferResult result;
-  result.bytes = job->bytes;
   if (!TransferPoll(transfer).finished) {
     // Asked before the end: given up.
     Abandon(job);
     Forget(job);
     job->given = true;
   }
+  std::lock_guard<std::mutex> lock(job->lock);
+  TransferResult result = job->result;
   if (job->given) {
+    // What the worker had found stays (the validator of a partial file above all).
     result.status = TransferStatus::TIMED_OUT;
-    return result;
+    result.bytes = job->bytes;
   }
-  result.status = job->status;
-  result.httpStatus = job->httpStatus;
-  result.suggestedName = job->suggestedName;
   return result;
 }
 
 bool TransferSave(Transfer* transfer, const std::string& target, bool replace,
                   std::string* savedAs) {
   Job* job = transfer->job;
-  if (job->given || !Finished(job) || job->status != TransferStatus::DONE) return false;
+  if (job->given || !Finished(job) || !job->result.Ok()) return false;
   const std::wstring from = WideFromPath(job->privatePath);
   bool moved = false;
   std::string path = target;
@@ -438,16 +288,15 @@ bool TransferSave(Transfer* transfer, const std::string& target, bool replace,
 void TransferRelease(Transfer* transfer) {
   if (!transfer) return;
   Job* job = transfer->job;
-  if (!job->given && !Finished(job)) Abandon(job);
+  Abandon(job);  // removes the private file unless it was saved (or the worker will)
   Forget(job);
-  DeleteFileW(WideFromPath(job->privatePath).c_str());  // nothing when it was saved
   Release(job);
   delete transfer;
 }
 
 TransferResult TransferFile(const String& address, const std::string& target,
-                            const TransferLimits& limits) {
-  Transfer* transfer = TransferBegin(address, target, limits);
+                            const TransferLimits& limits, TransferKind kind) {
+  Transfer* transfer = TransferBegin(address, target, limits, kind);
   if (!transfer) return TransferResult();
   while (!TransferPoll(transfer).finished) {
     if (EventPumpUntil(TransferSignal(transfer), WATCH_INTERVAL_MS) == PUMP_CLOSE_REQUESTED &&
@@ -462,9 +311,25 @@ TransferResult TransferFile(const String& address, const std::string& target,
 }
 
 void TransfersEnd() {
-  std::lock_guard<std::mutex> lock(liveLock);
-  for (Job* job : live) Abandon(job);
-  live.clear();
+  std::vector<Job*> ending;
+  {
+    std::lock_guard<std::mutex> lock(liveLock);
+    ending.swap(live);
+  }
+  std::vector<HANDLE> signals;
+  for (Job* job : ending) {
+    Abandon(job);
+    signals.push_back(job->done);
+  }
+  const DWORD until = GetTickCount() + END_WAIT_MS;
+  for (size_t i = 0; i < signals.size(); i += MAXIMUM_WAIT_OBJECTS) {
+    DWORD count = static_cast<DWORD>(std::min<size_t>(signals.size() - i, MAXIMUM_WAIT_OBJECTS));
+    DWORD left = static_cast<DWORD>(std::max<long>(0, static_cast<long>(until - GetTickCount())));
+    WaitForMultipleObjects(count, signals.data() + i, TRUE, left);
+  }
+  for (Job* job : ending)
+    if (!job->resuming) DeleteFileW(WideFromPath(job->privatePath).c_str());
+  Connection::CloseKept();
 }
 
 String TransferFailureText(const TransferResult& result) {
@@ -477,6 +342,8 @@ String TransferFailureText(const TransferResult& result) {
       return TEXT_FAIL_CUT;
     case TransferStatus::HTTP_ERROR:
       return TEXT_FAIL_HTTP + std::to_string(result.httpStatus);
+    case TransferStatus::BAD_ANSWER:
+      return BadAnswerText(result);
     case TransferStatus::NOT_SAVED:
       return TEXT_FAIL_NOT_SAVED;
     default:

@@ -26,8 +26,12 @@ endfunction()
 
 vs_delay_import(wininet wininet.dll
   HttpOpenRequestW HttpQueryInfoA HttpQueryInfoW HttpSendRequestW InternetCloseHandle
-  InternetConnectW InternetCrackUrlW InternetGetCookieExW InternetOpenW InternetQueryDataAvailable InternetReadFile
+  InternetConnectW InternetCrackUrlW InternetGetCookieExW InternetOpenW
+  InternetQueryDataAvailable InternetQueryOptionW InternetReadFile InternetSetCookieExW
   InternetSetOptionW InternetSetStatusCallbackW)
+vs_delay_import(ws2_32 ws2_32.dll
+  WSACloseEvent WSACreateEvent WSAEnumNetworkEvents WSAEventSelect WSAGetLastError WSAStartup
+  closesocket connect freeaddrinfo getaddrinfo recv send setsockopt socket)
 vs_delay_import(urlmon urlmon.dll ObtainUserAgentString)
 vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExW)
 vs_delay_import(winmm winmm.dll timeBeginPeriod timeEndPeriod)

@@ -372,23 +372,30 @@ probe 2
 
 # --- hostile pages -----------------------------------------------------------------------
 choose 0  # a real picture on screen before the bad ones
+# Answers that are not a result page (cut, empty, redirected away or round a loop, too big)
+# fail with their reason and keep the list.
 for s in zqtest-longline zqtest-nul zqtest-noend zqtest-10000 zqtest-404 zqtest-cut \
-  zqtest-empty zqtest-stall; do
+  zqtest-chunked-cut zqtest-204 zqtest-304 zqtest-redirect-evil zqtest-redirect-loop \
+  zqtest-100mb-line zqtest-empty zqtest-stall; do
   t0=$(date +%s%N)
   rows_before=$(field rows)
   search "$s" || continue
   ms=$((($(date +%s%N) - t0) / 1000000))
   rows=$(field rows) text=$(field text112)
   case $s in
-    zqtest-404 | zqtest-cut) want=$rows_before ;;  # a failure keeps the list (and Text.txt)
-    zqtest-empty) want=0 ;;
+    zqtest-longline | zqtest-noend | zqtest-10000 | zqtest-stall) want=$expected_rows ;;
     zqtest-nul) want=$rows ;;  # NULs end lines: checked for survival only
-    *) want=$expected_rows ;;
+    *) want=$rows_before ;;    # a failure keeps the list (and Text.txt)
   esac
+  failed="Поиск не удался: "
   case $s in
-    zqtest-404) [[ $text == *"Поиск не удался: сайт ответил ошибкой 404."* ]] ;;
-    zqtest-cut) [[ $text == *"Поиск не удался: соединение оборвалось"* ]] ;;
-    zqtest-empty) [[ $text == "По запросу «zqtest-empty» ничего не найдено." ]] ;;
+    zqtest-404) [[ $text == *"${failed}сайт ответил ошибкой 404."* ]] ;;
+    zqtest-cut | zqtest-chunked-cut) [[ $text == *"${failed}соединение оборвалось на полпути."* ]] ;;
+    zqtest-204 | zqtest-304) [[ $text == *"${failed}сайт ответил без содержимого, код ${s#zqtest-}."* ]] ;;
+    zqtest-redirect-evil) [[ $text == *"${failed}сайт перенаправил на чужой адрес evil.test."* ]] ;;
+    zqtest-redirect-loop) [[ $text == *"${failed}слишком много перенаправлений."* ]] ;;
+    zqtest-100mb-line) [[ $text == *"${failed}ответ сайта больше 32 МБ."* ]] ;;
+    zqtest-empty) [[ $text == *"${failed}сайт прислал пустой ответ."* ]] ;;
     *) [[ $text != *"Поиск не удался"* ]] ;;
   esac || fail "$s: the description label says '$text'"
   if alive && [[ $rows == "$want" ]]; then
@@ -397,6 +404,20 @@ for s in zqtest-longline zqtest-nul zqtest-noend zqtest-10000 zqtest-404 zqtest-
     fail "$s: rows $rows (page has $expected_rows), alive $(alive && echo yes || echo no)"
   fi
 done
+
+cut -f4 "$scratch/site.log" | grep -qx evil.test && fail "a request went to evil.test" ||
+  pass "the search redirected to evil.test was not followed"
+loops=$(grep -c 'zqtest-loop/' "$scratch/site.log")
+sleep 2
+((loops == 10 && $(grep -c 'zqtest-loop/' "$scratch/site.log") == loops)) &&
+  pass "the redirect loop was left after 10 redirects, and nothing was asked after" ||
+  fail "the redirect loop: $loops requests, then $(grep -c 'zqtest-loop/' "$scratch/site.log")"
+# A preview picture of 2 GiB: refused at its announced length, nothing left behind.
+search zqtest-preview-2g && choose 0
+sent=$(LC_ALL=C awk -F'\t' '$3 ~ /huge2g/ {n = $7} END {print n + 0}' "$scratch/site.log")
+((sent > 0 && sent < 64 << 20)) && [[ -z $(ls "$tmp" | grep '\.part$') ]] && alive &&
+  pass "a 2 GiB preview is refused after $sent bytes of it, nothing left in the temporary folder" ||
+  fail "2 GiB preview: $sent bytes sent, temporary folder: $(ls "$tmp" | tr '\n' ' ')"
 
 # A server that takes the request and never answers: the window answers throughout the
 # wait, the search fails by the time limit, and the files of the last search stay.
@@ -500,6 +521,11 @@ xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
 for ((w = 0; w < 50; w++)); do probe; [[ $(field text112) == Скачивание* ]] && break; sleep 0.2; done
 [[ $(field text112) == "Скачивание не удалось: соединение оборвалось на полпути." && -z $(ls "$downloads" | grep cut) ]] &&
   pass "a cut download says so and leaves nothing" || fail "cut download: '$(field text112)', $(ls "$downloads")"
+
+# Requests on kept connections (the embedded browser's, under Wine, take one each).
+ratio=$(awk -F'\t' '{r++; c[$9]} END {printf "%.1f", r / length(c)}' "$scratch/site.log")
+awk -v r="$ratio" 'BEGIN {exit !(r >= 8)}' && pass "connections carried $ratio requests each" ||
+  fail "connections carried $ratio requests each"
 
 # --- close after viewing: the question ---------------------------------------------------
 # question_and ANSWER-KEYS: closes the main window, answers the question, checks the exit.
