@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dpi.h"
 #include "toolkit_internal.h"
 #include "wide.h"
 
@@ -92,10 +93,28 @@ std::wstring ClassNameOf(ObjectNumber number) {
   return L"WindowClass_" + std::to_wstring(static_cast<long long>(number));
 }
 
-// Tab / Shift+Tab: the enabled, visible tab stops among the active window's children.
+// Whether some of the control shows: its rectangle, cut by the client area of each of its
+// ancestors up to the top-level window, is not empty. A control placed outside the window
+// (a browser view kept out of sight), of no size, or cut off by a narrowed window is not
+// seen.
+bool Seen(HWND control) {
+  RECT seen;
+  if (!GetWindowRect(control, &seen)) return false;
+  for (HWND parent = GetParent(control); parent; parent = GetParent(parent)) {
+    RECT client;
+    GetClientRect(parent, &client);
+    MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    if (!IntersectRect(&seen, &seen, &client)) return false;
+    if (!(GetWindowLongW(parent, GWL_STYLE) & WS_CHILD)) break;
+  }
+  return true;
+}
+
+// Tab / Shift+Tab: the enabled tab stops among the active window's children that the user
+// can see.
 BOOL CALLBACK CollectTabStop(HWND child, LPARAM list) {
   LONG style = GetWindowLongW(child, GWL_STYLE);
-  if ((style & WS_TABSTOP) && IsWindowEnabled(child) && IsWindowVisible(child))
+  if ((style & WS_TABSTOP) && IsWindowEnabled(child) && IsWindowVisible(child) && Seen(child))
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
   return TRUE;
 }
@@ -172,7 +191,20 @@ void RefreshCursor() {
                  MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
 }
 
+// A size the window was given from outside (the user's sizing border, maximising) becomes
+// its layout size; the toolkit's own sizing has set that already.
+void FollowOuterSizing(WindowRecord* window, WPARAM kind) {
+  if (window->sizingItself || (kind != SIZE_RESTORED && kind != SIZE_MAXIMIZED)) return;
+  RECT client;
+  GetClientRect(window->handle, &client);
+  if (DpiScale(window->layoutWidth, window->dpi) != client.right)
+    window->layoutWidth = DpiUnscale(client.right, window->dpi);
+  if (DpiScale(window->layoutHeight, window->dpi) != client.bottom)
+    window->layoutHeight = DpiUnscale(client.bottom, window->dpi);
+}
+
 LRESULT HandleSize(WindowRecord* window, ObjectNumber number, WPARAM kind) {
+  FollowOuterSizing(window, kind);
   switch (kind) {
     case SIZE_MINIMIZED:
       window->minimizedOrMaximized = true;
@@ -232,11 +264,55 @@ bool HandleErase(WindowRecord* window, ObjectNumber number, HWND hwnd, HDC dc) {
 }
 
 void ApplySizeLimits(const WindowRecord& window, MINMAXINFO* info) {
-  if (window.minWidth) info->ptMinTrackSize.x = window.minWidth;
-  if (window.minHeight) info->ptMinTrackSize.y = window.minHeight;
-  if (window.maxWidth) info->ptMaxTrackSize.x = window.maxWidth;
-  if (window.maxHeight) info->ptMaxTrackSize.y = window.maxHeight;
+  if (window.minWidth) info->ptMinTrackSize.x = DpiScale(window.minWidth, window.dpi);
+  if (window.minHeight) info->ptMinTrackSize.y = DpiScale(window.minHeight, window.dpi);
+  if (window.maxWidth) info->ptMaxTrackSize.x = DpiScale(window.maxWidth, window.dpi);
+  if (window.maxHeight) info->ptMaxTrackSize.y = DpiScale(window.maxHeight, window.dpi);
   if (window.toolWindow && !window.minWidth) info->ptMinTrackSize.x = 1;
+}
+
+// Gives the window the inner size of its layout size at its DPI, placed at (x, y) unless
+// `flags` hold SWP_NOMOVE. The frame is the system's for that DPI; where the frame the
+// system draws differs from what it computes (a DPI change sent by hand), the size is
+// corrected once by the difference, so that the inner size is exact.
+bool ApplyLayoutSize(WindowRecord* window, int x, int y, UINT flags) {
+  HWND handle = window->handle;
+  int width = DpiScale(window->layoutWidth, window->dpi);
+  int height = DpiScale(window->layoutHeight, window->dpi);
+  RECT outer = {0, 0, width, height};
+  DpiAdjustWindowRect(&outer, static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)),
+                      GetMenu(handle) != nullptr,
+                      static_cast<DWORD>(GetWindowLongW(handle, GWL_EXSTYLE)), window->dpi);
+  flags |= SWP_NOACTIVATE | SWP_NOZORDER;
+  window->sizingItself = true;
+  bool ok = SetWindowPos(handle, nullptr, x, y, outer.right - outer.left, outer.bottom - outer.top,
+                         flags) != 0;
+  RECT client;
+  if (ok && GetClientRect(handle, &client) && !IsIconic(handle) && !IsZoomed(handle) &&
+      (client.right != width || client.bottom != height)) {
+    RECT now;
+    GetWindowRect(handle, &now);
+    ok = SetWindowPos(handle, nullptr, 0, 0, now.right - now.left + width - client.right,
+                      now.bottom - now.top + height - client.bottom, flags | SWP_NOMOVE) != 0;
+  }
+  window->sizingItself = false;
+  return ok;
+}
+
+// The window moved to a display of another DPI: it takes the place the system suggests,
+// its layout size at the new DPI, and lays its gadgets out again.
+LRESULT HandleDpiChange(WindowRecord* window, ObjectNumber number, int dpi, const RECT* suggested) {
+  if (dpi <= 0) return 0;
+  window->dpi = dpi;
+  if (suggested)
+    ApplyLayoutSize(window, suggested->left, suggested->top, 0);
+  else
+    ApplyLayoutSize(window, 0, 0, SWP_NOMOVE);
+  GadgetsFollowDpi(window->handle, dpi);
+  RedrawWindow(window->handle, nullptr, nullptr,
+               RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  if (window->dpiCallback) window->dpiCallback(number, dpi);
+  return 0;
 }
 
 // A window destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
@@ -261,6 +337,13 @@ ObjectNumber WindowNumberOfHandle(HWND hwnd) {
 }
 
 bool IsToolkitWindow(HWND hwnd) { return windowNumbers.count(hwnd) != 0; }
+
+int ToolkitDpiOf(HWND hwnd) {
+  ObjectNumber number = hwnd ? WindowNumberOfHandle(hwnd) : -1;
+  WindowRecord* window = number != -1 && windows ? windows->Lookup(number) : nullptr;
+  if (window) return window->dpi;
+  return DpiOfWindow(hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr);
+}
 
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   ObjectNumber number = WindowNumberOfHandle(hwnd);
@@ -297,6 +380,9 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       if (!window) break;
       ApplySizeLimits(*window, reinterpret_cast<MINMAXINFO*>(lParam));
       return 0;
+    case WM_DPICHANGED:
+      if (!window || window->handle != hwnd) break;
+      return HandleDpiChange(window, number, HIWORD(wParam), reinterpret_cast<RECT*>(lParam));
     case WM_NOTIFY: {
       NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
       LRESULT result = header
@@ -456,11 +542,15 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   }
 
   WindowShape shape = DecodeWindowFlags(flags);
-  RECT outer = {0, 0, innerWidth, innerHeight};
-  AdjustWindowRectEx(&outer, shape.style, FALSE, shape.extendedStyle);
+  // The DPI it will most likely have: its owner's, or the system's; checked once it exists.
+  int dpi = parent ? ToolkitDpiOf(parent) : SystemDpi();
+  RECT outer = {0, 0, DpiScale(innerWidth, dpi), DpiScale(innerHeight, dpi)};
+  DpiAdjustWindowRect(&outer, shape.style, false, shape.extendedStyle, dpi);
   int outerWidth = outer.right - outer.left;
   int outerHeight = outer.bottom - outer.top;
   PlaceWindow(shape, parent, x, y, outerWidth, outerHeight);
+  // A window larger than the screen is cut to it: its layout size is then what it got.
+  bool cut = outerWidth < outer.right - outer.left || outerHeight < outer.bottom - outer.top;
 
   HWND handle = CreateWindowExW(shape.extendedStyle, className.c_str(),
                                 WideFromText(title.view()).c_str(), shape.style, x, y, outerWidth,
@@ -473,8 +563,21 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   // Records never move (slots are allocated once), so `window` is still the slot.
   window->handle = handle;
   window->toolWindow = shape.tool;
+  window->layoutWidth = innerWidth;
+  window->layoutHeight = innerHeight;
+  window->dpi = DpiOfWindow(handle);
   SetPropW(handle, WINDOW_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
   windowNumbers[handle] = actual;
+  // Another DPI than foreseen, or a frame other than the system computed: sized again.
+  RECT client;
+  GetClientRect(handle, &client);
+  if (cut) {
+    window->layoutWidth = DpiUnscale(client.right, window->dpi);
+    window->layoutHeight = DpiUnscale(client.bottom, window->dpi);
+  } else if (window->dpi != dpi || client.right != DpiScale(innerWidth, window->dpi) ||
+             client.bottom != DpiScale(innerHeight, window->dpi)) {
+    ApplyLayoutSize(window, 0, 0, SWP_NOMOVE);
+  }
 
   ShowNewWindow(handle, shape);
   if (shape.style & (WINDOW_MAXIMIZED | WINDOW_MINIMIZED)) window->minimizedOrMaximized = true;
@@ -527,22 +630,13 @@ int WindowSetTitle(ObjectNumber number, const String& text) {
 int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight) {
   WindowRecord* window = LookupWindow(number);
   if (!window) return 0;
-  HWND handle = window->handle;
-  RECT current, client;
-  GetWindowRect(handle, &current);
-  GetClientRect(handle, &client);
+  RECT current;
+  GetWindowRect(window->handle, &current);
   if (x == IGNORE) x = current.left;
   if (y == IGNORE) y = current.top;
-  if (innerWidth == IGNORE) innerWidth = client.right;
-  if (innerHeight == IGNORE) innerHeight = client.bottom;
-  RECT outer = {0, 0, innerWidth, innerHeight};
-  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)),
-                     GetMenu(handle) != nullptr,
-                     static_cast<DWORD>(GetWindowLongW(handle, GWL_EXSTYLE)));
-  return SetWindowPos(handle, nullptr, x, y, outer.right - outer.left, outer.bottom - outer.top,
-                      SWP_NOACTIVATE | SWP_NOZORDER)
-             ? 1
-             : 0;
+  if (innerWidth != IGNORE) window->layoutWidth = innerWidth;
+  if (innerHeight != IGNORE) window->layoutHeight = innerHeight;
+  return ApplyLayoutSize(window, x, y, 0) ? 1 : 0;
 }
 
 int WindowSetTopmost(ObjectNumber number, int flag) {
@@ -616,6 +710,18 @@ int WindowAddTimer(ObjectNumber number, int timer, int milliseconds) {
 int WindowRemoveTimer(ObjectNumber number, int timer) {
   WindowRecord* window = LookupWindow(number);
   return window && KillTimer(window->handle, static_cast<UINT_PTR>(timer));
+}
+
+int WindowSetDpiCallback(ObjectNumber number, DpiCallback callback) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  window->dpiCallback = callback;
+  return 1;
+}
+
+int WindowDpi(ObjectNumber number) {
+  WindowRecord* window = LookupWindow(number);
+  return window ? window->dpi : 0;
 }
 
 void EventSetCallback(WindowCallback callback) { events.globalCallback = callback; }
