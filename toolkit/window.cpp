@@ -299,6 +299,18 @@ bool ApplyLayoutSize(WindowRecord* window, int x, int y, UINT flags) {
   return ok;
 }
 
+// The caption's icon drawn for the DPI (the program's icon holds the sizes of the usual
+// scales); the class's icon suits the system's DPI only.
+void TakeSmallIcon(WindowRecord* window, int dpi) {
+  int size = DpiSystemMetric(SM_CXSMICON, dpi);
+  HICON icon = static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+  if (!icon) return;
+  SendMessageW(window->handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  if (window->smallIcon) DestroyIcon(window->smallIcon);
+  window->smallIcon = icon;
+}
+
 // The window moved to a display of another DPI: it takes the place the system suggests,
 // its layout size at the new DPI, and lays its gadgets out again.
 LRESULT HandleDpiChange(WindowRecord* window, ObjectNumber number, int dpi, const RECT* suggested) {
@@ -309,6 +321,7 @@ LRESULT HandleDpiChange(WindowRecord* window, ObjectNumber number, int dpi, cons
   else
     ApplyLayoutSize(window, 0, 0, SWP_NOMOVE);
   GadgetsFollowDpi(window->handle, dpi);
+  TakeSmallIcon(window, dpi);
   RedrawWindow(window->handle, nullptr, nullptr,
                RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
   if (window->dpiCallback) window->dpiCallback(number, dpi);
@@ -322,6 +335,7 @@ void ForgetDestroyedWindow(WindowRecord* window, ObjectNumber number, HWND hwnd)
   windowNumbers.erase(hwnd);
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
   if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+  if (window->smallIcon) DestroyIcon(window->smallIcon);
   windows->Free(number);
 }
 
@@ -605,6 +619,7 @@ void WindowClose(ObjectNumber number) {
   // the same object (slots and ANY_NUMBER records never move).
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
   if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+  if (window->smallIcon) DestroyIcon(window->smallIcon);
   windows->Free(number);
 }
 
