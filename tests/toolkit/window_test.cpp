@@ -381,6 +381,98 @@ TEST_F(WindowTest, SizeLimitsAndToolWindowMinimum) {
   EXPECT_EQ(info.ptMinTrackSize.x, 1);
 }
 
+int dpiSeen = 0;
+void NoteDpi(ObjectNumber, int dpi) { dpiSeen = dpi; }
+
+RECT RectInParent(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};  // x y w h
+}
+
+int LineHeight(HWND control) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return metrics.tmHeight;
+}
+
+// A window moved to a 150 % display: it takes the suggested place and the scaled sizes, its
+// gadgets (inside containers too) and pictures are scaled and get a font whose lines grow
+// as much, the numbers read back stay the layout's, and back at 100 % all is as it was.
+TEST_F(WindowTest, DpiChangeScalesTheWindowAndItsGadgetsAndKeepsTheLayoutNumbers) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(20, 10, 10, 400, 300, "dpi", 0));
+  ASSERT_EQ(WindowSetDpiCallback(20, NoteDpi), 1);
+  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(1, 10, 20, 101, 15, "label"));
+  ContainerGadgetCreate(2, 200, 100, 150, 100);
+  HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(3, 5, 7, 60, 21, "edit"));
+  GadgetListClose();
+  HBITMAP picture = CreateBitmap(16, 13, 1, 32, nullptr);
+  HBITMAP drawnFor144 = CreateBitmap(24, 20, 1, 32, nullptr);
+  HWND image = reinterpret_cast<HWND>(
+      ImageGadgetCreate(4, 300, 20, 0, 0, reinterpret_cast<intptr_t>(picture)));
+  int line96 = LineHeight(label);
+  HFONT font96 = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
+
+  RECT suggested = {30, 40, 730, 540};
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(WindowDpi(20), 144);
+  EXPECT_EQ(dpiSeen, 144);
+  RECT outer;
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(outer.left, 30);
+  EXPECT_EQ(outer.top, 40);
+  EXPECT_EQ(ClientSize(window).cx, 600);
+  EXPECT_EQ(ClientSize(window).cy, 450);
+  RECT shown = RectInParent(label);  // 101 x 15 at 150 %: 151.5 x 22.5, rounded up
+  EXPECT_EQ(shown.left, 15);
+  EXPECT_EQ(shown.top, 30);
+  EXPECT_EQ(shown.right, 152);
+  EXPECT_EQ(shown.bottom, 23);
+  shown = RectInParent(edit);
+  EXPECT_EQ(shown.left, 8);
+  EXPECT_EQ(shown.top, 11);
+  EXPECT_EQ(shown.right, 90);
+  EXPECT_EQ(shown.bottom, 32);
+  EXPECT_EQ(RectInParent(image).right, 24);
+  EXPECT_EQ(RectInParent(image).bottom, 20);
+  // Read back in layout units; set in them too.
+  EXPECT_EQ(GadgetX(3), 5);
+  EXPECT_EQ(GadgetHeight(3), 21);
+  EXPECT_EQ(GadgetWidth(1), 101);
+  GadgetResize(1, IGNORE, 40, IGNORE, IGNORE);
+  EXPECT_EQ(RectInParent(label).top, 60);
+  EXPECT_EQ(GadgetX(1), 10);
+  // The font's lines grow with the layout: more than at 100 %, not more than 150 % of it.
+  EXPECT_NE(reinterpret_cast<HFONT>(SendMessageA(edit, WM_GETFONT, 0, 0)), font96);
+  EXPECT_GT(LineHeight(label), line96);
+  EXPECT_LE(LineHeight(label), (line96 * 3 + 1) / 2);
+  // A picture drawn for 144 DPI is shown as it is.
+  ImageGadgetSetPicture(4, reinterpret_cast<intptr_t>(drawnFor144), 144);
+  EXPECT_EQ(RectInParent(image).right, 24);
+  EXPECT_EQ(GadgetWidth(4), 16);
+  WindowResize(20, IGNORE, IGNORE, 500, IGNORE);
+  EXPECT_EQ(ClientSize(window).cx, 750);
+
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(ClientSize(window).cx, 500);
+  EXPECT_EQ(ClientSize(window).cy, 300);
+  shown = RectInParent(label);
+  EXPECT_EQ(shown.top, 40);
+  EXPECT_EQ(shown.right, 101);
+  EXPECT_EQ(RectInParent(edit).bottom, 21);
+  EXPECT_EQ(RectInParent(image).right, 16);  // the picture for 144 DPI, reduced
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)), font96);
+  WindowClose(20);
+  DeleteObject(picture);
+  DeleteObject(drawnFor144);
+}
+
 int erased = 0;
 void CountErase(HDC, HWND) { ++erased; }
 
