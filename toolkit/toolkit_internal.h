@@ -25,6 +25,7 @@ struct WindowRecord {
   // DPI gives the same layout, and sizes read back are the numbers set.
   int layoutWidth = 0, layoutHeight = 0;
   bool sizingItself = false;  // the toolkit is setting the window's size
+  HWND lastFocus = nullptr;   // the child that had the focus when the window was deactivated
   bool minimizedOrMaximized = false;
   bool toolWindow = false;
   bool InUse() const { return handle != nullptr; }

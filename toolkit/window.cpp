@@ -119,11 +119,16 @@ BOOL CALLBACK CollectTabStop(HWND child, LPARAM list) {
   return TRUE;
 }
 
+std::vector<HWND> SeenTabStops(HWND window) {
+  std::vector<HWND> candidates;
+  EnumChildWindows(window, CollectTabStop, reinterpret_cast<LPARAM>(&candidates));
+  return candidates;
+}
+
 void MoveFocus(bool forward) {
   HWND active = GetActiveWindow();
   if (!active) return;
-  std::vector<HWND> candidates;
-  EnumChildWindows(active, CollectTabStop, reinterpret_cast<LPARAM>(&candidates));
+  std::vector<HWND> candidates = SeenTabStops(active);
   if (candidates.empty()) return;
   HWND focus = GetFocus();
   size_t count = candidates.size();
@@ -299,6 +304,26 @@ bool ApplyLayoutSize(WindowRecord* window, int x, int y, UINT flags) {
   return ok;
 }
 
+// As in a dialog, the keyboard focus leaves with the window and comes back with it to the
+// gadget that had it, or, the first time, to the first tab stop the user can see: a user
+// of the keyboard can type at once.
+void FollowActivation(WindowRecord* window, bool active) {
+  HWND focus = GetFocus();
+  if (!active) {
+    if (focus && IsChild(window->handle, focus)) window->lastFocus = focus;
+    return;
+  }
+  if (focus && IsChild(window->handle, focus)) return;
+  HWND last = window->lastFocus;
+  if (last && IsWindow(last) && IsChild(window->handle, last) && IsWindowVisible(last) &&
+      IsWindowEnabled(last)) {
+    SetFocus(last);
+    return;
+  }
+  std::vector<HWND> stops = SeenTabStops(window->handle);
+  if (!stops.empty()) SetFocus(stops.front());
+}
+
 // The caption's icon drawn for the DPI (the program's icon holds the sizes of the usual
 // scales); the class's icon suits the system's DPI only.
 void TakeSmallIcon(WindowRecord* window, int dpi) {
@@ -381,6 +406,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       if (!window || window->handle != hwnd) return 1;
       return HandleSize(window, number, wParam);
     case WM_ACTIVATE:
+      if (window && window->handle == hwnd) FollowActivation(window, LOWORD(wParam) != WA_INACTIVE);
       if (LOWORD(wParam) != WA_INACTIVE && window) QueueEvent(EVENT_ACTIVATE, number);
       return 1;
     case WM_ERASEBKGND:
