@@ -3,11 +3,14 @@
 # the stand-in site, driven with xdotool. Checks what the site received (its request log),
 # what the program wrote (the temporary files), what it shows (a probe that reads the main
 # window's gadgets, and screenshots), and that hostile pages neither crash nor hang it.
-#   search_e2e.sh PROGRAM.exe PROBE.exe NATIVE_BUILD_DIR RECORDER.exe
+#   search_e2e.sh PROGRAM.exe PROBE.exe NATIVE_BUILD_DIR RECORDER.exe [DPI]
 # RECORDER.exe stands in for the system's web browser: it writes down how it was started.
+# With DPI, a short run at that display scale only: the layout scaled, every text whole,
+# the accessible names, the keyboard alone from the start, then the mouse at the scaled
+# places (search, a row, a picture larger than its frame, the slide) and a move to 200 %.
 set -uo pipefail
 
-exe=$(realpath "$1") probe_exe=$(realpath "$2") native=$3 recorder=$(realpath "$4")
+exe=$(realpath "$1") probe_exe=$(realpath "$2") native=$3 recorder=$(realpath "$4") dpi=${5:-}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 oracle=$repo/tests/client/page_oracle.pl
 # shellcheck source=e2e_lib.sh
@@ -15,6 +18,7 @@ source "$repo/tests/client/e2e_lib.sh"
 stall=6
 # The first run of the program takes about two minutes of searches, pictures and plays.
 export VS_E2E_PROGRAM_TIMEOUT=${VS_E2E_PROGRAM_TIMEOUT:-300}
+[[ -n $dpi ]] && export VS_E2E_SCREEN=2560x1600x24
 e2e_setup --stall-seconds $stall
 base=http://zq.test/
 
@@ -51,6 +55,9 @@ wait_log() {
 }
 # proxy_form ADDRESS: the target as the download service sends it through the proxy.
 proxy_form() { sed -E 's#^http://([^/:]+)/#http://\1:80/#' <<<"$1"; }
+# picture_of I / page_of I: the addresses of row I's picture and video page as requested.
+picture_of() { proxy_form "$(sed -n "s/^picture $1 //p" "$scratch/oracle.txt")"; }
+page_of() { echo "http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"; }
 # wait_idle SECONDS: until the program answers the probe again. The window answers while
 # a transfer runs, so callers first wait for the site to have answered; the program is then
 # busy with the answer for a moment (it does not answer while it fills the list).
@@ -155,6 +162,7 @@ printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/Registration.ini"
   /d "\"$(winepath_w "$recorder")\" \"%1\"" >/dev/null 2>&1 || die "cannot register the stand-in browser"
 export VS_HELPER_OUT=$(winepath_w "$scratch/browser.txt")
 downloads=$VS_WINEPREFIX/drive_c/users/${USER:-root}/Downloads
+[[ -n $dpi ]] && set_log_pixels "$dpi"
 start "$exe"
 main=$(visible_window videosearch 40) || die "no main window"
 client_origin "$main" 780 610
@@ -168,6 +176,85 @@ probe
 about=$(field text112)
 shoot
 convert "$scratch/shot.png" -crop "160x120+$((cx + 310))+$((cy + 450))" +repage "$scratch/no-preview.png"
+
+if [[ -n $dpi ]]; then
+  # S N: layout number N in pixels at the window's scale, rounded as the toolkit rounds.
+  scale=$dpi
+  S() { echo $((($1 * scale + 48) / 96)); }
+  layout() {
+    VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" layout 2>/dev/null |
+      iconv -f cp1251 -t utf-8 | tr -d '\r' >"$scratch/layout.txt"
+    read -r cx cy client_w client_h shown_dpi < <(sed -n 's/^client //p' "$scratch/layout.txt")
+  }
+  near() { (($1 - $2 <= 1 && $2 - $1 <= 1)); }
+  # placed N X Y W H: gadget N lies where its layout rectangle scales to, to a pixel.
+  placed() {
+    local g && read -r -a g < <(sed -n "s/^gadget $1 //p" "$scratch/layout.txt")
+    near "${g[0]}" "$(S "$2")" && near "${g[1]}" "$(S "$3")" && near "${g[2]}" "$(S "$4")" && near "${g[3]}" "$(S "$5")"
+  }
+  layout && near "$client_w" "$(S 780)" && near "$client_h" "$(S 610)" && [[ $shown_dpi == "$dpi" ]] &&
+    pass "client area ${client_w}x$client_h at $dpi DPI" || fail "client area: $(head -1 "$scratch/layout.txt")"
+  bad=
+  for g in '103 520 13 170 15' '104 710 13 40 15' '102 507 52 260 510' '108 310 450 160 120' \
+    '111 460 390 16 13' '112 15 465 263 108' '113 15 440 263 15' '114 230 573 50 15' '116 630 585 130 15'; do
+    placed $g || bad+=" ${g%% *}"
+  done
+  [[ -z $bad ]] && pass "every gadget at its scaled place" || fail "misplaced:$bad: $(grep ^gadget "$scratch/layout.txt")"
+  [[ -z $(grep -E '^gadget [0-9]+ .* 0$' "$scratch/layout.txt") ]] &&
+    pass "every label's and link's text fits its place in its font" || fail "cut: $(grep -E ' 0$' "$scratch/layout.txt")"
+  names=$(sed -n 's/^name \(10[47]\|11[2346]\) //p' "$scratch/layout.txt" | tr '\n' '|')
+  [[ $names == "Поиск|Результаты поиска|$about|$(field text113)|Скачать|author.zq.test|" ]] &&
+    pass "links, labels and the list are named as they read" || fail "accessible names: $names"
+
+  # The keyboard alone: the search field has the focus; Enter there does not search.
+  xdotool key End shift+Home BackSpace && xdotool type --delay 40 720 && xdotool key Return sleep 1
+  search_target="http://zq.test:80/gsearch.php?section=video&q=720&name=1"
+  focus_after() { xdotool key "$@"; sleep 0.3; probe; field focus; }
+  [[ $(field focus) == 103 && $(gets "$search_target") == 0 ]] || fail "Enter in the search field searched"
+  [[ $(focus_after Tab) == 104 ]] && xdotool key Return && wait_log "$search_target" 20 && wait_idle 20 &&
+    [[ $(field rows) == 56 ]] && pass "Tab to the search link and Enter search" || fail "keyboard search: rows $(field rows)"
+  perl "$oracle" results "$tmp/Text.txt" >"$scratch/oracle.txt"
+  [[ $(focus_after Tab) == 107 ]] && xdotool key Down && wait_log "$(page_of 0)" 10 &&
+    log_has "$(picture_of 0)" && pass "Tab to the list and Down choose the first row" || fail "keyboard row: focus $(field focus)"
+  wait_idle 20 && download=$(perl "$oracle" player "$tmp/film.htm" "$base" zq.test | sed -n 's/^download //p' | tail -1)
+  [[ $(focus_after Tab) == 114 ]] && xdotool key Return && wait_log "$(proxy_form "$download")" 15 &&
+    log_has "$(proxy_form "$download")" 1 && pass "Tab to the download link and Enter download $download" ||
+    fail "keyboard download: focus $(field focus), no GET for $download"
+  stops=$(for k in 1 2 3 4 5 6; do focus_after Tab; done | tr '\n' ' ')
+  [[ $stops == "111 116 103 104 107 114 " ]] && pass "Tab visits six stops in reading order" || fail "tab stops: $stops"
+
+  # The mouse at the scaled places: a row, then a picture larger than its frame.
+  probe 3 && xdotool mousemove $((cx + $(S 600))) $((cy + ($(row_field 2 1) + $(row_field 2 2)) / 2)) click 1
+  wait_log "$(picture_of 2)" 10 && wait_idle 20
+  [[ $(field selected) == 2 && $(field preview) == "$(S 160) $(S 120)" ]] &&
+    pass "a click on row 3 shows its preview at $(field preview)" || fail "row click: $(field selected) $(field preview)"
+  xdotool mousemove $((cx + $(S 600))) $((cy + $(S 20))) click 1 key End shift+Home BackSpace
+  xdotool type --delay 40 zqtest-bigpicture && xdotool mousemove $((cx + $(S 730))) $((cy + $(S 20))) click 1
+  sleep 1 && wait_idle 20 && probe 1
+  xdotool mousemove $((cx + $(S 600))) $((cy + ($(row_field 0 1) + $(row_field 0 2)) / 2)) click 1
+  sleep 2 && wait_idle 20 && layout && shoot
+  placed 108 310 450 160 120 && (($(colours $(S 310) $(S 450) $(S 120) $(S 120)) > 20)) &&
+    [[ $(colours $(S 432) $(S 452) $(S 36) $(S 116)) == 1 ]] &&
+    pass "a 2000 x 2000 picture shown reduced in its frame, which keeps its place" ||
+    fail "big picture: $(grep '^gadget 108' "$scratch/layout.txt")"
+
+  # The slide, then a move to 200 % and back in the narrow form.
+  click_toggle() { xdotool mousemove $((cx + $(S 465))) $((cy + $(S 395))) click 1; }
+  client_is() { for ((w = 0; w < 60; w++)); do layout; [[ "${client_w}x$client_h" == "$1" ]] && return 0; sleep 0.2; done; return 1; }
+  click_toggle
+  client_is "$(S 504)x$(S 420)" && pass "slide to the narrow form: ${client_w}x$client_h" || fail "narrow: ${client_w}x$client_h"
+  # dpi_to N: the window is told it moved to a display of N DPI.
+  dpi_to() { VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" dpi "$1" >/dev/null 2>&1; scale=$1 && layout; }
+  probe && rows=$(field rows) selected=$(field selected) && dpi_to 192 && probe
+  [[ "${client_w}x$client_h" == "$(S 504)x$(S 420)" && $(field rows) == "$rows" && $(field selected) == "$selected" ]] &&
+    placed 111 460 390 16 13 && pass "moved to 200 %: still narrow (${client_w}x$client_h), rows and choice kept" ||
+    fail "at 200 %: ${client_w}x$client_h, rows $(field rows) of $rows, selected $(field selected)"
+  dpi_to "$dpi" && click_toggle
+  client_is "$(S 779)x$(S 610)" && pass "back at $dpi DPI, slide to the wide form: ${client_w}x$client_h" ||
+    fail "wide: ${client_w}x$client_h"
+  echo "$failures failure(s)"
+  exit $((failures > 0))
+fi
 
 # --- the field's own text ----------------------------------------------------------------
 search -keep
@@ -222,8 +309,6 @@ search 720
   fail "rows $(field rows) for '720', page has $expected_rows"
 # wholly_shown I: row I lies wholly inside the list's panel (y 52 to 562) in the last probe.
 wholly_shown() { (($(row_field "$1" 1) >= 52 && $(row_field "$1" 2) <= 562)); }
-picture_of() { proxy_form "$(sed -n "s/^picture $1 //p" "$scratch/oracle.txt")"; }
-page_of() { echo "http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"; }
 # requests_since MARK I: "PICTURES/PAGES" requested for row I after log line MARK.
 requests_since() {
   tail -n +$(($1 + 1)) "$scratch/site.log" | LC_ALL=C awk -F'\t' -v p="$(picture_of "$2")" \

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tk_test_util.h"
 #include "toolkit_internal.h"
@@ -384,20 +385,19 @@ TEST_F(WindowTest, SizeLimitsAndToolWindowMinimum) {
 int dpiSeen = 0;
 void NoteDpi(ObjectNumber, int dpi) { dpiSeen = dpi; }
 
-RECT RectInParent(HWND control) {
+// x, y, width, height of a control in its parent, in pixels.
+std::vector<LONG> Placed(HWND control) {
   RECT rect;
   GetWindowRect(control, &rect);
   MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};  // x y w h
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
 int LineHeight(HWND control) {
   HDC dc = GetDC(control);
-  HGDIOBJ old =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
   TEXTMETRICA metrics = {};
   GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, old);
   ReleaseDC(control, dc);
   return metrics.tmHeight;
 }
@@ -423,50 +423,31 @@ TEST_F(WindowTest, DpiChangeScalesTheWindowAndItsGadgetsAndKeepsTheLayoutNumbers
   SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
   EXPECT_EQ(WindowDpi(20), 144);
   EXPECT_EQ(dpiSeen, 144);
-  RECT outer;
-  GetWindowRect(window, &outer);
-  EXPECT_EQ(outer.left, 30);
-  EXPECT_EQ(outer.top, 40);
-  EXPECT_EQ(ClientSize(window).cx, 600);
-  EXPECT_EQ(ClientSize(window).cy, 450);
-  RECT shown = RectInParent(label);  // 101 x 15 at 150 %: 151.5 x 22.5, rounded up
-  EXPECT_EQ(shown.left, 15);
-  EXPECT_EQ(shown.top, 30);
-  EXPECT_EQ(shown.right, 152);
-  EXPECT_EQ(shown.bottom, 23);
-  shown = RectInParent(edit);
-  EXPECT_EQ(shown.left, 8);
-  EXPECT_EQ(shown.top, 11);
-  EXPECT_EQ(shown.right, 90);
-  EXPECT_EQ(shown.bottom, 32);
-  EXPECT_EQ(RectInParent(image).right, 24);
-  EXPECT_EQ(RectInParent(image).bottom, 20);
+  EXPECT_EQ(Placed(window)[0] * 1000 + Placed(window)[1], 30040);  // the suggested place
+  EXPECT_EQ(ClientSize(window).cx * 1000 + ClientSize(window).cy, 600450);
+  // 101 x 15 at 150 % is 151.5 x 22.5, rounded up.
+  EXPECT_EQ(Placed(label), (std::vector<LONG>{15, 30, 152, 23}));
+  EXPECT_EQ(Placed(edit), (std::vector<LONG>{8, 11, 90, 32}));
+  EXPECT_EQ(Placed(image), (std::vector<LONG>{450, 30, 24, 20}));
   // Read back in layout units; set in them too.
-  EXPECT_EQ(GadgetX(3), 5);
-  EXPECT_EQ(GadgetHeight(3), 21);
-  EXPECT_EQ(GadgetWidth(1), 101);
+  EXPECT_EQ(GadgetX(3) * 100 + GadgetHeight(3), 521);
   GadgetResize(1, IGNORE, 40, IGNORE, IGNORE);
-  EXPECT_EQ(RectInParent(label).top, 60);
-  EXPECT_EQ(GadgetX(1), 10);
+  EXPECT_EQ(Placed(label)[1], 60);
+  EXPECT_EQ(GadgetX(1) * 1000 + GadgetWidth(1), 10101);
   // The font's lines grow with the layout: more than at 100 %, not more than 150 % of it.
-  EXPECT_NE(reinterpret_cast<HFONT>(SendMessageA(edit, WM_GETFONT, 0, 0)), font96);
   EXPECT_GT(LineHeight(label), line96);
   EXPECT_LE(LineHeight(label), (line96 * 3 + 1) / 2);
   // A picture drawn for 144 DPI is shown as it is.
   ImageGadgetSetPicture(4, reinterpret_cast<intptr_t>(drawnFor144), 144);
-  EXPECT_EQ(RectInParent(image).right, 24);
-  EXPECT_EQ(GadgetWidth(4), 16);
+  EXPECT_EQ(Placed(image)[2] * 100 + GadgetWidth(4), 2416);
   WindowResize(20, IGNORE, IGNORE, 500, IGNORE);
   EXPECT_EQ(ClientSize(window).cx, 750);
 
   SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
-  EXPECT_EQ(ClientSize(window).cx, 500);
-  EXPECT_EQ(ClientSize(window).cy, 300);
-  shown = RectInParent(label);
-  EXPECT_EQ(shown.top, 40);
-  EXPECT_EQ(shown.right, 101);
-  EXPECT_EQ(RectInParent(edit).bottom, 21);
-  EXPECT_EQ(RectInParent(image).right, 16);  // the picture for 144 DPI, reduced
+  EXPECT_EQ(ClientSize(window).cx * 1000 + ClientSize(window).cy, 500300);
+  EXPECT_EQ(Placed(label), (std::vector<LONG>{10, 40, 101, 15}));
+  EXPECT_EQ(Placed(edit), (std::vector<LONG>{5, 7, 60, 21}));
+  EXPECT_EQ(Placed(image)[2], 16);  // the picture drawn for 144 DPI, reduced
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)), font96);
   WindowClose(20);
   DeleteObject(picture);

@@ -212,8 +212,7 @@ TEST_F(BackgroundTest, PictureDrawnForAnotherDpiIsShownAtTheWindowsScale) {
   std::vector<COLORREF> shown = ClientPixels(window, 60, 20);
   EXPECT_EQ(shown[2 * 60 + 4], RGB(255, 0, 0));
   EXPECT_EQ(shown[2 * 60 + 15], RGB(0, 0, 255));
-  EXPECT_EQ(shown[2 * 60 + 24], RGB(255, 0, 0));
-  EXPECT_EQ(shown[15 * 60 + 15], RGB(0, 0, 255));
+  EXPECT_EQ(shown[15 * 60 + 24], RGB(255, 0, 0));
   // Moved to a 192-DPI display, it is shown pixel for pixel.
   RECT place;
   GetWindowRect(window, &place);
