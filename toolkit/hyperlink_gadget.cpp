@@ -109,6 +109,8 @@ LRESULT HyperlinkControl(GadgetRecord& gadget, HWND control, UINT message, WPARA
     case WM_KILLFOCUS:
       InvalidateRect(control, nullptr, TRUE);
       return 0;
+    case WM_GETOBJECT:
+      return AnswerAccessibleName(control, wParam, lParam);  // its "&" is an "&"
     case WM_KEYDOWN:
       if (!IsActivationKey(message, wParam, lParam)) break;
       GadgetPostEvent(control, TYPE_LEFT_CLICK);

@@ -176,6 +176,10 @@ LRESULT GadgetColorAnswer(GadgetRecord& gadget, HDC dc, int defaultBack);
 void FillWithParentBackground(HWND control, HDC dc, const RECT& area);
 // The control's whole window text.
 std::wstring ControlText(HWND control);
+// The answer of a control that draws an "&" as itself to WM_GETOBJECT (accessible.cpp): for
+// its client object, the system's with its whole window text as its name; NOT_HANDLED for
+// other objects or when the system has none.
+LRESULT AnswerAccessibleName(HWND control, WPARAM flags, LPARAM objectId);
 // The dotted focus mark along the inside of `rect`, as thick as one pixel is at `dpi`
 // (two at 150 %), so that it stays as visible as at 96 DPI; white on a dark ground, black
 // on a light one.
