@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "dpi.h"
+#include "gadget_items.h"
 #include "toolkit_internal.h"
+#include "webview.h"
 #include "wide.h"
 
 const wchar_t* const WINDOW_NUMBER_PROPERTY = L"VsWindowNumber";
@@ -93,13 +95,24 @@ std::wstring ClassNameOf(ObjectNumber number) {
   return L"WindowClass_" + std::to_wstring(static_cast<long long>(number));
 }
 
+// Whether the control is (or lies inside) a browser view that turned out to show no pages
+// (a system without an HTML engine): it shows nothing, however large.
+bool InBlankBrowser(HWND control) {
+  for (HWND at = control; at && (GetWindowLongW(at, GWL_STYLE) & WS_CHILD); at = GetParent(at)) {
+    GadgetRecord* gadget = GadgetOfControl(at);
+    if (gadget && gadget->kind->kind == KIND_WEB)
+      return GadgetGetAttribute(GadgetNumberOfControl(at), WEB_ATTRIBUTE_SHOWS_PAGES) == 0;
+  }
+  return false;
+}
+
 // Whether some of the control shows: its rectangle, cut by the client area of each of its
 // ancestors up to the top-level window, is not empty. A control placed outside the window
-// (a browser view kept out of sight), of no size, or cut off by a narrowed window is not
-// seen.
+// (a browser view kept out of sight), of no size, cut off by a narrowed window, or inside a
+// browser view that shows nothing is not seen.
 bool Seen(HWND control) {
   RECT seen;
-  if (!GetWindowRect(control, &seen)) return false;
+  if (!GetWindowRect(control, &seen) || InBlankBrowser(control)) return false;
   for (HWND parent = GetParent(control); parent; parent = GetParent(parent)) {
     RECT client;
     GetClientRect(parent, &client);
