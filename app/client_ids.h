@@ -38,11 +38,16 @@ constexpr int IMAGE_BACKGROUND = 105;
 constexpr int IMAGE_TOGGLE_ICON = 106;
 constexpr int IMAGE_PREVIEW = 108;
 
-// Inner sizes of the main window: wide form as opened, narrow form after a slide.
+// Inner sizes of the main window: wide form as opened, narrow form after a slide. Like every
+// size and place of the layout they are layout units (96 DPI), which the toolkit scales by
+// the window's DPI.
 constexpr int MAIN_WIDTH = 780;
 constexpr int MAIN_HEIGHT = 610;
 constexpr int NARROW_WIDTH = 504;
 constexpr int NARROW_HEIGHT = 420;
+// The preview gadget: the inside of its frame on the background, from (310, 450).
+constexpr int PREVIEW_WIDTH = 160;
+constexpr int PREVIEW_HEIGHT = 120;
 
 // Files: a downloaded page is read as file 0, the player page written as file 1. They
 // differ because opening a number that is open closes it first: writing the player page

@@ -6,6 +6,7 @@
 #include "client_ids.h"
 #include "config.h"
 #include "download.h"
+#include "dpi.h"
 #include "gadget_items.h"
 #include "image.h"
 #include "listicon.h"
@@ -13,6 +14,7 @@
 #include "texts.h"
 #include "toolkit.h"
 #include "webview.h"
+#include "wide.h"
 
 namespace {
 
@@ -24,6 +26,15 @@ constexpr int LIST_PANEL_WIDTH = 260;
 constexpr int LIST_PANEL_HEIGHT = 510;
 constexpr int MAIN_FLAGS = WINDOW_INVISIBLE | WINDOW_TITLE_BAR | WINDOW_SYSTEM_MENU |
                            WINDOW_MINIMIZE_GADGET | WINDOW_CENTERED;  // 0x10CA0001
+
+// The DPIs the embedded pictures are drawn for, and their resources in the same order.
+constexpr int PICTURE_DPIS[] = {96, 120, 144, 192};
+constexpr int BACKGROUND_RESOURCES[] = {RESOURCE_BACKGROUND, RESOURCE_BACKGROUND_120,
+                                        RESOURCE_BACKGROUND_144, RESOURCE_BACKGROUND_192};
+constexpr int TOGGLE_RESOURCES[] = {RESOURCE_TOGGLE_ICON, RESOURCE_TOGGLE_ICON_120,
+                                    RESOURCE_TOGGLE_ICON_144, RESOURCE_TOGGLE_ICON_192};
+// The DPI the pictures now held as images 105 and 106 are drawn for (0: none loaded).
+int g_picturesDpi = 0;
 
 void Colour(int gadget) {
   GadgetSetColor(gadget, COLOR_BACK, BACK);
@@ -41,22 +52,54 @@ const void* Resource(int id, size_t& size) {
   return LockResource(loaded);
 }
 
-// The result list inside its panel, fitted to show whole rows only.
+// Decodes the pictures drawn for the DPI nearest `dpi` into images 105 and 106, unless they
+// are those already; false when either fails.
+bool LoadPicturesFor(int dpi) {
+  int chosen = NearestDrawnDpi(PICTURE_DPIS, 4, dpi);
+  if (PICTURE_DPIS[chosen] == g_picturesDpi) return true;
+  size_t size = 0;
+  const void* data = Resource(BACKGROUND_RESOURCES[chosen], size);
+  bool ok = data && ImageFromMemory(IMAGE_BACKGROUND, data, size) != 0;
+  data = Resource(TOGGLE_RESOURCES[chosen], size);
+  ok &= data && ImageFromMemory(IMAGE_TOGGLE_ICON, data, size) != 0;
+  g_picturesDpi = ok ? PICTURE_DPIS[chosen] : 0;
+  return ok;
+}
+
+// The background and the panel icon drawn for the main window's DPI (the nearest drawn).
+void ShowPicturesForDpi(int dpi) {
+  LoadPicturesFor(dpi);
+  WindowSetBackgroundPicture(WindowHandle(WIN_MAIN),
+                             reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)),
+                             g_picturesDpi ? g_picturesDpi : BASE_DPI);
+  if (GadgetHandle(GADGET_PANEL_TOGGLE))
+    ImageGadgetSetPicture(GADGET_PANEL_TOGGLE, ImageHandle(IMAGE_TOGGLE_ICON),
+                          g_picturesDpi ? g_picturesDpi : BASE_DPI);
+}
+
+// The main window moved to a display of another scale: it has laid itself out anew and
+// now takes the pictures drawn for that scale.
+void FollowDpi(ObjectNumber, int dpi) { ShowPicturesForDpi(dpi); }
+
+// The result list inside its panel, fitted to show whole rows only. The chosen row stays
+// highlighted while another gadget has the focus.
 void BuildResultList() {
   ContainerGadgetCreate(GADGET_LIST_PANEL, 507, 52, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, 0);
   GadgetSetColor(GADGET_LIST_PANEL, COLOR_BACK, BACK);  // below the last whole row
   ListIconGadgetCreate(GADGET_RESULT_LIST, 0, 0, 0, 0, "--------", 350,
-                       LIST_GRID_LINES | LIST_NO_HEADER);
+                       LIST_GRID_LINES | LIST_NO_HEADER | LIST_ALWAYS_SHOW_SELECTION);
+  // Its name for screen readers; the list shows no text of its own.
+  SetWindowTextW(GadgetHandle(GADGET_RESULT_LIST), WideFromText(TEXT_RESULT_LIST_NAME).c_str());
   Colour(GADGET_RESULT_LIST);
   GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
   // Without the sunken client edge; the resize after it recomputes the frame.
   SetWindowLongW(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
-  // The list fits its panel, scroll bar included, and shows whole rows only: what it
-  // scrolls into view is what the user sees, down to the last row. Its column takes the
-  // width the scroll bar leaves, so long titles end with "..." instead of at the edge.
-  int rowHeight = ListIconRowHeight(GADGET_RESULT_LIST);
-  int listHeight = rowHeight > 0 ? LIST_PANEL_HEIGHT / rowHeight * rowHeight : LIST_PANEL_HEIGHT;
-  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, LIST_PANEL_WIDTH, listHeight);
+  // The list fits its panel, scroll bar included, and shows whole rows only (at every
+  // display scale): what it scrolls into view is what the user sees, down to the last row.
+  // Its column takes the width the scroll bar leaves, so long titles end with "..."
+  // instead of at the edge.
+  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT);
+  ListIconFitRows(GADGET_RESULT_LIST, LIST_PANEL_HEIGHT);
   GadgetSetItemAttribute(GADGET_RESULT_LIST, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
   GadgetListClose();
 }
@@ -75,20 +118,13 @@ String AboutText() {
   return about;
 }
 
-bool LoadEmbeddedPictures() {
-  size_t size = 0;
-  const void* data = Resource(RESOURCE_BACKGROUND, size);
-  bool ok = data && ImageFromMemory(IMAGE_BACKGROUND, data, size) != 0;
-  data = Resource(RESOURCE_TOGGLE_ICON, size);
-  ok &= data && ImageFromMemory(IMAGE_TOGGLE_ICON, data, size) != 0;
-  return ok;
-}
+bool LoadEmbeddedPictures() { return LoadPicturesFor(SystemDpi()); }
 
 bool OpenMainWindow() {
   if (!WindowOpen(WIN_MAIN, 0, 0, MAIN_WIDTH, MAIN_HEIGHT, TEXT_MAIN_TITLE, MAIN_FLAGS))
     return false;
-  WindowSetBackgroundPicture(WindowHandle(WIN_MAIN),
-                             reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)));
+  WindowSetDpiCallback(WIN_MAIN, FollowDpi);
+  ShowPicturesForDpi(WindowDpi(WIN_MAIN));
   return true;
 }
 
@@ -115,8 +151,11 @@ void BuildMainGadgets() {
   Colour(GADGET_SEARCH_TEXT);
   HyperlinkGadgetCreate(GADGET_SEARCH_LINK, 710, 13, 40, 15, TEXT_SEARCH_LINK, HOVER);
   Colour(GADGET_SEARCH_LINK);
-  ImageGadgetCreate(GADGET_PREVIEW, 310, 450, 0, 0, 0);
-  ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, ImageHandle(IMAGE_TOGGLE_ICON));
+  // The preview keeps the size of the frame's inside: a larger picture is shown reduced.
+  ImageGadgetCreate(GADGET_PREVIEW, 310, 450, PREVIEW_WIDTH, PREVIEW_HEIGHT, 0, IMAGE_FIT_FRAME);
+  ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, 0, IMAGE_BUTTON);
+  ImageGadgetSetPicture(GADGET_PANEL_TOGGLE, ImageHandle(IMAGE_TOGGLE_ICON),
+                        g_picturesDpi ? g_picturesDpi : BASE_DPI);
   // Titles and descriptions of any length: what does not fit ends with "..." and shows
   // whole as a tooltip. The description reaches down to the download link: eight lines of
   // the usual 13-pixel fonts (Wine's default one wraps the about text into eight).
@@ -131,6 +170,11 @@ void BuildMainGadgets() {
 
   BuildResultList();
   ButtonGadgetCreate(GADGET_HIDDEN_BUTTON, 0, 0, 0, 0, "");
+  // Tab visits what a user reads and uses, in this order: search, list, download, panel,
+  // author. The list is reached through its panel.
+  const ObjectNumber tabOrder[] = {GADGET_SEARCH_TEXT,   GADGET_SEARCH_LINK,  GADGET_LIST_PANEL,
+                                   GADGET_DOWNLOAD_LINK, GADGET_PANEL_TOGGLE, GADGET_AUTHOR_LINK};
+  GadgetSetTabOrder(tabOrder, 6);
   WindowSetTopmost(WIN_MAIN, 1);
   WindowSetHidden(WIN_MAIN, 0);
 }

@@ -128,8 +128,8 @@ void Run(HWND window, const std::vector<SlideStep>& steps) {
   }
 }
 
-// The steps of a slide: to the narrow form 780, 778 ... 504 wide, then 610, 608 ... 420
-// high; to the wide form 503, 505 ... 779 wide, then 420 ... 610 high.
+// The steps of a slide, in layout units: to the narrow form 780, 778 ... 504 wide, then 610,
+// 608 ... 420 high; to the wide form 503, 505 ... 779 wide, then 420 ... 610 high.
 std::vector<SlideStep> StepsOf(int direction) {
   std::vector<SlideStep> steps;
   if (direction == SLIDE_TO_NARROW) {

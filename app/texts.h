@@ -134,3 +134,6 @@ constexpr const char TEXT_FIELD_EMPTY_AFTER[] = "\xBB.";
 constexpr const char TEXT_FAIL_LOGIN_REFUSED[] = "\xF1\xE0\xE9\xF2 \xED\xE5 \xEF\xF0\xE8\xED\xFF\xEB \xEB\xEE\xE3\xE8\xED \xE8 \xEF\xE0\xF0\xEE\xEB\xFC";
 // сайт снова просит войти  (the site answered with its log-in page right after a new login)
 constexpr const char TEXT_FAIL_LOGIN_PAGE[] = "\xF1\xE0\xE9\xF2 \xF1\xED\xEE\xE2\xE0 \xEF\xF0\xEE\xF1\xE8\xF2 \xE2\xEE\xE9\xF2\xE8";
+// Результаты поиска  (the result list's name for screen readers; it shows no text)
+constexpr const char TEXT_RESULT_LIST_NAME[] =
+    "\xD0\xE5\xE7\xF3\xEB\xFC\xF2\xE0\xF2\xFB \xEF\xEE\xE8\xF1\xEA\xE0";

@@ -2,9 +2,12 @@
 // every generic call, the gadget list (the parent of new gadgets, with a stack for nested
 // containers and a saved copy per window) and the shared brush cache.
 #include <list>
+#include <map>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
+#include "dpi.h"
 #include "toolkit_internal.h"
 #include "wide.h"
 // after windows.h
@@ -21,6 +24,16 @@ std::unique_ptr<ObjectTable<GadgetRecord>> gadgets;
 // round trip to the window server and the number is looked up for every forwarded message.
 std::unordered_map<HWND, ObjectNumber> gadgetNumbers;
 HFONT defaultFont = nullptr;
+std::map<int, HFONT> scaledFonts;  // the default font for each DPI met (DpiScaledFont)
+
+// The layout rectangle and DPI of the control GadgetCreateControl made last, for the
+// registration that follows it.
+struct NewControl {
+  HWND control = nullptr;
+  int layout[4] = {0, 0, 0, 0};
+  int dpi = BASE_DPI;
+};
+NewControl newControl;
 
 // The gadget list. `stack` holds the enclosing parents of open containers, the outermost
 // (the window) at the bottom.
@@ -60,6 +73,23 @@ LRESULT CALLBACK ListOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+RECT ControlRect(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// A control moved or sized by something else than its layout (the system, a kind sizing
+// itself to its content): each value that its layout no longer gives becomes the layout.
+void FollowMove(GadgetRecord& gadget) {
+  RECT rect = ControlRect(gadget.handle);
+  const int pixels[4] = {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+  for (int i = 0; i < 4; ++i)
+    if (DpiScale(gadget.layout[i], gadget.dpi) != pixels[i])
+      gadget.layout[i] = DpiUnscale(pixels[i], gadget.dpi);
+}
+
 // The common gadget procedure: every gadget control is subclassed with it, through the
 // wide function, so that the control stays a Unicode window.
 LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -68,6 +98,7 @@ LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   if (!gadget || gadget->handle != hwnd) return DefWindowProcW(hwnd, message, wParam, lParam);
   WNDPROC previous = gadget->previousProc;
   if (message == WM_SETCURSOR && ToolkitBusyCursor(LOWORD(lParam))) return TRUE;
+  if (message == WM_WINDOWPOSCHANGED) FollowMove(*gadget);
   if (message != WM_NCDESTROY) {
     if (gadget->kind->controlProc) {
       LRESULT result = gadget->kind->controlProc(*gadget, hwnd, message, wParam, lParam);
@@ -85,13 +116,6 @@ LRESULT CALLBACK GadgetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     gadgets->Free(number);
   }
   return result;
-}
-
-RECT ControlRect(HWND control) {
-  RECT rect;
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
 }
 
 }  // namespace
@@ -112,17 +136,33 @@ void GadgetsEnd() {
   // caller still holds a window colour, and is kept for a later start of the toolkit.
 }
 
-HFONT GadgetDefaultFont() {
+HFONT GadgetDefaultFont(int dpi) {
   GadgetsInit();
-  return defaultFont;
+  if (dpi <= 0) return defaultFont;
+  auto made = scaledFonts.find(dpi);
+  if (made != scaledFonts.end()) return made->second;
+  HFONT scaled = DpiScaledFont(defaultFont, dpi);
+  if (!scaled) return defaultFont;
+  scaledFonts[dpi] = scaled;
+  return scaled;
 }
 
 HWND GadgetCreateControl(DWORD extendedStyle, const wchar_t* className, const std::wstring& text,
                          DWORD style, int x, int y, int width, int height) {
   GadgetsInit();
-  return CreateWindowExW(extendedStyle, className, text.c_str(), style, x, y, width, height,
-                         gadgetList.parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(-1)),
-                         GetModuleHandleW(nullptr), nullptr);
+  int dpi = ToolkitDpiOf(gadgetList.parent);
+  HWND control = CreateWindowExW(
+      extendedStyle, className, text.c_str(), style, DpiScale(x, dpi), DpiScale(y, dpi),
+      DpiScale(width, dpi), DpiScale(height, dpi), gadgetList.parent,
+      reinterpret_cast<HMENU>(static_cast<intptr_t>(-1)), GetModuleHandleW(nullptr), nullptr);
+  newControl = {control, {x, y, width, height}, dpi};
+  return control;
+}
+
+void GadgetApplyLayout(GadgetRecord& gadget) {
+  const int* layout = gadget.layout;
+  MoveWindow(gadget.handle, DpiScale(layout[0], gadget.dpi), DpiScale(layout[1], gadget.dpi),
+             DpiScale(layout[2], gadget.dpi), DpiScale(layout[3], gadget.dpi), TRUE);
 }
 
 intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kind,
@@ -141,6 +181,14 @@ intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kin
   ObjectNumber actual = number == ANY_NUMBER ? table.NumberOf(gadget) : number;
   gadget->handle = control;
   gadget->kind = kind;
+  if (newControl.control == control) {
+    gadget->dpi = newControl.dpi;
+    for (int i = 0; i < 4; ++i) gadget->layout[i] = newControl.layout[i];
+  } else {
+    gadget->dpi = ToolkitDpiOf(control);
+    FollowMove(*gadget);
+  }
+  newControl = NewControl();
   for (int i = 0; i < 4; ++i) gadget->data[i] = data[static_cast<size_t>(i)];
   gadget->previousProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetProc)));
@@ -148,7 +196,7 @@ intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kin
   // The property holds number + 1 so that gadget 0 carries a non-zero value too.
   SetPropW(control, GADGET_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
   gadgetNumbers[control] = actual;
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont), TRUE);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetDefaultFont(gadget->dpi)), TRUE);
   return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(control);
 }
 
@@ -228,6 +276,38 @@ std::wstring ControlText(HWND control) {
   return text;
 }
 
+void DrawFocusMark(HDC dc, const RECT& rect, int dpi) {
+  // Every other pixel, in black or white as the corner beneath is light or dark. Unlike
+  // the system's inverting focus rectangle it may be drawn again over itself: a partial
+  // repaint never wipes part of it out.
+  COLORREF under = GetPixel(dc, rect.left, rect.top);
+  int light = under == CLR_INVALID
+                  ? 0
+                  : GetRValue(under) * 299 + GetGValue(under) * 587 + GetBValue(under) * 114;
+  LOGBRUSH solid = {BS_SOLID, light > 128000 ? RGB(0, 0, 0) : RGB(255, 255, 255), 0};
+  HPEN pen = ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &solid, 0, nullptr);
+  if (!pen) return;
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  int oldMode = SetBkMode(dc, TRANSPARENT);
+  RECT line = rect;
+  // As thick as a pixel is at the DPI, ring inside ring.
+  for (int i = 0, thickness = DpiScale(1, dpi);
+       i < thickness && line.right - line.left > 2 && line.bottom - line.top > 2; ++i) {
+    Rectangle(dc, line.left, line.top, line.right, line.bottom);
+    InflateRect(&line, -1, -1);
+  }
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(pen);
+}
+
+bool IsActivationKey(UINT message, WPARAM key, LPARAM flags) {
+  bool repeated = (flags & 0x40000000) != 0;
+  return message == WM_KEYDOWN && !repeated && (key == VK_RETURN || key == VK_SPACE);
+}
+
 void FillWithParentBackground(HWND control, HDC dc, const RECT& area) {
   HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(control), WM_CTLCOLORSTATIC,
                                                        reinterpret_cast<WPARAM>(dc),
@@ -266,14 +346,10 @@ void GadgetClearItems(ObjectNumber number) {
 void GadgetResize(ObjectNumber number, int x, int y, int width, int height) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget) return;
-  if (x == IGNORE || y == IGNORE || width == IGNORE || height == IGNORE) {
-    RECT rect = ControlRect(gadget->handle);
-    if (x == IGNORE) x = rect.left;
-    if (y == IGNORE) y = rect.top;
-    if (width == IGNORE) width = rect.right - rect.left;
-    if (height == IGNORE) height = rect.bottom - rect.top;
-  }
-  MoveWindow(gadget->handle, x, y, width, height, TRUE);
+  const int given[4] = {x, y, width, height};
+  for (int i = 0; i < 4; ++i)
+    if (given[i] != IGNORE) gadget->layout[i] = given[i];
+  GadgetApplyLayout(*gadget);
   if (gadget->kind->kind == KIND_BUTTON)
     RedrawWindow(gadget->handle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
   else if (gadget->kind->kind == KIND_TEXT)
@@ -282,26 +358,58 @@ void GadgetResize(ObjectNumber number, int x, int y, int width, int height) {
 
 int GadgetX(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
-  return gadget ? ControlRect(gadget->handle).left : 0;
+  return gadget ? gadget->layout[0] : 0;
 }
 
 int GadgetY(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
-  return gadget ? ControlRect(gadget->handle).top : 0;
+  return gadget ? gadget->layout[1] : 0;
 }
 
 int GadgetWidth(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
-  if (!gadget) return 0;
-  RECT rect = ControlRect(gadget->handle);
-  return rect.right - rect.left;
+  return gadget ? gadget->layout[2] : 0;
 }
 
 int GadgetHeight(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
-  if (!gadget) return 0;
-  RECT rect = ControlRect(gadget->handle);
-  return rect.bottom - rect.top;
+  return gadget ? gadget->layout[3] : 0;
+}
+
+namespace {
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+}  // namespace
+
+void GadgetsFollowDpi(HWND window, int dpi) {
+  // Collected first: laying out may create or destroy windows (tooltips). Parents come
+  // before their children.
+  std::vector<HWND> children;
+  EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+  HFONT font = GadgetDefaultFont(dpi);
+  for (HWND child : children) {
+    GadgetRecord* gadget = GadgetOfControl(child);
+    if (!gadget || gadget->dpi == dpi) continue;
+    int oldDpi = gadget->dpi;
+    gadget->dpi = dpi;
+    GadgetApplyLayout(*gadget);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (gadget->kind->followDpi) gadget->kind->followDpi(*gadget, oldDpi);
+  }
+}
+
+void GadgetSetTabOrder(const ObjectNumber* numbers, int count) {
+  HWND previous = HWND_TOP;
+  for (int i = 0; i < count; ++i) {
+    HWND control = GadgetHandle(numbers[i]);
+    if (!control) continue;
+    SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    previous = control;
+  }
 }
 
 void GadgetSetColor(ObjectNumber number, int slot, int32_t color) {

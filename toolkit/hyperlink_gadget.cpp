@@ -1,6 +1,7 @@
 // Hyperlink gadget: a static control that paints its own text, shows the hover colour
 // while the mouse is over it (it holds the mouse capture meanwhile), always shows the
-// hand cursor, and reports a click when the left button is released over it.
+// hand cursor, and reports a click when the left button is released over it. It is a tab
+// stop: focused, it shows a focus mark around itself, and Enter or Space click it.
 #include <new>
 #include <string>
 
@@ -59,6 +60,7 @@ void Paint(GadgetRecord& gadget, HWND control, HDC dc, const RECT& area) {
     DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(text.c_str()),
                static_cast<WPARAM>(length), 0, 0, 0, 0, DST_TEXT | DSS_DISABLED);
   }
+  if (GetFocus() == control) DrawFocusMark(dc, client, gadget.dpi);
   if (oldFont) SelectObject(dc, oldFont);
 }
 
@@ -103,7 +105,15 @@ LRESULT HyperlinkControl(GadgetRecord& gadget, HWND control, UINT message, WPARA
       return 0;
     }
     case WM_CAPTURECHANGED:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
       InvalidateRect(control, nullptr, TRUE);
+      return 0;
+    case WM_GETOBJECT:
+      return AnswerAccessibleName(control, wParam, lParam);  // its "&" is an "&"
+    case WM_KEYDOWN:
+      if (!IsActivationKey(message, wParam, lParam)) break;
+      GadgetPostEvent(control, TYPE_LEFT_CLICK);
       return 0;
     case WM_LBUTTONUP: {
       RECT client;
@@ -156,8 +166,8 @@ intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int
                                TextArg text, int32_t hoverColor, int flags) {
   if (!handCursor) handCursor = StockCursor(IDC_HAND);
   if (!handCursor) handCursor = StockCursor(IDC_ARROW);
-  HWND control =
-      GadgetCreateControl(0, L"STATIC", WideFromText(text.view()), WS_CHILD, x, y, width, height);
+  HWND control = GadgetCreateControl(0, L"STATIC", WideFromText(text.view()), WS_CHILD | WS_TABSTOP,
+                                     x, y, width, height);
   if (!control) return 0;
   HyperlinkBlock* block = new (std::nothrow) HyperlinkBlock();
   if (!block) {

@@ -17,6 +17,7 @@
 #include <new>
 #include <vector>
 
+#include "dpi.h"
 #include "gadget_items.h"
 #include "image.h"
 #include "startup.h"
@@ -42,6 +43,8 @@ const wchar_t* const LAST_SELECTED_PROPERTY = L"VsListLastSelected";
 // The tooltip of cut cells and the cell it was last set for (row << 16 | column, + 1).
 const wchar_t* const TIP_PROPERTY = L"VsListTip";
 const wchar_t* const TIP_CELL_PROPERTY = L"VsListTipCell";
+// The height in layout units that ListIconFitRows fits whole rows into, + 1.
+const wchar_t* const FIT_HEIGHT_PROPERTY = L"VsListFitHeight";
 
 // Colours of the first list created; -1 restores them.
 bool defaultsKnown = false;
@@ -177,11 +180,13 @@ void AddPlaceholder(HIMAGELIST list, int width, int height) {
   ReleaseDC(nullptr, screen);
 }
 
-ItemImageList* CreateItemImageList() {
+// The pictures at the system's icon sizes for the list's DPI.
+ItemImageList* CreateItemImageList(int dpi) {
   auto* images = new (std::nothrow) ItemImageList();
   if (!images) return nullptr;
-  int smallWidth = GetSystemMetrics(SM_CXSMICON), smallHeight = GetSystemMetrics(SM_CYSMICON);
-  int largeWidth = GetSystemMetrics(SM_CXICON), largeHeight = GetSystemMetrics(SM_CYICON);
+  int smallWidth = DpiSystemMetric(SM_CXSMICON, dpi);
+  int smallHeight = DpiSystemMetric(SM_CYSMICON, dpi);
+  int largeWidth = DpiSystemMetric(SM_CXICON, dpi), largeHeight = DpiSystemMetric(SM_CYICON, dpi);
   images->small = ImageList_Create(smallWidth, smallHeight, ILC_COLOR32 | ILC_MASK, 1, 1);
   images->large = ImageList_Create(largeWidth, largeHeight, ILC_COLOR32 | ILC_MASK, 1, 1);
   if (!images->small || !images->large) {
@@ -569,6 +574,25 @@ void DrawGridLines(GadgetRecord& gadget, HDC dc) {
   DeleteObject(pen);
 }
 
+// The focus mark of a focused list in which no row has the focus (an empty list, or one
+// no row of which was chosen yet): around the part of the list that shows. A focused
+// row's own mark is the list's.
+void DrawListFocus(GadgetRecord& gadget, HDC dc) {
+  HWND list = gadget.handle;
+  if (GetFocus() != list) return;
+  if (SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) != -1) return;
+  RECT shown;
+  GetClientRect(list, &shown);
+  // A container smaller than the list cuts it: the mark goes where it can be seen.
+  HWND parent = GetParent(list);
+  RECT around;
+  if (parent && !IsToolkitWindow(parent) && GetClientRect(parent, &around)) {
+    MapWindowPoints(parent, list, reinterpret_cast<POINT*>(&around), 2);
+    IntersectRect(&shown, &shown, &around);
+  }
+  DrawFocusMark(dc, shown, gadget.dpi);
+}
+
 // ---------------------------------------------------------------------------------------
 // Notifications
 
@@ -601,6 +625,7 @@ LRESULT CustomDraw(GadgetRecord& gadget, NMLVCUSTOMDRAW* draw) {
     }
     case CDDS_POSTPAINT:
       if ((gadget.data[3] & LIST_HAS_GRID) && RowView(list)) DrawGridLines(gadget, draw->nmcd.hdc);
+      DrawListFocus(gadget, draw->nmcd.hdc);
       return CDRF_DODEFAULT;
   }
   return CDRF_DODEFAULT;
@@ -697,6 +722,10 @@ LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
       RemovePropW(control, ROW_TOP_PROPERTY);
       RemovePropW(control, ROW_BOTTOM_PROPERTY);
       break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(control, nullptr, TRUE);  // the focus mark comes or goes
+      break;
     case WM_DESTROY:
       // The rows still exist here; after the control's own destruction they are gone.
       FreeAllRowBlocks(gadget.handle);
@@ -714,6 +743,7 @@ void ListRelease(GadgetRecord& gadget) {
   RemovePropW(gadget.handle, LAST_SELECTED_PROPERTY);
   RemovePropW(gadget.handle, ROW_TOP_PROPERTY);
   RemovePropW(gadget.handle, ROW_BOTTOM_PROPERTY);
+  RemovePropW(gadget.handle, FIT_HEIGHT_PROPERTY);
   DropTip(gadget.handle);
   DestroyItemImageList(reinterpret_cast<ItemImageList*>(gadget.data[1]));
   gadget.data[1] = 0;
@@ -747,7 +777,7 @@ intptr_t ListAddItem(GadgetRecord& gadget, int position, TextArg text, intptr_t 
   if (picture) {
     auto* images = reinterpret_cast<ItemImageList*>(gadget.data[1]);
     if (!images) {
-      images = CreateItemImageList();
+      images = CreateItemImageList(gadget.dpi);
       if (images) {
         gadget.data[1] = reinterpret_cast<intptr_t>(images);
         SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images->small));
@@ -837,7 +867,7 @@ void ListAddColumn(GadgetRecord& gadget, int position, TextArg title, int width)
   LVCOLUMNW info = {};
   info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   info.fmt = LVCFMT_LEFT;
-  info.cx = width;
+  info.cx = DpiScale(width, gadget.dpi);
   info.pszText = &wide[0];
   int at = static_cast<int>(
       SendMessageW(list, LVM_INSERTCOLUMNW, position, reinterpret_cast<LPARAM>(&info)));
@@ -863,7 +893,8 @@ void ListSetAttribute(GadgetRecord& gadget, int attribute, intptr_t value) {
 
 intptr_t ListGetItemAttribute(GadgetRecord& gadget, int, int attribute, int column) {
   if (attribute != LIST_ITEM_ATTRIBUTE_WIDTH) return 0;
-  return SendMessageW(gadget.handle, LVM_GETCOLUMNWIDTH, column, 0);
+  return DpiUnscale(static_cast<int>(SendMessageW(gadget.handle, LVM_GETCOLUMNWIDTH, column, 0)),
+                    gadget.dpi);
 }
 
 void ListSetItemAttribute(GadgetRecord& gadget, int, int attribute, intptr_t value, int column) {
@@ -875,7 +906,8 @@ void ListSetItemAttribute(GadgetRecord& gadget, int, int attribute, intptr_t val
     return;
   }
   if (column == FillColumn(gadget)) gadget.data[3] = flags;  // a fixed width again
-  SendMessageW(gadget.handle, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(value, 0));
+  SendMessageW(gadget.handle, LVM_SETCOLUMNWIDTH, column,
+               MAKELPARAM(DpiScale(static_cast<int>(value), gadget.dpi), 0));
 }
 
 void Redraw(HWND list) {
@@ -961,6 +993,46 @@ intptr_t ListGetItemData(GadgetRecord& gadget, int index) {
   return block ? block->value : 0;
 }
 
+// The height of a row in pixels, as an empty list would place it when it has none.
+int RowHeight(HWND list) {
+  int top = 0, bottom = 0;
+  RECT row = {LVIR_BOUNDS, 0, 0, 0};
+  if (RowCount(list) > 0 && SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)))
+    return row.bottom - row.top;
+  return EmptyRowBounds(list, &top, &bottom) ? bottom - top : 0;
+}
+
+// The list as tall as the whole rows of its font that fit into the height ListIconFitRows
+// gave, at its DPI.
+void FitRows(GadgetRecord& gadget) {
+  HWND list = gadget.handle;
+  int most = static_cast<int>(reinterpret_cast<intptr_t>(GetPropW(list, FIT_HEIGHT_PROPERTY))) - 1;
+  if (most < 0) return;
+  int height = DpiScale(most, gadget.dpi);
+  int row = RowHeight(list);
+  if (row > 0) height = height / row * row;
+  RECT rect;
+  GetWindowRect(list, &rect);
+  SetWindowPos(list, nullptr, 0, 0, rect.right - rect.left, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// At another DPI the fixed columns keep their layout widths, the filling one fills, and
+// the rows fit again at the new font.
+void ListFollowDpi(GadgetRecord& gadget, int oldDpi) {
+  HWND list = gadget.handle;
+  int fill = FillColumn(gadget);
+  for (int column = ColumnCount(list) - 1; column >= 0; --column) {
+    if (column == fill) continue;
+    int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, column,
+                 MAKELPARAM(DpiScale(DpiUnscale(width, oldDpi), gadget.dpi), 0));
+  }
+  FitRows(gadget);
+  FitFillColumn(gadget);
+  DropTip(list);
+}
+
 const GadgetKind LIST_ICON_GADGET_KIND = {.kind = KIND_LIST_ICON,
                                           .messageHandler = ListMessage,
                                           .controlProc = ListControlProc,
@@ -988,19 +1060,23 @@ const GadgetKind LIST_ICON_GADGET_KIND = {.kind = KIND_LIST_ICON,
                                           .setItemColor = ListSetItemColor,
                                           .getItemColor = ListGetItemColor,
                                           .setItemData = ListSetItemData,
-                                          .getItemData = ListGetItemData};
+                                          .getItemData = ListGetItemData,
+                                          .followDpi = ListFollowDpi};
 
 }  // namespace
 
 int ListIconRowHeight(ObjectNumber number) {
   GadgetRecord* gadget = GadgetLookup(number);
   if (!gadget || gadget->kind != &LIST_ICON_GADGET_KIND) return 0;
-  HWND list = gadget->handle;
-  int top = 0, bottom = 0;
-  RECT row = {LVIR_BOUNDS, 0, 0, 0};
-  if (RowCount(list) > 0 && SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)))
-    return row.bottom - row.top;
-  return EmptyRowBounds(list, &top, &bottom) ? bottom - top : 0;
+  return RowHeight(gadget->handle);
+}
+
+void ListIconFitRows(ObjectNumber number, int height) {
+  GadgetRecord* gadget = GadgetLookup(number);
+  if (!gadget || gadget->kind != &LIST_ICON_GADGET_KIND || height < 0) return;
+  SetPropW(gadget->handle, FIT_HEIGHT_PROPERTY,
+           reinterpret_cast<HANDLE>(static_cast<intptr_t>(height) + 1));
+  FitRows(*gadget);
 }
 
 HWND ListIconTooltip(HWND list) { return static_cast<HWND>(GetPropW(list, TIP_PROPERTY)); }
@@ -1028,7 +1104,7 @@ intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int 
   LVCOLUMNW column = {};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
   column.fmt = LVCFMT_LEFT;
-  column.cx = firstWidth;
+  column.cx = DpiScale(firstWidth, ToolkitDpiOf(list));
   column.pszText = &title[0];
   SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
 

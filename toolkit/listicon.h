@@ -21,7 +21,8 @@
 //                           coming or going); another width ends that
 //
 // A cell whose text the column cuts (the list ends it with an ellipsis) shows its whole
-// text as a tip.
+// text as a tip. Column widths are layout units. A focused list shows a focus mark: the
+// focused row's, or one around the list while no row has the focus.
 //
 // Events: TYPE_LEFT_CLICK, TYPE_RIGHT_CLICK, TYPE_LEFT_DOUBLE_CLICK,
 // TYPE_RIGHT_DOUBLE_CLICK, TYPE_CHANGE (a row became selected, a check box changed, or a
@@ -33,6 +34,8 @@
 
 constexpr int LIST_CHECKBOXES = 0x1;
 constexpr int LIST_MULTI_SELECT = 0x4;
+// The selected rows stay highlighted while the list does not have the focus.
+constexpr int LIST_ALWAYS_SHOW_SELECTION = 0x8;
 constexpr int LIST_NO_HEADER = 0x4000;
 constexpr int LIST_GRID_LINES = 0x10000;
 constexpr int LIST_HEADER_DRAG = 0x10000000;
@@ -52,5 +55,9 @@ intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int 
                               TextArg firstTitle, int firstWidth, int flags = 0);
 
 // The height of one row in pixels (as an empty list would place it when it has none); 0
-// when the number is not a list-icon.
+// when the number is not a list-icon. Rows follow the font, which follows the DPI.
 int ListIconRowHeight(ObjectNumber number);
+// Makes the list as tall as the whole rows that fit into `height` (layout units), so that
+// what it scrolls into view is wholly seen; kept so when the window's DPI, and with it
+// the row height, changes.
+void ListIconFitRows(ObjectNumber number, int height);

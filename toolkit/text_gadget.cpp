@@ -134,6 +134,8 @@ LRESULT TextControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
       return 0;
     case WM_ERASEBKGND:
       return 1;  // painting fills the background
+    case WM_GETOBJECT:
+      return AnswerAccessibleName(control, wParam, lParam);  // its "&" is an "&"
     case WM_NCHITTEST:
       // The static control lets the mouse through to its parent; the tooltip needs it.
       if (label->tooltip) return HTCLIENT;

@@ -9,6 +9,17 @@
 // Windows converted to UTF-16 (wide.h), and every window and control is a Unicode window,
 // so that nothing depends on the system's code page. The few ...Wide operations take
 // texts that Windows-1251 cannot hold (paths, characters named to the user).
+//
+// Display scale: every size and every position inside a window (window inner sizes and
+// size limits, gadget places and sizes, list column widths) is given and answered in
+// layout units, the pixels of a 96-DPI display. The toolkit shows them multiplied by the
+// window's DPI / 96 (GetDpiForWindow, or the screen's LOGPIXELSY before Windows 10) and
+// gives the gadgets a font made for that DPI; so a layout written once is the same at
+// every display scale, and the numbers read back are the numbers set (exactly, at 96 DPI
+// and above; a gadget the system moved itself answers its place rounded to layout units).
+// When the window moves to a display of another DPI (WM_DPICHANGED) it takes the place
+// the system suggests and lays itself and its gadgets out again. Positions of windows on
+// the screen stay in screen pixels.
 #pragma once
 
 #include <windows.h>
@@ -107,13 +118,14 @@ int WindowSetTitle(ObjectNumber number, const char* text);
 int WindowSetTitle(ObjectNumber number, const String& text);
 // The title from UTF-16 (WindowSetTitle is this with the text converted).
 int WindowSetWideTitle(ObjectNumber number, std::wstring_view title);
-// Any argument may be IGNORE. The size is the inner (client) size.
+// Any argument may be IGNORE. The size is the inner (client) size, in layout units; x and
+// y are screen pixels.
 int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight);
 int WindowSetTopmost(ObjectNumber number, int flag);
 int WindowSetHidden(ObjectNumber number, int flag);
 // Background colour of the window (-1 = the class brush paints).
 int WindowSetColor(ObjectNumber number, int32_t color);
-// Size limits of the outer window in pixels (0 = no limit).
+// Size limits of the outer window in layout units (0 = no limit).
 int WindowSetSizeLimits(ObjectNumber number, int minWidth, int minHeight, int maxWidth,
                         int maxHeight);
 int WindowSetCallback(ObjectNumber number, WindowCallback callback);
@@ -124,6 +136,12 @@ int WindowAddTimer(ObjectNumber number, int timer, int milliseconds);
 int WindowRemoveTimer(ObjectNumber number, int timer);
 // Consulted for windows that have no callback of their own.
 void EventSetCallback(WindowCallback callback);
+// The window's DPI (96 = 100 %); 0 when the number is not in use.
+int WindowDpi(ObjectNumber number);
+// Called when the window has moved to a display of another DPI, after it has laid itself
+// and its gadgets out anew: where the program chooses pictures drawn for that DPI.
+using DpiCallback = void (*)(ObjectNumber window, int dpi);
+int WindowSetDpiCallback(ObjectNumber number, DpiCallback callback);
 
 // Waits up to `milliseconds` (-1: without limit) and returns the next event number, or 0
 // when nothing arrived.
@@ -189,6 +207,8 @@ String GadgetGetItemText(ObjectNumber number, int index, int column = 0,
                          char32_t* lacking = nullptr);
 intptr_t GadgetAddItem(ObjectNumber number, int position, TextArg text, intptr_t picture);
 void GadgetClearItems(ObjectNumber number);
+// Place and size in layout units, relative to the gadget's parent (the window or its
+// container); IGNORE keeps a value.
 void GadgetResize(ObjectNumber number, int x, int y, int width, int height);
 int GadgetX(ObjectNumber number);
 int GadgetY(ObjectNumber number);
@@ -205,6 +225,12 @@ HWND GadgetListUse(HWND window);
 void GadgetListClose();
 // Posts an event of the given type for the gadget that owns `control` to its window.
 void GadgetPostEvent(HWND control, int type);
+// Tab and Shift+Tab visit the enabled gadgets with tab stops that the user can see (some
+// part of them inside the window's client area, not cut off by their containers) in the
+// order of their controls among their siblings, which is the order of creation unless
+// set here: the gadgets given, all children of one parent, come first, in this order. A
+// container given places the gadgets inside it there.
+void GadgetSetTabOrder(const ObjectNumber* gadgets, int count);
 
 // ---------------------------------------------------------------------------------------
 // Simple gadgets (text_gadget.cpp ... container_gadget.cpp). Each returns the control's
@@ -232,11 +258,25 @@ intptr_t StringGadgetCreate(ObjectNumber number, int x, int y, int width, int he
                             int flags = 0);
 intptr_t ButtonGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg text,
                             int flags = 0);
+// A hyperlink is a tab stop: with the focus it shows a focus mark, and Enter or Space
+// report a click as a release of the mouse button over it does.
 intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                                TextArg text, int32_t hoverColor, int flags = 0);
 // `picture` is a bitmap or icon handle (an image's handle) or 0; it stays owned by the
-// caller (the image table).
+// caller (the image table). A picture counts as drawn for 96 DPI: its pixels are layout
+// units, shown scaled with a smoothing filter at other DPIs (ImageGadgetSetPicture tells
+// of a picture drawn for another DPI). The gadget takes the picture's size, unless made
+// with IMAGE_FIT_FRAME: it then keeps its own size, and a picture larger than that is
+// shown scaled down to fit it, keeping its aspect ratio, at its top-left corner. With
+// IMAGE_BUTTON the picture acts as a button: it is a tab stop, shows a focus mark when it
+// has the focus, and Enter or Space on it reports a click (TYPE_LEFT_CLICK). The two flags
+// go with the system's extended window styles, which the other bits are.
+constexpr int IMAGE_FIT_FRAME = 0x40000000;
+constexpr int IMAGE_BUTTON = 0x20000000;
 intptr_t ImageGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                            intptr_t picture, int extendedStyle = 0);
+// Shows `picture` (as GadgetSetState does), drawn for `pictureDpi`: at that DPI pixel for
+// pixel, at others scaled by the ratio.
+void ImageGadgetSetPicture(ObjectNumber number, intptr_t picture, int pictureDpi);
 intptr_t ContainerGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                                int flags = 0);

@@ -16,7 +16,16 @@ struct WindowRecord {
   WindowCallback callback = nullptr;
   HBRUSH backgroundBrush = nullptr;  // from the brush cache; 0 = the class brush paints
   EraseCallback eraseCallback = nullptr;
+  DpiCallback dpiCallback = nullptr;
+  // Limits in layout units (96 DPI).
   uint16_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
+  int dpi = 96;  // the window's display scale; its gadgets share it
+  HICON smallIcon = nullptr;  // the caption's icon for a DPI other than the system's; owned
+  // The inner size in layout units: what the pixels are scaled from, so that a change of
+  // DPI gives the same layout, and sizes read back are the numbers set.
+  int layoutWidth = 0, layoutHeight = 0;
+  bool sizingItself = false;  // the toolkit is setting the window's size
+  HWND lastFocus = nullptr;   // the child that had the focus when the window was deactivated
   bool minimizedOrMaximized = false;
   bool toolWindow = false;
   bool InUse() const { return handle != nullptr; }
@@ -27,6 +36,9 @@ struct WindowRecord {
 ObjectNumber WindowNumberOfHandle(HWND hwnd);
 // Whether `hwnd` is one of the toolkit's numbered windows (not one of their children).
 bool IsToolkitWindow(HWND hwnd);
+// The DPI of the toolkit window that holds `hwnd` (or is it); for a window outside the
+// toolkit, the system's DPI of its top-level window.
+int ToolkitDpiOf(HWND hwnd);
 // The toolkit's one window procedure (top-level windows; containers pass their messages
 // on to it).
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -53,8 +65,13 @@ struct GadgetRecord {
   const GadgetKind* kind = nullptr;
   WNDPROC previousProc = nullptr;
   // Kind-specific. Text, string, hyperlink: background colour, text colour, background
-  // brush, kind extra. Image: picture, alpha copy, drag tracking, drag start point.
+  // brush, kind extra. Image: picture, the copy drawn in its place (premultiplied, scaled),
+  // not used, the image block.
   intptr_t data[4] = {0, 0, 0, 0};
+  // Place and size in layout units (x, y, width, height), which the control's pixels are
+  // scaled from at `dpi`, the DPI of the gadget's window.
+  int layout[4] = {0, 0, 0, 0};
+  int dpi = 96;
   bool InUse() const { return handle != nullptr; }
 };
 
@@ -109,6 +126,9 @@ struct GadgetKind {
   int32_t (*getItemColor)(GadgetRecord& gadget, int index, int slot, int column) = nullptr;
   void (*setItemData)(GadgetRecord& gadget, int index, intptr_t value) = nullptr;
   intptr_t (*getItemData)(GadgetRecord& gadget, int index) = nullptr;
+  // The gadget's window moved to a display of another DPI (now gadget.dpi): the control is
+  // placed and has its font already; the kind redoes what it sized in pixels.
+  void (*followDpi)(GadgetRecord& gadget, int oldDpi) = nullptr;
 };
 
 // Registers a freshly created control (parent = the current gadget parent, identifier -1)
@@ -118,10 +138,12 @@ struct GadgetKind {
 intptr_t GadgetRegister(ObjectNumber number, HWND control, const GadgetKind* kind,
                         const std::array<intptr_t, 4>& data = {0, 0, 0, 0});
 // Creates a child control (a Unicode window) in the current gadget parent with identifier
-// -1.
+// -1, at the place and size given in layout units.
 HWND GadgetCreateControl(DWORD extendedStyle, const wchar_t* className, const std::wstring& text,
                          DWORD style, int x, int y, int width, int height);
 GadgetRecord* GadgetLookup(ObjectNumber number);
+// The gadget's control moved to the place and size of its layout rectangle at its DPI.
+void GadgetApplyLayout(GadgetRecord& gadget);
 // The gadget that owns `control` if the control carries the gadget property and its
 // identifier matches; else null.
 GadgetRecord* GadgetOfControl(HWND control);
@@ -131,7 +153,12 @@ LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wPa
 // Makes `container` the current parent, pushing the previous one.
 void GadgetListPush(HWND container);
 HWND GadgetListCurrentParent();
-HFONT GadgetDefaultFont();
+// The default font of gadgets made for `dpi`: the system's GUI font at 96 DPI, the same
+// face scaled with the layout at others (DpiScaledFont; kept until the program ends).
+HFONT GadgetDefaultFont(int dpi);
+// Lays every gadget inside the toolkit window `window` out again for its new `dpi`: their
+// layout rectangles scaled, the font for the DPI, then what each kind draws at its size.
+void GadgetsFollowDpi(HWND window, int dpi);
 extern const wchar_t* const GADGET_NUMBER_PROPERTY;
 
 // Default colour operations of the text, string and hyperlink kinds (fields: background
@@ -149,6 +176,17 @@ LRESULT GadgetColorAnswer(GadgetRecord& gadget, HDC dc, int defaultBack);
 void FillWithParentBackground(HWND control, HDC dc, const RECT& area);
 // The control's whole window text.
 std::wstring ControlText(HWND control);
+// The answer of a control that draws an "&" as itself to WM_GETOBJECT (accessible.cpp): for
+// its client object, the system's with its whole window text as its name; NOT_HANDLED for
+// other objects or when the system has none.
+LRESULT AnswerAccessibleName(HWND control, WPARAM flags, LPARAM objectId);
+// The dotted focus mark along the inside of `rect`, as thick as one pixel is at `dpi`
+// (two at 150 %), so that it stays as visible as at 96 DPI; white on a dark ground, black
+// on a light one.
+void DrawFocusMark(HDC dc, const RECT& rect, int dpi);
+// Whether a key message is Enter or Space pressed (not repeated): the keys that act on a
+// focused link or picture button as a click does.
+bool IsActivationKey(UINT message, WPARAM key, LPARAM flags);
 
 // Brush cache: one solid brush per colour, shared by reference count.
 HBRUSH BrushCacheGet(int32_t color);

@@ -1,6 +1,7 @@
 // Tooltips of gadgets: one tooltip window per gadget, whose single tool is the whole
 // control, for texts that the gadget shows cut. The tips are Unicode windows and their
 // texts UTF-16, so that a tip shows what the gadget holds in any script.
+#include "dpi.h"
 #include "toolkit_internal.h"
 // after windows.h
 #include <commctrl.h>
@@ -27,7 +28,8 @@ HWND TooltipCreate(HWND control) {
       WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetAncestor(control, GA_ROOT),
       nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (tooltip) SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, 400);  // long texts wrap
+  // Long texts wrap, at the same width in layout units whatever the DPI.
+  if (tooltip) SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, DpiScale(400, ToolkitDpiOf(control)));
   return tooltip;
 }
 

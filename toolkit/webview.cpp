@@ -846,10 +846,9 @@ void WaitForBlankPage(WebEventSink* sink) {
   }
 }
 
-}  // namespace
-
-intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg address,
-                         int flags) {
+// WebGadgetCreate's work; `*made` is the host control (null when none was made).
+intptr_t CreateWebGadget(ObjectNumber number, int x, int y, int width, int height, TextArg address,
+                         int flags, HWND* made) {
   if (!oleStarted) {
     OleInitialize(nullptr);  // also fine when COM is already up on this thread
     oleStarted = true;
@@ -860,6 +859,7 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
   HWND host =
       GadgetCreateControl(0, HOST_CLASS, control, WS_CHILD | WS_VISIBLE, x, y, width, height);
   if (!host) return 0;
+  *made = host;
 
   IWebBrowser2* browser = nullptr;
   IUnknown* hosted = nullptr;
@@ -898,6 +898,21 @@ intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int heigh
 
   gadget = GadgetOfControl(host);
   if (gadget && IsWindow(host)) Navigate(Browser(*gadget), WideFromText(address.view()));
+  return result;
+}
+
+}  // namespace
+
+intptr_t WebGadgetCreate(ObjectNumber number, int x, int y, int width, int height, TextArg address,
+                         int flags) {
+  // Starting, the browser takes the keyboard focus; a view the user has not turned to (one
+  // kept out of sight above all) must not keep it: typing would go nowhere.
+  HWND focused = GetFocus();
+  HWND host = nullptr;
+  intptr_t result = CreateWebGadget(number, x, y, width, height, address, flags, &host);
+  HWND now = GetFocus();
+  if (host && IsWindow(host) && now != focused && (now == host || IsChild(host, now)))
+    SetFocus(focused && IsWindow(focused) ? focused : GetAncestor(host, GA_ROOT));
   return result;
 }
 

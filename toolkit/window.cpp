@@ -16,7 +16,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dpi.h"
+#include "gadget_items.h"
 #include "toolkit_internal.h"
+#include "webview.h"
 #include "wide.h"
 
 const wchar_t* const WINDOW_NUMBER_PROPERTY = L"VsWindowNumber";
@@ -92,19 +95,53 @@ std::wstring ClassNameOf(ObjectNumber number) {
   return L"WindowClass_" + std::to_wstring(static_cast<long long>(number));
 }
 
-// Tab / Shift+Tab: the enabled, visible tab stops among the active window's children.
+// Whether the control is (or lies inside) a browser view that turned out to show no pages
+// (a system without an HTML engine): it shows nothing, however large.
+bool InBlankBrowser(HWND control) {
+  for (HWND at = control; at && (GetWindowLongW(at, GWL_STYLE) & WS_CHILD); at = GetParent(at)) {
+    GadgetRecord* gadget = GadgetOfControl(at);
+    if (gadget && gadget->kind->kind == KIND_WEB)
+      return GadgetGetAttribute(GadgetNumberOfControl(at), WEB_ATTRIBUTE_SHOWS_PAGES) == 0;
+  }
+  return false;
+}
+
+// Whether some of the control shows: its rectangle, cut by the client area of each of its
+// ancestors up to the top-level window, is not empty. A control placed outside the window
+// (a browser view kept out of sight), of no size, cut off by a narrowed window, or inside a
+// browser view that shows nothing is not seen.
+bool Seen(HWND control) {
+  RECT seen;
+  if (!GetWindowRect(control, &seen) || InBlankBrowser(control)) return false;
+  for (HWND parent = GetParent(control); parent; parent = GetParent(parent)) {
+    RECT client;
+    GetClientRect(parent, &client);
+    MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    if (!IntersectRect(&seen, &seen, &client)) return false;
+    if (!(GetWindowLongW(parent, GWL_STYLE) & WS_CHILD)) break;
+  }
+  return true;
+}
+
+// Tab / Shift+Tab: the enabled tab stops among the active window's children that the user
+// can see.
 BOOL CALLBACK CollectTabStop(HWND child, LPARAM list) {
   LONG style = GetWindowLongW(child, GWL_STYLE);
-  if ((style & WS_TABSTOP) && IsWindowEnabled(child) && IsWindowVisible(child))
+  if ((style & WS_TABSTOP) && IsWindowEnabled(child) && IsWindowVisible(child) && Seen(child))
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
   return TRUE;
+}
+
+std::vector<HWND> SeenTabStops(HWND window) {
+  std::vector<HWND> candidates;
+  EnumChildWindows(window, CollectTabStop, reinterpret_cast<LPARAM>(&candidates));
+  return candidates;
 }
 
 void MoveFocus(bool forward) {
   HWND active = GetActiveWindow();
   if (!active) return;
-  std::vector<HWND> candidates;
-  EnumChildWindows(active, CollectTabStop, reinterpret_cast<LPARAM>(&candidates));
+  std::vector<HWND> candidates = SeenTabStops(active);
   if (candidates.empty()) return;
   HWND focus = GetFocus();
   size_t count = candidates.size();
@@ -172,7 +209,20 @@ void RefreshCursor() {
                  MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
 }
 
+// A size the window was given from outside (the user's sizing border, maximising) becomes
+// its layout size; the toolkit's own sizing has set that already.
+void FollowOuterSizing(WindowRecord* window, WPARAM kind) {
+  if (window->sizingItself || (kind != SIZE_RESTORED && kind != SIZE_MAXIMIZED)) return;
+  RECT client;
+  GetClientRect(window->handle, &client);
+  if (DpiScale(window->layoutWidth, window->dpi) != client.right)
+    window->layoutWidth = DpiUnscale(client.right, window->dpi);
+  if (DpiScale(window->layoutHeight, window->dpi) != client.bottom)
+    window->layoutHeight = DpiUnscale(client.bottom, window->dpi);
+}
+
 LRESULT HandleSize(WindowRecord* window, ObjectNumber number, WPARAM kind) {
+  FollowOuterSizing(window, kind);
   switch (kind) {
     case SIZE_MINIMIZED:
       window->minimizedOrMaximized = true;
@@ -232,11 +282,88 @@ bool HandleErase(WindowRecord* window, ObjectNumber number, HWND hwnd, HDC dc) {
 }
 
 void ApplySizeLimits(const WindowRecord& window, MINMAXINFO* info) {
-  if (window.minWidth) info->ptMinTrackSize.x = window.minWidth;
-  if (window.minHeight) info->ptMinTrackSize.y = window.minHeight;
-  if (window.maxWidth) info->ptMaxTrackSize.x = window.maxWidth;
-  if (window.maxHeight) info->ptMaxTrackSize.y = window.maxHeight;
+  if (window.minWidth) info->ptMinTrackSize.x = DpiScale(window.minWidth, window.dpi);
+  if (window.minHeight) info->ptMinTrackSize.y = DpiScale(window.minHeight, window.dpi);
+  if (window.maxWidth) info->ptMaxTrackSize.x = DpiScale(window.maxWidth, window.dpi);
+  if (window.maxHeight) info->ptMaxTrackSize.y = DpiScale(window.maxHeight, window.dpi);
   if (window.toolWindow && !window.minWidth) info->ptMinTrackSize.x = 1;
+}
+
+// Gives the window the inner size of its layout size at its DPI, placed at (x, y) unless
+// `flags` hold SWP_NOMOVE. The frame is the system's for that DPI; where the frame the
+// system draws differs from what it computes (a DPI change sent by hand), the size is
+// corrected once by the difference, so that the inner size is exact.
+bool ApplyLayoutSize(WindowRecord* window, int x, int y, UINT flags) {
+  HWND handle = window->handle;
+  int width = DpiScale(window->layoutWidth, window->dpi);
+  int height = DpiScale(window->layoutHeight, window->dpi);
+  RECT outer = {0, 0, width, height};
+  DpiAdjustWindowRect(&outer, static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)),
+                      GetMenu(handle) != nullptr,
+                      static_cast<DWORD>(GetWindowLongW(handle, GWL_EXSTYLE)), window->dpi);
+  flags |= SWP_NOACTIVATE | SWP_NOZORDER;
+  window->sizingItself = true;
+  bool ok = SetWindowPos(handle, nullptr, x, y, outer.right - outer.left, outer.bottom - outer.top,
+                         flags) != 0;
+  RECT client;
+  if (ok && GetClientRect(handle, &client) && !IsIconic(handle) && !IsZoomed(handle) &&
+      (client.right != width || client.bottom != height)) {
+    RECT now;
+    GetWindowRect(handle, &now);
+    ok = SetWindowPos(handle, nullptr, 0, 0, now.right - now.left + width - client.right,
+                      now.bottom - now.top + height - client.bottom, flags | SWP_NOMOVE) != 0;
+  }
+  window->sizingItself = false;
+  return ok;
+}
+
+// As in a dialog, the keyboard focus leaves with the window and comes back with it to the
+// gadget that had it, or, the first time, to the first tab stop the user can see: a user
+// of the keyboard can type at once.
+void FollowActivation(WindowRecord* window, bool active) {
+  HWND focus = GetFocus();
+  if (!active) {
+    if (focus && IsChild(window->handle, focus)) window->lastFocus = focus;
+    return;
+  }
+  if (focus && IsChild(window->handle, focus)) return;
+  HWND last = window->lastFocus;
+  if (last && IsWindow(last) && IsChild(window->handle, last) && IsWindowVisible(last) &&
+      IsWindowEnabled(last)) {
+    SetFocus(last);
+    return;
+  }
+  std::vector<HWND> stops = SeenTabStops(window->handle);
+  if (!stops.empty()) SetFocus(stops.front());
+}
+
+// The caption's icon drawn for the DPI (the program's icon holds the sizes of the usual
+// scales); the class's icon suits the system's DPI only.
+void TakeSmallIcon(WindowRecord* window, int dpi) {
+  int size = DpiSystemMetric(SM_CXSMICON, dpi);
+  HICON icon = static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+  if (!icon) return;
+  SendMessageW(window->handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  if (window->smallIcon) DestroyIcon(window->smallIcon);
+  window->smallIcon = icon;
+}
+
+// The window moved to a display of another DPI: it takes the place the system suggests,
+// its layout size at the new DPI, and lays its gadgets out again.
+LRESULT HandleDpiChange(WindowRecord* window, ObjectNumber number, int dpi, const RECT* suggested) {
+  if (dpi <= 0) return 0;
+  window->dpi = dpi;
+  if (suggested)
+    ApplyLayoutSize(window, suggested->left, suggested->top, 0);
+  else
+    ApplyLayoutSize(window, 0, 0, SWP_NOMOVE);
+  GadgetsFollowDpi(window->handle, dpi);
+  TakeSmallIcon(window, dpi);
+  RedrawWindow(window->handle, nullptr, nullptr,
+               RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  if (window->dpiCallback) window->dpiCallback(number, dpi);
+  return 0;
 }
 
 // A window destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
@@ -246,6 +373,7 @@ void ForgetDestroyedWindow(WindowRecord* window, ObjectNumber number, HWND hwnd)
   windowNumbers.erase(hwnd);
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
   if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+  if (window->smallIcon) DestroyIcon(window->smallIcon);
   windows->Free(number);
 }
 
@@ -261,6 +389,13 @@ ObjectNumber WindowNumberOfHandle(HWND hwnd) {
 }
 
 bool IsToolkitWindow(HWND hwnd) { return windowNumbers.count(hwnd) != 0; }
+
+int ToolkitDpiOf(HWND hwnd) {
+  ObjectNumber number = hwnd ? WindowNumberOfHandle(hwnd) : -1;
+  WindowRecord* window = number != -1 && windows ? windows->Lookup(number) : nullptr;
+  if (window) return window->dpi;
+  return DpiOfWindow(hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr);
+}
 
 LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   ObjectNumber number = WindowNumberOfHandle(hwnd);
@@ -284,6 +419,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       if (!window || window->handle != hwnd) return 1;
       return HandleSize(window, number, wParam);
     case WM_ACTIVATE:
+      if (window && window->handle == hwnd) FollowActivation(window, LOWORD(wParam) != WA_INACTIVE);
       if (LOWORD(wParam) != WA_INACTIVE && window) QueueEvent(EVENT_ACTIVATE, number);
       return 1;
     case WM_ERASEBKGND:
@@ -297,6 +433,9 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       if (!window) break;
       ApplySizeLimits(*window, reinterpret_cast<MINMAXINFO*>(lParam));
       return 0;
+    case WM_DPICHANGED:
+      if (!window || window->handle != hwnd) break;
+      return HandleDpiChange(window, number, HIWORD(wParam), reinterpret_cast<RECT*>(lParam));
     case WM_NOTIFY: {
       NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
       LRESULT result = header
@@ -456,11 +595,15 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   }
 
   WindowShape shape = DecodeWindowFlags(flags);
-  RECT outer = {0, 0, innerWidth, innerHeight};
-  AdjustWindowRectEx(&outer, shape.style, FALSE, shape.extendedStyle);
+  // The DPI it will most likely have: its owner's, or the system's; checked once it exists.
+  int dpi = parent ? ToolkitDpiOf(parent) : SystemDpi();
+  RECT outer = {0, 0, DpiScale(innerWidth, dpi), DpiScale(innerHeight, dpi)};
+  DpiAdjustWindowRect(&outer, shape.style, false, shape.extendedStyle, dpi);
   int outerWidth = outer.right - outer.left;
   int outerHeight = outer.bottom - outer.top;
   PlaceWindow(shape, parent, x, y, outerWidth, outerHeight);
+  // A window larger than the screen is cut to it: its layout size is then what it got.
+  bool cut = outerWidth < outer.right - outer.left || outerHeight < outer.bottom - outer.top;
 
   HWND handle = CreateWindowExW(shape.extendedStyle, className.c_str(),
                                 WideFromText(title.view()).c_str(), shape.style, x, y, outerWidth,
@@ -473,8 +616,21 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   // Records never move (slots are allocated once), so `window` is still the slot.
   window->handle = handle;
   window->toolWindow = shape.tool;
+  window->layoutWidth = innerWidth;
+  window->layoutHeight = innerHeight;
+  window->dpi = DpiOfWindow(handle);
   SetPropW(handle, WINDOW_NUMBER_PROPERTY, reinterpret_cast<HANDLE>(actual + 1));
   windowNumbers[handle] = actual;
+  // Another DPI than foreseen, or a frame other than the system computed: sized again.
+  RECT client;
+  GetClientRect(handle, &client);
+  if (cut) {
+    window->layoutWidth = DpiUnscale(client.right, window->dpi);
+    window->layoutHeight = DpiUnscale(client.bottom, window->dpi);
+  } else if (window->dpi != dpi || client.right != DpiScale(innerWidth, window->dpi) ||
+             client.bottom != DpiScale(innerHeight, window->dpi)) {
+    ApplyLayoutSize(window, 0, 0, SWP_NOMOVE);
+  }
 
   ShowNewWindow(handle, shape);
   if (shape.style & (WINDOW_MAXIMIZED | WINDOW_MINIMIZED)) window->minimizedOrMaximized = true;
@@ -502,6 +658,7 @@ void WindowClose(ObjectNumber number) {
   // the same object (slots and ANY_NUMBER records never move).
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
   if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
+  if (window->smallIcon) DestroyIcon(window->smallIcon);
   windows->Free(number);
 }
 
@@ -527,22 +684,13 @@ int WindowSetTitle(ObjectNumber number, const String& text) {
 int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight) {
   WindowRecord* window = LookupWindow(number);
   if (!window) return 0;
-  HWND handle = window->handle;
-  RECT current, client;
-  GetWindowRect(handle, &current);
-  GetClientRect(handle, &client);
+  RECT current;
+  GetWindowRect(window->handle, &current);
   if (x == IGNORE) x = current.left;
   if (y == IGNORE) y = current.top;
-  if (innerWidth == IGNORE) innerWidth = client.right;
-  if (innerHeight == IGNORE) innerHeight = client.bottom;
-  RECT outer = {0, 0, innerWidth, innerHeight};
-  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)),
-                     GetMenu(handle) != nullptr,
-                     static_cast<DWORD>(GetWindowLongW(handle, GWL_EXSTYLE)));
-  return SetWindowPos(handle, nullptr, x, y, outer.right - outer.left, outer.bottom - outer.top,
-                      SWP_NOACTIVATE | SWP_NOZORDER)
-             ? 1
-             : 0;
+  if (innerWidth != IGNORE) window->layoutWidth = innerWidth;
+  if (innerHeight != IGNORE) window->layoutHeight = innerHeight;
+  return ApplyLayoutSize(window, x, y, 0) ? 1 : 0;
 }
 
 int WindowSetTopmost(ObjectNumber number, int flag) {
@@ -616,6 +764,18 @@ int WindowAddTimer(ObjectNumber number, int timer, int milliseconds) {
 int WindowRemoveTimer(ObjectNumber number, int timer) {
   WindowRecord* window = LookupWindow(number);
   return window && KillTimer(window->handle, static_cast<UINT_PTR>(timer));
+}
+
+int WindowSetDpiCallback(ObjectNumber number, DpiCallback callback) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return 0;
+  window->dpiCallback = callback;
+  return 1;
+}
+
+int WindowDpi(ObjectNumber number) {
+  WindowRecord* window = LookupWindow(number);
+  return window ? window->dpi : 0;
 }
 
 void EventSetCallback(WindowCallback callback) { events.globalCallback = callback; }

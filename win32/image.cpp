@@ -288,7 +288,85 @@ bool ReadPixels32(HBITMAP bitmap, int width, int height, std::vector<uint32_t>* 
   return rows == height;
 }
 
+// The taps of one axis of a resampling: for each target position, the source positions
+// and their weights (summing to 1).
+struct Taps {
+  std::vector<int> first;     // per target position: index of its first tap
+  std::vector<int> source;    // per tap
+  std::vector<float> weight;  // per tap
+};
+
+Taps TapsOf(int from, int to) {
+  Taps taps;
+  double step = static_cast<double>(from) / to;  // source pixels per target pixel
+  double radius = step > 1 ? step : 1;
+  for (int target = 0; target < to; ++target) {
+    taps.first.push_back(static_cast<int>(taps.source.size()));
+    double centre = (target + 0.5) * step - 0.5;
+    int low = static_cast<int>(centre - radius) - 1, high = static_cast<int>(centre + radius) + 1;
+    size_t begin = taps.weight.size();
+    double sum = 0;
+    for (int i = low; i <= high; ++i) {
+      double weight = 1 - (i > centre ? i - centre : centre - i) / radius;
+      if (weight <= 0) continue;
+      taps.source.push_back(i < 0 ? 0 : i >= from ? from - 1 : i);
+      taps.weight.push_back(static_cast<float>(weight));
+      sum += weight;
+    }
+    for (size_t k = begin; k < taps.weight.size(); ++k)
+      taps.weight[k] = static_cast<float>(taps.weight[k] / sum);
+  }
+  taps.first.push_back(static_cast<int>(taps.source.size()));
+  return taps;
+}
+
 }  // namespace
+
+HBITMAP ImageScaledCopy(HBITMAP bitmap, int width, int height) {
+  BITMAP info;
+  if (!bitmap || width <= 0 || height <= 0 ||
+      GetObjectW(bitmap, sizeof info, &info) < static_cast<int>(sizeof info) || info.bmWidth <= 0 ||
+      info.bmHeight <= 0)
+    return nullptr;
+  const int fromWidth = info.bmWidth, fromHeight = info.bmHeight;
+  std::vector<uint32_t> pixels;
+  if (!ReadPixels32(bitmap, fromWidth, fromHeight, &pixels)) return nullptr;
+  // Rows first (into floats, four channels a pixel), then columns.
+  Taps across = TapsOf(fromWidth, width), down = TapsOf(fromHeight, height);
+  std::vector<float> rows(static_cast<size_t>(fromHeight) * width * 4);
+  for (int y = 0; y < fromHeight; ++y) {
+    const uint32_t* in = &pixels[static_cast<size_t>(y) * fromWidth];
+    float* out = &rows[static_cast<size_t>(y) * width * 4];
+    for (int x = 0; x < width; ++x, out += 4)
+      for (int k = across.first[x]; k < across.first[x + 1]; ++k) {
+        uint32_t pixel = in[across.source[k]];
+        float weight = across.weight[k];
+        for (int channel = 0; channel < 4; ++channel)
+          out[channel] += weight * static_cast<float>((pixel >> (8 * channel)) & 0xFF);
+      }
+  }
+  void* bits = nullptr;
+  HBITMAP scaled = ImageCreateSection(width, height, 32, &bits);
+  if (!scaled) return nullptr;
+  uint32_t* target = static_cast<uint32_t*>(bits);
+  for (int y = 0; y < height; ++y) {
+    uint32_t* out = target + static_cast<size_t>(height - 1 - y) * width;  // bottom-up
+    for (int x = 0; x < width; ++x) {
+      float sum[4] = {0, 0, 0, 0};
+      for (int k = down.first[y]; k < down.first[y + 1]; ++k) {
+        const float* in = &rows[(static_cast<size_t>(down.source[k]) * width + x) * 4];
+        for (int channel = 0; channel < 4; ++channel) sum[channel] += down.weight[k] * in[channel];
+      }
+      uint32_t pixel = 0;
+      for (int channel = 0; channel < 4; ++channel) {
+        int value = static_cast<int>(sum[channel] + 0.5f);
+        pixel |= static_cast<uint32_t>(value < 0 ? 0 : value > 255 ? 255 : value) << (8 * channel);
+      }
+      out[x] = pixel;
+    }
+  }
+  return scaled;
+}
 
 HBITMAP ImageCreateSection(int width, int height, int bits, void** pixels) {
   BITMAPINFO info = {};

@@ -59,6 +59,12 @@ int ImageAlphaDraw(HDC target, int x, int y, int width, int height, HBITMAP bitm
 // A new bottom-up DIB section of the size and bits per pixel, all zero, with its pixels in
 // *pixels; 0 (and *pixels null) on failure. The caller deletes it.
 HBITMAP ImageCreateSection(int width, int height, int bits, void** pixels);
+// A new 32-bit bottom-up DIB section holding the bitmap resampled to width x height with a
+// smoothing filter (a tent filter as wide as a source pixel or a target pixel, whichever
+// is wider: bilinear when enlarging, averaging every covered pixel when reducing). All four
+// bytes of a pixel are filtered alike, so a premultiplied picture stays premultiplied.
+// 0 on failure or for an empty size; the caller deletes it.
+HBITMAP ImageScaledCopy(HBITMAP bitmap, int width, int height);
 // A 1-bit bitmap of the same size: unless the system draws alpha pictures in themed
 // controls itself (SystemThemedLook, startup.h), for a 32-bit bitmap that has some
 // non-zero alpha, black where alpha is non-zero and white elsewhere; otherwise all black.

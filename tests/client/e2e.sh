@@ -165,13 +165,13 @@ expect_pixel 500 600 'srgb(21,21,21)' "plain background"
 expect_pixel 503 40 'srgb(5,5,5)' "list frame corner"
 expect_pixel 463 393 'srgb(101,98,97)' "panel icon face"
 expect_pixel 460 390 'srgb(47,47,47)' "panel icon transparent corner"
-# The icon (48, 32, 16 pixels) is the class's: the caption shows its 16 pixels' colours.
+# The icon (48, 32, 16 pixels and more) is the class's: the caption shows its 16 pixels' colours.
 icon=$(dirname "$exe")/pictures/icon.ico
 caption=$(convert "$scratch/shot.png" -crop "32x$((cy - wy))+$wx+$wy" +repage -format %c \
   histogram:info:)
 missing=$(convert "$icon[2]" -format %c histogram:info: | sort -rn | head -2 |
   grep -o '#[0-9A-F]\{6\}' | while read -r c; do grep -q "$c" <<<"$caption" || echo "$c"; done)
-[[ $(identify -format '%w ' "$icon") == "48 32 16 " && -z $missing ]] &&
+[[ $(identify -format '%w ' "$icon") == "48 32 16 64 40 24 20 " && -z $missing ]] &&
   pass "the caption shows the program's icon" || fail "icon: the caption lacks its $missing"
 # The list has no header and no sunken edge; empty, it shows no scroll bar, and the strip
 # below its last whole row has its colour: its corners show the list's own back colour.
@@ -261,6 +261,7 @@ import -window root "$scratch/shot.png"
 crop="779x610+$cx+$cy"
 convert "$scratch/before.png" -crop "$crop" +repage "$scratch/before_crop.png"
 convert "$scratch/shot.png" -crop "$crop" +repage "$scratch/after_crop.png"
+mogrify -fill black -draw 'rectangle 520,13 690,28' "$scratch"/*_crop.png  # the focused field's caret blinks
 diff_px=$(compare -metric AE "$scratch/before_crop.png" "$scratch/after_crop.png" null: 2>&1)
 [[ $diff_px == 0 ]] && pass "after sliding back the picture is as before the slide" ||
   fail "after sliding back $diff_px pixels differ from before the slide"

@@ -53,13 +53,22 @@ e2e_setup() {
   site_start 0
   export http_proxy=http://127.0.0.1:$port
 
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "${VS_E2E_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$scratch/display" \
+    2>/dev/null &
   xvfb_pid=$!
   for ((i = 0; i < 200; i++)); do [[ -s $scratch/display ]] && break; sleep 0.05; done
   export DISPLAY=:$(tr -dc '0-9' <"$scratch/display")
   work=$scratch/work
   mkdir -p "$work"
   tmp=$VS_WINEPREFIX/drive_c/users/${USER:-root}/Temp
+}
+
+# set_log_pixels DPI: the display scale of the prefix, for programs started after it (a
+# screen of VS_E2E_SCREEN=2560x1600x24 holds a window at 200 %).
+set_log_pixels() {
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_CONFIG\\Software\\Fonts]\n"LogPixels"=dword:%08x\n\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' \
+    "$1" "$1" >"$scratch/scale.reg"
+  "$repo/scripts/wine-run" regedit /S "$(winepath_w "$scratch/scale.reg")" || die "cannot set LogPixels"
 }
 
 # start PROGRAM: runs it in the background from $work; sets prog_pid and start_ns.

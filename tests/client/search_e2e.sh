@@ -3,15 +3,18 @@
 # the stand-in site, driven with xdotool. Checks what the site received (its request log),
 # what the program wrote (the temporary files), what it shows (a probe that reads the main
 # window's gadgets, and screenshots), and that hostile pages neither crash nor hang it.
-#   search_e2e.sh PROGRAM.exe PROBE.exe NATIVE_BUILD_DIR RECORDER.exe
+#   search_e2e.sh PROGRAM.exe PROBE.exe NATIVE_BUILD_DIR RECORDER.exe [DPI]
 # RECORDER.exe stands in for the system's web browser: it writes down how it was started.
 # VS_E2E_SUBSET=codepage runs a short part only, meant for a system code page other than
 # 1251 (VS_WINE_LOCALE): the first start's login dialog, the texts read back through the
 # wide functions, a typed Cyrillic search, a preview, a play and a download, with the
 # temporary and Downloads folders named in characters no code page in use holds.
+# With DPI, a short run at that display scale only: the layout scaled, every text whole,
+# the accessible names, the keyboard alone from the start, then the mouse at the scaled
+# places (search, a row, a picture larger than its frame, the slide) and a move to 200 %.
 set -uo pipefail
 
-exe=$(realpath "$1") probe_exe=$(realpath "$2") native=$3 recorder=$(realpath "$4")
+exe=$(realpath "$1") probe_exe=$(realpath "$2") native=$3 recorder=$(realpath "$4") dpi=${5:-}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 oracle=$repo/tests/client/page_oracle.pl
 # shellcheck source=e2e_lib.sh
@@ -19,6 +22,7 @@ source "$repo/tests/client/e2e_lib.sh"
 stall=6
 # The first run of the program takes about two minutes of searches, pictures and plays.
 export VS_E2E_PROGRAM_TIMEOUT=${VS_E2E_PROGRAM_TIMEOUT:-300}
+[[ -n $dpi ]] && export VS_E2E_SCREEN=2560x1600x24
 e2e_setup --stall-seconds $stall
 base=http://zq.test/
 
@@ -55,6 +59,9 @@ wait_log() {
 }
 # proxy_form ADDRESS: the target as the download service sends it through the proxy.
 proxy_form() { sed -E 's#^http://([^/:]+)/#http://\1:80/#' <<<"$1"; }
+# picture_of I / page_of I: the addresses of row I's picture and video page as requested.
+picture_of() { proxy_form "$(sed -n "s/^picture $1 //p" "$scratch/oracle.txt")"; }
+page_of() { echo "http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"; }
 # wait_idle SECONDS: until the program answers the probe again. The window answers while
 # a transfer runs, so callers first wait for the site to have answered; the program is then
 # busy with the answer for a moment (it does not answer while it fills the list).
@@ -160,6 +167,7 @@ subset=${VS_E2E_SUBSET:-}
   /d "\"$(winepath_w "$recorder")\" \"%1\"" >/dev/null 2>&1 || die "cannot register the stand-in browser"
 export VS_HELPER_OUT=$(winepath_w "$scratch/browser.txt")
 downloads=$VS_WINEPREFIX/drive_c/users/${USER:-root}/Downloads
+[[ -n $dpi ]] && set_log_pixels "$dpi"
 if [[ $subset == codepage ]]; then
   # The temporary and Downloads folders in Cyrillic, Chinese and a sign (U+2713) that
   # neither 1251, 1252 nor 932 holds.
@@ -248,6 +256,95 @@ if [[ $subset == codepage ]]; then
   ((failures == 0))
   exit
 fi
+if [[ -n $dpi ]]; then
+  # S N: layout number N in pixels at the window's scale, rounded as the toolkit rounds.
+  scale=$dpi
+  S() { echo $((($1 * scale + 48) / 96)); }
+  layout() {
+    VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" layout 2>/dev/null |
+      iconv -f cp1251 -t utf-8 | tr -d '\r' >"$scratch/layout.txt"
+    read -r cx cy client_w client_h shown_dpi < <(sed -n 's/^client //p' "$scratch/layout.txt")
+  }
+  near() { (($1 - $2 <= 1 && $2 - $1 <= 1)); }
+  # placed N X Y W H: gadget N lies where its layout rectangle scales to, to a pixel.
+  placed() {
+    local g && read -r -a g < <(sed -n "s/^gadget $1 //p" "$scratch/layout.txt")
+    near "${g[0]}" "$(S "$2")" && near "${g[1]}" "$(S "$3")" && near "${g[2]}" "$(S "$4")" && near "${g[3]}" "$(S "$5")"
+  }
+  layout && near "$client_w" "$(S 780)" && near "$client_h" "$(S 610)" && [[ $shown_dpi == "$dpi" ]] &&
+    pass "client area ${client_w}x$client_h at $dpi DPI" || fail "client area: $(head -1 "$scratch/layout.txt")"
+  bad=
+  for g in '103 520 13 170 15' '104 710 13 40 15' '102 507 52 260 510' '108 310 450 160 120' \
+    '111 460 390 16 13' '112 15 465 263 108' '113 15 440 263 15' '114 230 573 50 15' '116 630 585 130 15'; do
+    placed $g || bad+=" ${g%% *}"
+  done
+  [[ -z $bad ]] && pass "every gadget at its scaled place" || fail "misplaced:$bad: $(grep ^gadget "$scratch/layout.txt")"
+  [[ -z $(grep -E '^gadget [0-9]+ .* 0$' "$scratch/layout.txt") ]] &&
+    pass "every label's and link's text fits its place in its font" || fail "cut: $(grep -E ' 0$' "$scratch/layout.txt")"
+  names=$(sed -n 's/^name \(10[47]\|11[2346]\) //p' "$scratch/layout.txt" | tr '\n' '|')
+  [[ $names == "Поиск|Результаты поиска|$about|$(field text113)|Скачать|author.zq.test|" ]] &&
+    pass "links, labels and the list are named as they read" || fail "accessible names: $names"
+
+  # The keyboard alone: the search field has the focus; Enter there does not search.
+  xdotool key End shift+Home BackSpace && xdotool type --delay 40 720 && xdotool key Return sleep 1
+  search_target="http://zq.test:80/gsearch.php?section=video&q=720&name=1"
+  focus_after() { xdotool key "$@"; sleep 0.3; probe; field focus; }
+  [[ $(field focus) == 103 && $(gets "$search_target") == 0 ]] || fail "Enter in the search field searched"
+  [[ $(focus_after Tab) == 104 ]] && xdotool key Return && wait_log "$search_target" 20 && wait_idle 20 &&
+    [[ $(field rows) == 56 ]] && pass "Tab to the search link and Enter search" || fail "keyboard search: rows $(field rows)"
+  perl "$oracle" results "$tmp/Text.txt" >"$scratch/oracle.txt"
+  [[ $(focus_after Tab) == 107 ]] && xdotool key Down && wait_log "$(page_of 0)" 10 &&
+    log_has "$(picture_of 0)" && pass "Tab to the list and Down choose the first row" || fail "keyboard row: focus $(field focus)"
+  wait_idle 20 && download=$(perl "$oracle" player "$tmp/film.htm" "$base" zq.test | sed -n 's/^download //p' | tail -1)
+  [[ $(focus_after Tab) == 114 ]] && xdotool key Return && wait_log "$(proxy_form "$download")" 15 &&
+    log_has "$(proxy_form "$download")" 1 && pass "Tab to the download link and Enter download $download" ||
+    fail "keyboard download: focus $(field focus), no GET for $download"
+  # Enter in the list plays the row (the system's browser takes the focus: back in the window,
+  # the list has it again); the player panel, blank without an HTML engine, is no stop.
+  xdotool key shift+Tab Return sleep 3 mousemove $((cx + $(S 500))) $((cy + $(S 600))) click 1 sleep 0.5
+  [[ $(focus_after Tab) == 114 ]] || fail "after playing and coming back the focus is not in the list"
+  stops=$(for k in 1 2 3 4 5 6; do focus_after Tab; done | tr '\n' ' ')
+  [[ $stops == "111 116 103 104 107 114 " && $(field player) == 1 ]] && pass "Tab visits six stops in reading order" ||
+    fail "tab stops: $stops, player $(field player)"
+
+  # The mouse at the scaled places: a row, a picture larger than its frame, titles with "&".
+  search_at() {
+    xdotool mousemove $((cx + $(S 600))) $((cy + $(S 20))) click 1 key End shift+Home BackSpace type --delay 40 "$1"
+    xdotool mousemove $((cx + $(S 730))) $((cy + $(S 20))) click 1 sleep 1 && wait_idle 20
+  }
+  choose_at() {
+    probe $(($1 + 1)) && xdotool mousemove $((cx + $(S 600))) $((cy + ($(row_field "$1" 1) + $(row_field "$1" 2)) / 2))
+    xdotool click 1 sleep 1 && wait_idle 20
+  }
+  choose_at 2
+  log_has "$(picture_of 2)" && [[ $(field selected) == 2 && $(field preview) == "$(S 160) $(S 120)" ]] &&
+    pass "a click on row 3 shows its preview at $(field preview)" || fail "row click: $(field selected) $(field preview)"
+  search_at zqtest-bigpicture && choose_at 0 && sleep 1 && layout && shoot
+  placed 108 310 450 160 120 && (($(colours $(S 310) $(S 450) $(S 120) $(S 120)) > 20)) &&
+    [[ $(colours $(S 432) $(S 452) $(S 36) $(S 116)) == 1 ]] &&
+    pass "a 2000 x 2000 picture shown reduced in its frame, which keeps its place" ||
+    fail "big picture: $(grep '^gadget 108' "$scratch/layout.txt")"
+  search_at zqtest-references && choose_at 0 && layout
+  [[ $(grep -E '^name 11[23] ' "$scratch/layout.txt" | tr '\n' '|') == "name 112 Tom & Jerry <3|name 113 <b> & 720p|" ]] &&
+    pass "labels read to a screen reader with their \"&\" as shown" || fail "names: $(grep '^name' "$scratch/layout.txt")"
+
+  # The slide, then a move to 200 % and back in the narrow form.
+  click_toggle() { xdotool mousemove $((cx + $(S 465))) $((cy + $(S 395))) click 1; }
+  client_is() { for ((w = 0; w < 60; w++)); do layout; [[ "${client_w}x$client_h" == "$1" ]] && return 0; sleep 0.2; done; return 1; }
+  click_toggle
+  client_is "$(S 504)x$(S 420)" && pass "slide to the narrow form: ${client_w}x$client_h" || fail "narrow: ${client_w}x$client_h"
+  # dpi_to N: the window is told it moved to a display of N DPI.
+  dpi_to() { VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" dpi "$1" >/dev/null 2>&1; scale=$1 && layout; }
+  probe && rows=$(field rows) selected=$(field selected) && dpi_to 192 && probe
+  [[ "${client_w}x$client_h" == "$(S 504)x$(S 420)" && $(field rows) == "$rows" && $(field selected) == "$selected" ]] &&
+    placed 111 460 390 16 13 && pass "moved to 200 %: still narrow (${client_w}x$client_h), rows and choice kept" ||
+    fail "at 200 %: ${client_w}x$client_h, rows $(field rows) of $rows, selected $(field selected)"
+  dpi_to "$dpi" && click_toggle
+  client_is "$(S 779)x$(S 610)" && pass "back at $dpi DPI, slide to the wide form: ${client_w}x$client_h" ||
+    fail "wide: ${client_w}x$client_h"
+  echo "$failures failure(s)"
+  exit $((failures > 0))
+fi
 
 # --- the field's own text ----------------------------------------------------------------
 search -keep
@@ -302,8 +399,6 @@ search 720
   fail "rows $(field rows) for '720', page has $expected_rows"
 # wholly_shown I: row I lies wholly inside the list's panel (y 52 to 562) in the last probe.
 wholly_shown() { (($(row_field "$1" 1) >= 52 && $(row_field "$1" 2) <= 562)); }
-picture_of() { proxy_form "$(sed -n "s/^picture $1 //p" "$scratch/oracle.txt")"; }
-page_of() { echo "http://zq.test:80/$(sed -n "s/^link $1 //p" "$scratch/oracle.txt")"; }
 # requests_since MARK I: "PICTURES/PAGES" requested for row I after log line MARK.
 requests_since() {
   tail -n +$(($1 + 1)) "$scratch/site.log" | LC_ALL=C awk -F'\t' -v p="$(picture_of "$2")" \

@@ -21,6 +21,13 @@
 //                              window's client area and its text
 //   The list's rows are read through a buffer in the program's memory, since its messages
 //   carry pointers that are not carried across processes.
+//   window_probe layout   the main window's scale and where its gadgets lie:
+//     client X Y W H DPI       its client area on the screen, and its DPI
+//     gadget N X Y W H FIT     gadget N's rectangle in the client area; FIT 1 when its text
+//                              fits it as laid out in the toolkit's font for that DPI
+//     name N TEXT              gadget N's accessible name, read through MSAA
+//   window_probe dpi N    tells the main window that it moved to a display of N DPI, as the
+//                         system does (WM_DPICHANGED, its own place suggested)
 //   window_probe answers SECONDS   sends the main window WM_NULL every 20 ms for SECONDS:
 //     answers N slowest MS over200 K   N answers, the slowest in ms, K slower than 200 ms
 //                                      (an answer not given within 5 s counts there too)
@@ -38,12 +45,15 @@
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "dpi.h"
 
 namespace {
 
@@ -249,6 +259,91 @@ int Dialog() {
   return 0;
 }
 
+// Whether the window text of a gadget fits its client area in `font`: a link or an edit
+// field as one line (the edit field beside its margins), a label wrapped as it wraps it.
+bool TextFits(HWND gadget, int id, HFONT font) {
+  wchar_t text[4096] = L"";
+  int length = GetWindowTextW(gadget, text, 4096);
+  RECT client, box = {0, 0, 0, 0};
+  GetClientRect(gadget, &client);
+  HDC dc = GetDC(gadget);
+  SelectObject(dc, font);
+  // Labels wrap at their width; the edit field keeps its margins free.
+  UINT wrap = id == 112 || id == 113 ? DT_WORDBREAK : DT_SINGLELINE;
+  box.right = id == 112 || id == 113 ? client.right : 0;
+  DrawTextW(dc, text, length, &box, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX | wrap);
+  LRESULT margins = id == 103 ? Ask(gadget, EM_GETMARGINS, 0, 0) : 0;
+  ReleaseDC(gadget, dc);
+  return box.right + LOWORD(margins) + HIWORD(margins) <= client.right &&
+         box.bottom <= client.bottom;
+}
+
+// The accessible name of a window's client object, as a screen reader reads it. (The
+// interface's identifier is spelt out: the import library's IID_IAccessible links to the
+// wrong bytes.)
+std::wstring AccessibleName(HWND window) {
+  const IID accessible = {
+      0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), accessible,
+                                        reinterpret_cast<void**>(&object))))
+    return L"(no accessible object)";
+  VARIANT self = {};
+  self.vt = VT_I4;  // CHILDID_SELF
+  BSTR text = nullptr;
+  object->get_accName(self, &text);
+  std::wstring name(text ? text : L"", text ? SysStringLen(text) : 0);
+  SysFreeString(text);
+  object->Release();
+  return name;
+}
+
+int Layout() {
+  HWND main = FindWindowW(L"WindowClass_100", nullptr);
+  if (!main) return 1;
+  RECT client;
+  GetClientRect(main, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(main, &origin);
+  int dpi = DpiOfWindow(main);
+  std::printf("client %ld %ld %ld %ld %d\n", origin.x, origin.y, client.right, client.bottom, dpi);
+  HFONT font = DpiScaledFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), dpi);
+  CoInitialize(nullptr);
+  for (int id : {102, 103, 104, 107, 108, 111, 112, 113, 114, 116}) {
+    HWND gadget = Gadget(main, id);
+    RECT rect = {};
+    GetWindowRect(gadget, &rect);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
+    bool texted = id == 103 || id == 104 || id == 112 || id == 113 || id == 114 || id == 116;
+    std::printf("gadget %d %ld %ld %ld %ld %s\n", id, rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top, texted ? (TextFits(gadget, id, font) ? "1" : "0") : "-");
+    if (id != 102 && id != 108 && id != 111)
+      std::printf("name %d %s\n", id, Printable(AccessibleName(gadget)).c_str());
+  }
+  CoUninitialize();
+  return 0;
+}
+
+// The message carries a pointer: the rectangle is written into the program's memory.
+int ChangeDpi(int dpi) {
+  HWND main = FindWindowW(L"WindowClass_100", nullptr);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  HANDLE process =
+      main ? OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid) : nullptr;
+  void* remote = process
+                     ? VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE)
+                     : nullptr;
+  if (!remote) return 1;
+  RECT place;
+  GetWindowRect(main, &place);
+  WriteProcessMemory(process, remote, &place, sizeof place, nullptr);
+  Ask(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return 0;
+}
+
 int Foreground() {
   wchar_t name[256] = L"";
   HWND front = GetForegroundWindow();
@@ -310,10 +405,12 @@ int main(int argc, char** argv) {
     return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
   if (argc > 1 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
   if (argc > 1 && std::strcmp(argv[1], "dialog") == 0) return Dialog();
+  if (argc > 1 && std::strcmp(argv[1], "layout") == 0) return Layout();
+  if (argc > 2 && std::strcmp(argv[1], "dpi") == 0) return ChangeDpi(std::atoi(argv[2]));
   if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
   std::fprintf(
       stderr,
       "usage: window_probe [--utf8] style|cursor|gadgets [ROWS]|answers SECONDS|foreground|"
-      "message\n");
+      "message|layout|dpi N\n");
   return 2;
 }

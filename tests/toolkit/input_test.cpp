@@ -254,4 +254,58 @@ TEST_F(InputTest, TabAndShiftTabMoveAlongTheTabStops) {
   EXPECT_EQ(GadgetGetText(10), "a");
 }
 
+// Whether some pixel of the control's top row is black.
+bool TopRowHasBlack(HWND window, HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  bool black = false;
+  for (int x = rect.left; x < rect.right; ++x) black |= ClientPixel(window, x, rect.top) == 0;
+  return black;
+}
+
+// Tab visits what can be seen, in the order set (then in creation order): not a gadget
+// of no size, one outside the window or one cut off by its container, nor a plain picture.
+// Focused links and picture buttons show a mark and click on Enter and Space.
+TEST_F(InputTest, TabVisitsWhatShowsInTheOrderSetAndKeysClickLinksAndPictureButtons) {
+  StringGadgetCreate(10, 20, 20, 100, 22, "a");
+  HyperlinkGadgetCreate(11, 130, 20, 60, 18, "link", RGB(255, 255, 255));
+  GadgetSetColor(11, COLOR_FRONT, RGB(200, 0, 0));  // so that black is only the mark
+  ButtonGadgetCreate(12, 0, 0, 0, 0, "");
+  StringGadgetCreate(13, -500, 0, 100, 22, "outside");
+  ContainerGadgetCreate(14, 20, 60, 100, 40);
+  StringGadgetCreate(15, 10, 10, 50, 20, "inside");
+  StringGadgetCreate(16, 10, 60, 50, 20, "cut off");
+  GadgetListClose();
+  HBITMAP picture = CreateBitmap(16, 13, 1, 32, nullptr);
+  ImageGadgetCreate(17, 200, 60, 0, 0, reinterpret_cast<intptr_t>(picture), IMAGE_BUTTON);
+  ImageGadgetCreate(18, 250, 60, 0, 0, reinterpret_cast<intptr_t>(picture));
+  const ObjectNumber order[] = {17, 11, 10};
+  GadgetSetTabOrder(order, 3);
+  DrainEvents(20);
+  SetFocus(nullptr);
+  std::vector<ObjectNumber> visited;
+  for (int i = 0; i < 5; ++i) {
+    KeyPress(VK_TAB);
+    DrainEvents(40);
+    visited.push_back(GadgetNumberOfControl(GetFocus()));
+  }
+  EXPECT_EQ(visited, (std::vector<ObjectNumber>{17, 11, 10, 15, 17}));
+
+  KeyPress(VK_SPACE);
+  EXPECT_TRUE(WaitForGadgetEvent(17, TYPE_LEFT_CLICK, 1000));
+  auto focusOn = [](ObjectNumber gadget) {
+    SetFocus(GadgetHandle(gadget));
+    DrainEvents(40);
+  };
+  focusOn(11);
+  EXPECT_TRUE(TopRowHasBlack(window_, GadgetHandle(11)));  // the focus mark, on a light ground
+  KeyPress(VK_RETURN);
+  EXPECT_TRUE(WaitForGadgetEvent(11, TYPE_LEFT_CLICK, 1000));
+  focusOn(10);
+  EXPECT_FALSE(TopRowHasBlack(window_, GadgetHandle(11)));
+  WindowsEnd();
+  DeleteObject(picture);
+}
+
 }  // namespace

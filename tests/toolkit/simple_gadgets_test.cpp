@@ -304,6 +304,30 @@ TEST_F(SimpleGadgetTest, ImageTakesThePictureSizeAtItsPosition) {
   DeleteObject(large);
 }
 
+TEST_F(SimpleGadgetTest, FramedPictureKeepsTheGadgetSizeAndALargerOneIsReducedToFit) {
+  WindowSetColor(1, RGB(0, 255, 0));
+  // 200 x 100, red on the left half, blue on the right: fitted into 50 x 50 it is 50 x 25.
+  HBITMAP large = MakeBitmap(
+      200, 100, 24, [](int x, int) { return x < 100 ? Bgra(0, 0, 255, 0) : Bgra(255, 0, 0, 0); });
+  HBITMAP small = MakeBitmap(16, 13, 24, [](int, int) { return Bgra(255, 0, 0, 0); });
+  ImageGadgetCreate(1, 20, 30, 50, 50, reinterpret_cast<intptr_t>(large), IMAGE_FIT_FRAME);
+  EXPECT_EQ(GadgetWidth(1), 50);
+  EXPECT_EQ(GadgetHeight(1), 50);
+  DrainEvents(30);
+  EXPECT_TRUE(ColorNear(ClientPixel(window_, 20 + 10, 30 + 12), RGB(255, 0, 0)));
+  EXPECT_TRUE(ColorNear(ClientPixel(window_, 20 + 40, 30 + 12), RGB(0, 0, 255)));
+  EXPECT_TRUE(ColorNear(ClientPixel(window_, 20 + 25, 30 + 40), RGB(0, 255, 0)));
+  // A smaller picture keeps its size, at the corner.
+  GadgetSetState(1, reinterpret_cast<intptr_t>(small));
+  EXPECT_EQ(GadgetWidth(1), 50);
+  DrainEvents(30);
+  EXPECT_TRUE(ColorNear(ClientPixel(window_, 20 + 8, 30 + 6), RGB(0, 0, 255)));
+  EXPECT_TRUE(ColorNear(ClientPixel(window_, 20 + 30, 30 + 6), RGB(0, 255, 0)));
+  WindowsEnd();
+  DeleteObject(large);
+  DeleteObject(small);
+}
+
 TEST_F(SimpleGadgetTest, ImageWithAlphaShowsTheParentThrough) {
   WindowSetColor(1, RGB(0, 255, 0));
   // Left third opaque red, middle third half-transparent blue, right third transparent.

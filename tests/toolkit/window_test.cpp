@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tk_test_util.h"
 #include "toolkit_internal.h"
@@ -379,6 +380,78 @@ TEST_F(WindowTest, SizeLimitsAndToolWindowMinimum) {
   info.ptMinTrackSize = {50, 50};
   SendMessageA(tool, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.ptMinTrackSize.x, 1);
+}
+
+int dpiSeen = 0;
+void NoteDpi(ObjectNumber, int dpi) { dpiSeen = dpi; }
+
+// x, y, width, height of a control in its parent, in pixels.
+std::vector<LONG> Placed(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+int LineHeight(HWND control) {
+  HDC dc = GetDC(control);
+  SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  ReleaseDC(control, dc);
+  return metrics.tmHeight;
+}
+
+// A window moved to a 150 % display: it takes the suggested place and the scaled sizes, its
+// gadgets (inside containers too) and pictures are scaled and get a font whose lines grow
+// as much, the numbers read back stay the layout's, and back at 100 % all is as it was.
+TEST_F(WindowTest, DpiChangeScalesTheWindowAndItsGadgetsAndKeepsTheLayoutNumbers) {
+  HWND window = reinterpret_cast<HWND>(WindowOpen(20, 10, 10, 400, 300, "dpi", 0));
+  ASSERT_EQ(WindowSetDpiCallback(20, NoteDpi), 1);
+  HWND label = reinterpret_cast<HWND>(TextGadgetCreate(1, 10, 20, 101, 15, "label"));
+  ContainerGadgetCreate(2, 200, 100, 150, 100);
+  HWND edit = reinterpret_cast<HWND>(StringGadgetCreate(3, 5, 7, 60, 21, "edit"));
+  GadgetListClose();
+  HBITMAP picture = CreateBitmap(16, 13, 1, 32, nullptr);
+  HBITMAP drawnFor144 = CreateBitmap(24, 20, 1, 32, nullptr);
+  HWND image = reinterpret_cast<HWND>(
+      ImageGadgetCreate(4, 300, 20, 0, 0, reinterpret_cast<intptr_t>(picture)));
+  int line96 = LineHeight(label);
+  HFONT font96 = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
+
+  RECT suggested = {30, 40, 730, 540};
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(WindowDpi(20), 144);
+  EXPECT_EQ(dpiSeen, 144);
+  EXPECT_EQ(Placed(window)[0] * 1000 + Placed(window)[1], 30040);  // the suggested place
+  EXPECT_EQ(ClientSize(window).cx * 1000 + ClientSize(window).cy, 600450);
+  // 101 x 15 at 150 % is 151.5 x 22.5, rounded up.
+  EXPECT_EQ(Placed(label), (std::vector<LONG>{15, 30, 152, 23}));
+  EXPECT_EQ(Placed(edit), (std::vector<LONG>{8, 11, 90, 32}));
+  EXPECT_EQ(Placed(image), (std::vector<LONG>{450, 30, 24, 20}));
+  // Read back in layout units; set in them too.
+  EXPECT_EQ(GadgetX(3) * 100 + GadgetHeight(3), 521);
+  GadgetResize(1, IGNORE, 40, IGNORE, IGNORE);
+  EXPECT_EQ(Placed(label)[1], 60);
+  EXPECT_EQ(GadgetX(1) * 1000 + GadgetWidth(1), 10101);
+  // The font's lines grow with the layout: more than at 100 %, not more than 150 % of it.
+  EXPECT_GT(LineHeight(label), line96);
+  EXPECT_LE(LineHeight(label), (line96 * 3 + 1) / 2);
+  // A picture drawn for 144 DPI is shown as it is.
+  ImageGadgetSetPicture(4, reinterpret_cast<intptr_t>(drawnFor144), 144);
+  EXPECT_EQ(Placed(image)[2] * 100 + GadgetWidth(4), 2416);
+  WindowResize(20, IGNORE, IGNORE, 500, IGNORE);
+  EXPECT_EQ(ClientSize(window).cx, 750);
+
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(ClientSize(window).cx * 1000 + ClientSize(window).cy, 500300);
+  EXPECT_EQ(Placed(label), (std::vector<LONG>{10, 40, 101, 15}));
+  EXPECT_EQ(Placed(edit), (std::vector<LONG>{5, 7, 60, 21}));
+  EXPECT_EQ(Placed(image)[2], 16);  // the picture drawn for 144 DPI, reduced
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)), font96);
+  WindowClose(20);
+  DeleteObject(picture);
+  DeleteObject(drawnFor144);
 }
 
 int erased = 0;

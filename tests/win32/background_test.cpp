@@ -202,4 +202,25 @@ TEST_F(BackgroundTest, PicturesStillDrawAfterTheSharedContextIsReleased) {
   EXPECT_EQ(Differences(shown, 40, 40, [](int x, int y) { return Tile(x % 16, y % 16); }), 0);
 }
 
+TEST_F(BackgroundTest, PictureDrawnForAnotherDpiIsShownAtTheWindowsScale) {
+  HWND window = Open(60, 20);
+  // Drawn for 192 DPI: 40 x 20 pixels, red on the left half, blue on the right.
+  HBITMAP picture =
+      Picture(40, 20, [](int x, int) { return x < 20 ? RGB(255, 0, 0) : RGB(0, 0, 255); });
+  ASSERT_NE(WindowSetBackgroundPicture(window, picture, 192), 0);
+  // At 96 DPI it is half as large: tiles of 20 x 10, away from the smoothed seams.
+  std::vector<COLORREF> shown = ClientPixels(window, 60, 20);
+  EXPECT_EQ(shown[2 * 60 + 4], RGB(255, 0, 0));
+  EXPECT_EQ(shown[2 * 60 + 15], RGB(0, 0, 255));
+  EXPECT_EQ(shown[15 * 60 + 24], RGB(255, 0, 0));
+  // Moved to a 192-DPI display, it is shown pixel for pixel.
+  RECT place;
+  GetWindowRect(window, &place);
+  SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&place));
+  shown = ClientPixels(window, 60, 20);
+  EXPECT_EQ(Differences(shown, 60, 20,
+                        [](int x, int) { return x % 40 < 20 ? RGB(255, 0, 0) : RGB(0, 0, 255); }),
+            0);
+}
+
 }  // namespace

@@ -420,6 +420,27 @@ TEST_F(ImageTest, PremultipliedCopyShiftsByEight) {
   DeleteObject(source);
 }
 
+TEST_F(ImageTest, ScaledCopyAveragesWhenReducingAndBlendsWhenEnlarging) {
+  // Reduced, alternating black and white pixels become grey; alpha is filtered alike.
+  HBITMAP stripes = Bitmap32(
+      8, 2, [](int x, int) { return x % 2 ? 0xFFFFFFFFu : 0xFF000000u; }, true);
+  HBITMAP reduced = ImageScaledCopy(stripes, 2, 1);
+  ASSERT_NE(reduced, nullptr);
+  EXPECT_NEAR(static_cast<int>(PixelOf(reduced, 1, 0) & 0xFF), 128, 40);
+  EXPECT_EQ(PixelOf(reduced, 1, 0) >> 24, 0xFFu);
+  // Enlarged, black beside white becomes a ramp whose ends keep their colours.
+  HBITMAP pair = Bitmap32(
+      2, 1, [](int x, int) { return x ? 0xFFFFFFFFu : 0xFF000000u; }, true);
+  HBITMAP enlarged = ImageScaledCopy(pair, 8, 1);
+  ASSERT_NE(enlarged, nullptr);
+  for (int x = 1; x < 8; ++x)
+    EXPECT_GE(PixelOf(enlarged, x, 0) & 0xFF, PixelOf(enlarged, x - 1, 0) & 0xFF) << x;
+  EXPECT_EQ(PixelOf(enlarged, 0, 0) & 0xFFFFFF, 0u);
+  EXPECT_EQ(PixelOf(enlarged, 7, 0) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_NEAR(static_cast<int>(PixelOf(enlarged, 4, 0) & 0xFF), 160, 64);
+  for (HBITMAP bitmap : {stripes, reduced, pair, enlarged}) DeleteObject(bitmap);
+}
+
 TEST_F(ImageTest, AlphaDrawBlendsPerPixelAndTakesTheBitmapSize) {
   HBITMAP target = Bitmap32(
       6, 4, [](int, int) { return 0x00FFFFFFu; }, true);
