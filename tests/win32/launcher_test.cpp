@@ -114,6 +114,56 @@ TEST_F(LauncherTest, DocumentsAndAddressesGoToTheShell) {
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "vstk");
 }
 
+// Browsers once took addresses by DDE, and the shell still waits for a program registered
+// so to take input before it returns: a stand-in that takes 2 s to come up holds the start
+// up that long, and a background start keeps its caller free meanwhile.
+TEST_F(LauncherTest, BackgroundStartsReturnAtOnceWhileTheBrowserComesUpSlowly) {
+  std::string command = "\"" + helper_ + "\" \"%1\"";
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstkslow", nullptr, "URL:vstkslow");
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstkslow", "URL Protocol", "");
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstkslow\\shell\\open\\command", nullptr, command);
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstkslow\\shell\\open\\ddeexec", nullptr, "\"%1\"");
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstkslow\\shell\\open\\ddeexec\\Application", nullptr,
+                  "VsTkSlowBrowser");
+  SetEnvironmentVariableW(L"VS_HELPER_IDLE_MS", L"2000");
+  HWND notify =
+      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  DWORD start = GetTickCount();
+  ASSERT_TRUE(LaunchInBackground("vstkslow://author.zq.test/", "", "", notify, WM_APP + 7, 42));
+  EXPECT_LT(GetTickCount() - start, 200u);
+  EXPECT_NE(WaitForReport(report_).find("vstkslow://author.zq.test/"), std::string::npos);
+  MSG done = {};
+  while (GetTickCount() - start < 15000 &&
+         !PeekMessageW(&done, notify, WM_APP + 7, WM_APP + 7, PM_REMOVE))
+    Sleep(20);
+  EXPECT_EQ(done.message, static_cast<UINT>(WM_APP + 7));
+  EXPECT_EQ(done.wParam, 42u);
+  EXPECT_GE(GetTickCount() - start, 1500u);  // the shell did wait for the slow browser
+  SetEnvironmentVariableW(L"VS_HELPER_IDLE_MS", nullptr);
+  DestroyWindow(notify);
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "vstkslow");
+}
+
+// An address from a hostile page may be of any length; the shell is never given more than
+// it takes, in the foreground or the background.
+TEST_F(LauncherTest, OverlongTargetsAreRefused) {
+  std::string command = "\"" + helper_ + "\" \"%1\"";
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstk", nullptr, "URL:vstk");
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstk", "URL Protocol", "");
+  SetRegistryText(HKEY_CLASSES_ROOT, "vstk\\shell\\open\\command", nullptr, command);
+  std::string head = "vstk://author.zq.test/?";
+  std::string fits = head + std::string(LAUNCH_TARGET_LIMIT - head.size(), 'a');
+  for (size_t length : {LAUNCH_TARGET_LIMIT + 1, size_t{1000}, size_t{5000}}) {
+    std::string overlong = head + std::string(length - head.size(), 'a');
+    EXPECT_EQ(LaunchProgram(overlong), 0) << length;
+    EXPECT_FALSE(LaunchInBackground(overlong)) << length;
+  }
+  EXPECT_TRUE(WaitForReport(report_, 300).empty());
+  ASSERT_EQ(LaunchProgram(fits), 1);
+  EXPECT_NE(WaitForReport(report_).find(fits), std::string::npos);
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "vstk");
+}
+
 TEST_F(LauncherTest, TargetsThatCannotStartReturnZeroWithoutADialog) {
   DWORD start = GetTickCount();
   EXPECT_EQ(LaunchProgram(directory_ + "no such program.exe"), 0);
