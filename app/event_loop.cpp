@@ -130,6 +130,8 @@ void DispatchGadget(ObjectNumber gadget) {
 
 }  // namespace
 
+void CloseRequestedDuringWait() { CloseProgram(); }
+
 void SetProgramHeap(void* heap) { g_heap = heap; }
 
 void ChooseRow(int row) {
@@ -139,10 +141,6 @@ void ChooseRow(int row) {
   GadgetSetText(GADGET_DESCRIPTION, g_app.descriptions[row]);
   GadgetSetText(GADGET_TITLE, GadgetGetItemText(GADGET_RESULT_LIST, row, 0));
   FetchDownloadUrl(g_app.videoLinks[row]);
-}
-
-void DeleteTempFiles() {
-  for (const char* name : TEMP_FILES) FileDelete(TempFile(name));
 }
 
 void EndProgram() {

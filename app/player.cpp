@@ -24,13 +24,12 @@ namespace {
 // transfer leaves the page of an earlier video in the file, which must not be read as this
 // one's).
 bool OpenVideoPage(const String& link, ScopedFile& page, String* failure) {
-  String file = TempFile(TEMP_VIDEO_PAGE);
-  TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file);
+  TransferResult got = FetchTempFile(SITE_BASE_ADDRESS + link, TEMP_VIDEO_PAGE);
   if (!got.Ok()) {
     if (failure) *failure = TransferFailureText(got);
     return false;
   }
-  return page.OpenRead(FILE_DOWNLOADED_PAGE, file);
+  return page.OpenRead(FILE_DOWNLOADED_PAGE, TempFile(TEMP_VIDEO_PAGE));
 }
 
 // Writes the player page into `file`, emptied first so that it holds this page alone, also
@@ -39,6 +38,7 @@ void WritePlayerPage(const String& file, const String& oid, const String& vid,
                      const String& hash2) {
   ScopedFile page;
   if (!page.OpenReadWrite(FILE_PLAYER_PAGE, file)) return;
+  TempFileWritten(TEMP_PLAYER_PAGE);
   FileTruncate(page.Number());
   FileWriteLine(page.Number(), PlayerPageText(SITE_BASE_ADDRESS, oid, vid, hash2));
 }

@@ -60,7 +60,7 @@ void ShowWideStatus(std::wstring_view text) {
 
 bool SearchVideos(const String& searchUrl) {
   String file = TempFile(TEMP_RESULT_PAGE);
-  TransferResult got = TransferFile(searchUrl, file);
+  TransferResult got = FetchTempFile(searchUrl, TEMP_RESULT_PAGE);
   if (!got.Ok()) {
     // The list keeps the rows of the last search that worked, and says so.
     String text = TEXT_SEARCH_FAILED + TransferFailureText(got) + ".";
@@ -106,10 +106,9 @@ void ShowResultPage(const String& file) {
 }
 
 void ShowPreview(const String& pictureUrl) {
-  String file = TempFile(TEMP_PREVIEW);
   // A picture that cannot be had leaves the preview empty, never another row's picture.
-  if (TransferFile(pictureUrl, file).Ok())
-    ShowPreviewFile(file);
+  if (FetchTempFile(pictureUrl, TEMP_PREVIEW).Ok())
+    ShowPreviewFile(TempFile(TEMP_PREVIEW));
   else
     GadgetSetState(GADGET_PREVIEW, 0);
 }
