@@ -17,6 +17,7 @@
 #include "prefs.h"
 #include "search.h"
 #include "seqfile.h"
+#include "shown_text.h"
 #include "slide.h"
 #include "startup.h"
 #include "temp_files.h"
@@ -60,7 +61,8 @@ String MainWindowTitle() {
 void PlayChosenRow() {
   g_app.videoLink = g_app.videoLinks[g_app.selectedIndex];
   String previousTitle = MainWindowTitle();
-  WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
+  WindowSetTitle(WIN_MAIN, CappedText(GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0),
+                                      TITLE_LIMIT));
   String failure;
   if (OpenPlayer(g_app.videoLink, &failure)) {
     g_app.viewingStarted = true;
@@ -102,7 +104,8 @@ void ChooseRestedRow() {
 
 void DispatchGadget(ObjectNumber gadget) {
   if (gadget == GADGET_AUTHOR_LINK) {
-    LaunchProgram(AUTHOR_ADDRESS);
+    // The browser may take seconds to come up: it starts off the window's thread.
+    LaunchInBackground(AUTHOR_ADDRESS);
   } else if (gadget == GADGET_DOWNLOAD_LINK) {
     DownloadVideo();
   } else if (gadget == GADGET_PANEL_TOGGLE) {
@@ -138,8 +141,9 @@ void ChooseRow(int row) {
   g_app.selectedIndex = row;
   g_app.pictureUrl = g_app.pictureUrls[row];
   ShowPreview(g_app.pictureUrl);
-  GadgetSetText(GADGET_DESCRIPTION, g_app.descriptions[row]);
-  GadgetSetText(GADGET_TITLE, GadgetGetItemText(GADGET_RESULT_LIST, row, 0));
+  GadgetSetText(GADGET_DESCRIPTION, CappedText(g_app.descriptions[row], LABEL_LIMIT));
+  GadgetSetText(GADGET_TITLE,
+                CappedText(GadgetGetItemText(GADGET_RESULT_LIST, row, 0), TITLE_LIMIT));
   FetchDownloadUrl(g_app.videoLinks[row]);
 }
 

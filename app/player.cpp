@@ -95,9 +95,17 @@ void ShowPlayerPage(const String& oid, const String& vid, const String& hash2) {
   GadgetListClose();
   ShowLocalPage(GADGET_PLAYER_WEB, file);
   // A browser view without an HTML engine shows nothing: the player then opens in the
-  // system's web browser, and the window says so the first time.
+  // system's web browser, and the window says so the first time. The browser starts on a
+  // thread of its own: it may take seconds to come up.
   if (GadgetGetAttribute(GADGET_PLAYER_WEB, WEB_ATTRIBUTE_SHOWS_PAGES) == 0) {
-    LaunchProgram(PlayerFrameAddress(SITE_BASE_ADDRESS, oid, vid, hash2));
+    String address = PlayerFrameAddress(SITE_BASE_ADDRESS, oid, vid, hash2);
+    if (address.size() > LAUNCH_TARGET_LIMIT) {
+      // Only a hostile page makes one so long; the shell is not given it.
+      ShowStatus(TEXT_ADDRESS_TOO_LONG_BEFORE + std::to_string(address.size()) +
+                 TEXT_ADDRESS_TOO_LONG_AFTER);
+      return;
+    }
+    LaunchInBackground(address);
     static bool told = false;
     if (!told) ShowStatus(TEXT_PLAYER_OUTSIDE);
     told = true;

@@ -11,5 +11,7 @@ void FetchDownloadUrl(const String& link);
 // be had (`failure` then says why, in Russian); the panel is left as it was.
 bool OpenPlayer(const String& link, String* failure = nullptr);
 // Writes the player page for the three values into "111.htm" and shows it in a new player
-// panel (gadget 109) holding a new web view (gadget 110).
+// panel (gadget 109) holding a new web view (gadget 110); without an HTML engine, the
+// player's address opens in the system's browser (not when it is longer than the shell
+// takes: the label then says so).
 void ShowPlayerPage(const String& oid, const String& vid, const String& hash2);

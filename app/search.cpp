@@ -14,6 +14,7 @@
 #include "main_window.h"
 #include "scrape.h"
 #include "seqfile.h"
+#include "shown_text.h"
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
@@ -48,12 +49,12 @@ int ListRows() {
 }  // namespace
 
 void ShowStatus(const String& text) {
-  lastStatus = text;
-  GadgetSetText(GADGET_DESCRIPTION, text);
+  lastStatus = CappedText(text, LABEL_LIMIT);
+  GadgetSetText(GADGET_DESCRIPTION, lastStatus);
 }
 
 void ShowWideStatus(std::wstring_view text) {
-  GadgetSetWideText(GADGET_DESCRIPTION, text);
+  GadgetSetWideText(GADGET_DESCRIPTION, CappedWide(text, LABEL_LIMIT));
   // As the label reads back, which is what a later look at it compares with.
   lastStatus = GadgetGetText(GADGET_DESCRIPTION);
 }
