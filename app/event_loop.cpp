@@ -31,6 +31,9 @@ namespace {
 HANDLE g_heap = nullptr;
 
 void SearchAction() {
+  // One search runs, the last one asked for: a newer click waiting behind this one makes it
+  // pointless (and a search that waits gives way to a newer click, temp_files.h).
+  if (EventQueued(EVENT_GADGET, WIN_MAIN, GADGET_SEARCH_LINK) > 0) return;
   char32_t lacking = 0;
   String text = GadgetGetText(GADGET_SEARCH_TEXT, &lacking);
   if (lacking) {
@@ -73,27 +76,24 @@ void PlayChosenRow() {
   }
 }
 
+// A click, double click or Enter acts on the row it was made on (EventItem), also when it
+// is handled after a wait during which the selection moved on.
 void ListActions() {
+  const int type = EventTypeOf();
+  const intptr_t row = EventItem();
   // A row the keyboard moved to is chosen once the selection rests: each move restarts
   // the timer. A click or Enter chooses at once.
-  if (EventTypeOf() == TYPE_KEYBOARD_SELECT)
+  if (type == TYPE_KEYBOARD_SELECT)
     WindowAddTimer(WIN_MAIN, TIMER_KEYBOARD_ROW, KEYBOARD_ROW_REST_MS);
-  if (EventTypeOf() == TYPE_LEFT_CLICK || EventTypeOf() == TYPE_RETURN_KEY)
+  if (type == TYPE_LEFT_CLICK || type == TYPE_RETURN_KEY)
     WindowRemoveTimer(WIN_MAIN, TIMER_KEYBOARD_ROW);
-  // Both tests run on the same event; a double click always follows a single click,
-  // which has stored the row.
-  if (EventTypeOf() == TYPE_LEFT_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1) {
-    intptr_t row = GadgetGetState(GADGET_RESULT_LIST);
-    if (ValidRow(row)) ChooseRow(static_cast<int>(row));
-  }
-  if (EventTypeOf() == TYPE_LEFT_DOUBLE_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1 &&
-      ValidRow(g_app.selectedIndex))
-    PlayChosenRow();
-  // Enter plays the current row as a double click does: chosen, then played.
-  if (EventTypeOf() == TYPE_RETURN_KEY && ValidRow(GadgetGetState(GADGET_RESULT_LIST))) {
-    ChooseRow(static_cast<int>(GadgetGetState(GADGET_RESULT_LIST)));
-    PlayChosenRow();
-  }
+  if (!ValidRow(row)) return;
+  if (type == TYPE_LEFT_CLICK) ChooseRow(static_cast<int>(row));
+  // A double click follows the click that chose its row; Enter chooses the row, then plays
+  // it, as a double click does.
+  if ((type == TYPE_LEFT_DOUBLE_CLICK && row != g_app.selectedIndex) || type == TYPE_RETURN_KEY)
+    ChooseRow(static_cast<int>(row));
+  if (type == TYPE_LEFT_DOUBLE_CLICK || type == TYPE_RETURN_KEY) PlayChosenRow();
 }
 
 void ChooseRestedRow() {

@@ -61,7 +61,9 @@ void ShowWideStatus(std::wstring_view text) {
 
 bool SearchVideos(const String& searchUrl) {
   String file = TempFile(TEMP_RESULT_PAGE);
-  TransferResult got = FetchTempFile(searchUrl, TEMP_RESULT_PAGE);
+  bool replaced = false;
+  TransferResult got = FetchTempFile(searchUrl, TEMP_RESULT_PAGE, GADGET_SEARCH_LINK, &replaced);
+  if (replaced) return false;  // a newer search click takes its place
   if (!got.Ok()) {
     // The list keeps the rows of the last search that worked, and says so.
     String text = TEXT_SEARCH_FAILED + TransferFailureText(got) + ".";
@@ -83,6 +85,8 @@ int ScanResultPage(const String& file, std::vector<String>& titles) {
 
 void FillResultList(const std::vector<String>& titles) {
   ListPaintPause pause;
+  // Clicks on the rows being replaced, waiting to be handled, no longer name those rows.
+  EventDiscard(EVENT_GADGET, WIN_MAIN, GADGET_RESULT_LIST);
   GadgetClearItems(GADGET_RESULT_LIST);
   for (const String& title : titles) GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0);
 }
