@@ -12,6 +12,7 @@
 #include "appstate.h"
 #include "client_ids.h"
 #include "os.h"
+#include "player.h"
 #include "search.h"
 #include "texts.h"
 #include "transfer.h"
@@ -141,7 +142,9 @@ void SaveVideoFile(ObjectNumber, const char* address) {
 
 void DownloadVideo() {
   if (g_app.downloadUrl.empty()) {
-    ShowStatus(TEXT_CHOOSE_VIDEO_FIRST);
+    // Why there is nothing to download: no video chosen, or its page said nothing usable.
+    String problem = DownloadAddressProblem();
+    ShowStatus(problem.empty() ? String(TEXT_CHOOSE_VIDEO_FIRST) : problem);
     return;
   }
   if (Running(g_app.downloadUrl)) {

@@ -20,6 +20,9 @@
 
 namespace {
 
+// Why the chosen video has no download address (empty: none is chosen).
+String addressProblem;
+
 // Downloads the video page of `link` and opens it; false when it cannot be had (a failed
 // transfer leaves the page of an earlier video in the file, which must not be read as this
 // one's).
@@ -58,9 +61,13 @@ void ShowLocalPage(ObjectNumber view, const std::string& path) {
 }  // namespace
 
 void FetchDownloadUrl(const String& link) {
+  // Whatever the page gives, the address of an earlier video goes.
+  g_app.downloadUrl.clear();
   ScopedFile page;
-  if (!OpenVideoPage(link, page, nullptr)) {
-    g_app.downloadUrl.clear();
+  String failure;
+  if (!OpenVideoPage(link, page, &failure)) {
+    addressProblem = TEXT_VIDEO_PAGE_FAILED + failure + ".";
+    ShowStatus(addressProblem);
     return;
   }
   const String domain = SiteDomain(SITE_BASE_ADDRESS);
@@ -68,7 +75,11 @@ void FetchDownloadUrl(const String& link) {
   // label could lead off the site is refused and changes nothing.
   ForEachPlayerLine(page.Number(),
                     [&](const String& line) { VideoFileAddress(line, domain, g_app.downloadUrl); });
+  addressProblem = g_app.downloadUrl.empty() ? String(TEXT_NO_FILE_ADDRESS) : String();
+  if (!addressProblem.empty()) ShowStatus(addressProblem);
 }
+
+const String& DownloadAddressProblem() { return addressProblem; }
 
 bool OpenPlayer(const String& link, String* failure) {
   ScopedFile page;
@@ -82,7 +93,11 @@ bool OpenPlayer(const String& link, String* failure) {
     found = true;
   });
   page.Close();
-  if (found) ShowPlayerPage(last.oid, last.vid, last.hash2);
+  if (!found) {
+    if (failure) *failure = TEXT_NO_PLAYER_LINE;
+    return false;
+  }
+  ShowPlayerPage(last.oid, last.vid, last.hash2);
   return true;
 }
 

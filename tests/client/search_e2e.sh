@@ -384,10 +384,25 @@ for s in zqtest-video-quotes zqtest-video-script zqtest-video-otherhost zqtest-v
     fi
   done
 done
-search zqtest-video-nomarker && choose 0 && play 0 && alive &&
-  pass "a video page without a player line leaves the earlier panel"
-[[ $(xdotool getwindowname "$main") == "No player line" ]] && pass "title set also without a player line" ||
-  fail "title '$(xdotool getwindowname "$main")'"
+# A video page without a player line: the earlier panel and title stay, the label says why,
+# and the download link fetches nothing (not the earlier video's file).
+title_before=$(xdotool getwindowname "$main")
+search zqtest-video-nomarker && choose 0
+probe
+nomarker_label=$(field text112)
+play 0
+alive && [[ $(xdotool getwindowname "$main") == "$title_before" && $(field player) == 1 &&
+  $(field text112) == "Видео не открылось: на странице видео нет проигрывателя." ]] &&
+  pass "a video page without a player line: the earlier panel and title stay, the label says why" ||
+  fail "no player line: title '$(xdotool getwindowname "$main")' (was '$title_before'), label '$(field text112)'"
+n=$(log_lines)
+xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+sleep 1
+probe
+[[ $nomarker_label == "На странице этого видео нет адреса файла: скачать нечего." &&
+  $(field text112) == "$nomarker_label" ]] && ! tail -n +$((n + 1)) "$scratch/site.log" | grep -q '\.mp4' &&
+  pass "no player line: the download address is cleared and the label says so" ||
+  fail "no player line: label after the row '$nomarker_label', after the download click '$(field text112)'"
 
 # --- downloads: saved in Downloads with progress, " (2)" for a second copy, no duplicate
 # while one runs, nothing complete-looking after a cut ---------------------------------------
@@ -476,9 +491,14 @@ site_start "$port"
 n=$(log_lines)
 xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
 sleep 1.5
-tail -n +$((n + 1)) "$scratch/site.log" | grep -q '\.mp4' &&
-  fail "the download link fetched a file after the failed video page" ||
-  pass "the download link fetches nothing after the failed video page"
+probe
+if tail -n +$((n + 1)) "$scratch/site.log" | grep -q '\.mp4'; then
+  fail "the download link fetched a file after the failed video page"
+elif [[ $(field text112) != "Страница видео не загрузилась: нет соединения с сайтом." ]]; then
+  fail "after the failed video page the download link says '$(field text112)'"
+else
+  pass "the download link fetches nothing after the failed video page, and says why: $(field text112)"
+fi
 question_and "Tab Return"  # No
 left=$(cd "$tmp" && ls Text.txt defolt.jpg 111.htm film.htm 2>/dev/null | wc -l)
 ((left == 4)) && pass "No keeps the four temporary files" || fail "$left of the four files kept"
