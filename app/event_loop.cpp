@@ -10,6 +10,7 @@
 #include "client_ids.h"
 #include "config.h"
 #include "download.h"
+#include "downloads_window.h"
 #include "image.h"
 #include "launcher.h"
 #include "main_window.h"
@@ -117,12 +118,34 @@ void DispatchGadget(ObjectNumber gadget) {
     SearchAction();
   } else if (gadget == GADGET_RESULT_LIST) {
     ListActions();
+  } else {
+    DownloadsWindowEvent(gadget);
   }
 }
 
-[[noreturn]] void CloseProgram() {
-  if (g_app.viewingStarted) {
-    // Any answer ends the program; only Yes cleans up.
+// Asks before downloads are broken off; true when the program may end.
+bool DownloadsMayStop() {
+  int running = RunningDownloads();
+  if (running == 0) return true;
+  String question =
+      TEXT_CLOSE_DOWNLOADS_BEFORE + std::to_string(running) + TEXT_CLOSE_DOWNLOADS_AFTER;
+  return AskUser(TEXT_CLOSE_CAPTION, question, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// The close request: while downloads run, the user is asked whether to break them off (No
+// keeps the program); otherwise, after viewing, whether viewing may stop, where any answer
+// ends the program and only Yes cleans up.
+void CloseProgram() {
+  if (RunningDownloads() > 0) {
+    if (!DownloadsMayStop()) {
+      // Asked during a wait, the close request is also queued for the main loop: it has
+      // had its answer.
+      EventDiscard(EVENT_CLOSE, WIN_MAIN);
+      return;
+    }
+    DownloadsEnd();  // their bytes stay for the next start
+    DeleteTempFiles();
+  } else if (g_app.viewingStarted) {
     if (AskUser(TEXT_CLOSE_CAPTION, TEXT_CLOSE_QUESTION, MB_YESNO | MB_ICONINFORMATION) == IDYES)
       DeleteTempFiles();
   } else {
@@ -145,6 +168,7 @@ void ChooseRow(int row) {
   GadgetSetText(GADGET_TITLE,
                 CappedText(GadgetGetItemText(GADGET_RESULT_LIST, row, 0), TITLE_LIMIT));
   FetchDownloadUrl(g_app.videoLinks[row]);
+  UpdateDownloadLink();
 }
 
 void EndProgram() {
@@ -163,12 +187,13 @@ void EndProgram() {
 void RunMainLoop() {
   // A close request is taken at once, also while a transfer is waited for.
   TransferSetCloseHandler(CloseProgram);
+  DownloadsStart();
   for (;;) {
     g_app.lastEvent = EventWait();
     if (g_app.lastEvent == EVENT_GADGET) DispatchGadget(EventGadgetNumber());
     if (g_app.lastEvent == EVENT_TIMER && EventGadgetNumber() == TIMER_KEYBOARD_ROW)
       ChooseRestedRow();
     UpdateHoverCursor(g_app.lastEvent);
-    if (g_app.lastEvent == EVENT_CLOSE) CloseProgram();
+    if (g_app.lastEvent == EVENT_CLOSE && EventWindowNumber() == WIN_MAIN) CloseProgram();
   }
 }
