@@ -24,9 +24,19 @@
 //   window_probe answers SECONDS   sends the main window WM_NULL every 20 ms for SECONDS:
 //     answers N slowest MS over200 K   N answers, the slowest in ms, K slower than 200 ms
 //                                      (an answer not given within 5 s counts there too)
+//   window_probe downloads    the downloads window, one item a line:
+//     downloads SHOWN ABOVE L T R B   whether it is shown (0, 1), whether it lies above the
+//                              main window, and where on the screen ("downloads none" when
+//                              it was never opened)
+//     drow I X Y C0|C1|C2|C3|C4   row I: its middle on the screen, its five cells (file,
+//                              size, arrived, speed, state)
+//     selected N               its selected row, -1 for none
+//     button ID ENABLED X Y TEXT   a button: enabled 0/1, its middle on the screen
+//     note TEXT                the window's note
 //   window_probe foreground   foreground CLASS   the class of the window in front
-//   window_probe message      message TEXT       the text of a message box shown within
-//                                                10 s (line ends as \n), then presses its OK
+//   window_probe message [yes|no]   message TEXT   the text of a message box shown within
+//                                                10 s (line ends as \n), then presses its
+//                                                OK (or Yes, or No)
 // Exit code 1: no main window (style, gadgets), no cursor information or no message box.
 #include <windows.h>
 // after windows.h
@@ -158,6 +168,93 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return static_cast<LRESULT>(result);
 }
 
+// Reads list rows through a buffer in the list's process: its messages carry pointers, which
+// are not carried across processes.
+class RemoteRows {
+ public:
+  explicit RemoteRows(HWND list) : list_(list) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_)
+      remote_ = static_cast<char*>(VirtualAllocEx(
+          process_, nullptr, sizeof(LVITEMW) + sizeof(RECT) + kText * sizeof(wchar_t), MEM_COMMIT,
+          PAGE_READWRITE));
+  }
+  ~RemoteRows() {
+    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  bool Ok() const { return remote_ != nullptr; }
+  RECT Rect(int row) {
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    char* remoteRect = remote_ + sizeof(LVITEMW);
+    WriteProcessMemory(process_, remoteRect, &rect, sizeof rect, nullptr);
+    Ask(list_, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remoteRect));
+    ReadProcessMemory(process_, remoteRect, &rect, sizeof rect, nullptr);
+    return rect;
+  }
+  std::string Text(int row, int column) {
+    char* remoteText = remote_ + sizeof(LVITEMW) + sizeof(RECT);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(remoteText);
+    item.cchTextMax = static_cast<int>(kText);
+    WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr);
+    Ask(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_));
+    wchar_t text[kText + 1] = L"";
+    ReadProcessMemory(process_, remoteText, text, kText * sizeof(wchar_t), nullptr);
+    return Printable(text);
+  }
+
+ private:
+  static constexpr SIZE_T kText = 1024;  // characters
+  HWND list_;
+  HANDLE process_ = nullptr;
+  char* remote_ = nullptr;
+};
+
+int Downloads() {
+  HWND window = FindWindowW(L"WindowClass_200", nullptr);
+  if (!window) {
+    std::printf("downloads none\n");
+    return 0;
+  }
+  RECT place{};
+  GetWindowRect(window, &place);
+  // Above the main window when it comes first from the top of the z-order.
+  HWND main = FindWindowW(L"WindowClass_100", nullptr);
+  HWND first = GetTopWindow(nullptr);
+  while (first && first != window && first != main) first = GetWindow(first, GW_HWNDNEXT);
+  std::printf("downloads %d %d %ld %ld %ld %ld\n", IsWindowVisible(window) ? 1 : 0,
+              first == window ? 1 : 0, place.left, place.top, place.right, place.bottom);
+  HWND list = Gadget(window, 120);
+  int rows = list ? static_cast<int>(Ask(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+  RemoteRows remote(list);
+  for (int i = 0; i < rows && remote.Ok(); ++i) {
+    RECT rect = remote.Rect(i);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("drow %d %ld %ld", i, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    for (int column = 0; column < 5; ++column)
+      std::printf("%s%s", column ? "|" : " ", remote.Text(i, column).c_str());
+    std::printf("\n");
+  }
+  std::printf("selected %d\n", list ? static_cast<int>(Ask(list, LVM_GETNEXTITEM,
+                                                           static_cast<WPARAM>(-1), LVNI_SELECTED))
+                                    : -1);
+  for (int id = 121; id <= 124; ++id) {
+    HWND button = Gadget(window, id);
+    if (!button) continue;
+    RECT rect{};
+    GetWindowRect(button, &rect);
+    std::printf("button %d %d %ld %ld %s\n", id, IsWindowEnabled(button) ? 1 : 0,
+                (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, Text(button).c_str());
+  }
+  std::printf("note %s\n", Text(Gadget(window, 125)).c_str());
+  return 0;
+}
+
 int Gadgets(int asked) {
   HWND main = FindWindowW(L"WindowClass_100", nullptr);
   if (!main) {
@@ -184,37 +281,12 @@ int Gadgets(int asked) {
   std::printf("preview %ld %ld\n", preview.right - preview.left, preview.bottom - preview.top);
 
   if (!list || asked <= 0) return 0;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(list, &pid);
-  HANDLE process =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!process) return 0;
-  const SIZE_T kText = 1024;  // characters
-  char* remote = static_cast<char*>(
-      VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + sizeof(RECT) + kText * sizeof(wchar_t),
-                     MEM_COMMIT, PAGE_READWRITE));
-  if (!remote) return 0;
-  char* remoteRect = remote + sizeof(LVITEMW);
-  char* remoteText = remoteRect + sizeof(RECT);
-  for (int i = 0; i < asked && i < rows; ++i) {
-    RECT rect{};
-    rect.left = LVIR_BOUNDS;
-    WriteProcessMemory(process, remoteRect, &rect, sizeof rect, nullptr);
-    Ask(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remoteRect));
-    ReadProcessMemory(process, remoteRect, &rect, sizeof rect, nullptr);
+  RemoteRows remote(list);
+  for (int i = 0; i < asked && i < rows && remote.Ok(); ++i) {
+    RECT rect = remote.Rect(i);
     MapWindowPoints(list, main, reinterpret_cast<POINT*>(&rect), 2);
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = reinterpret_cast<wchar_t*>(remoteText);
-    item.cchTextMax = static_cast<int>(kText);
-    WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-    Ask(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
-    wchar_t text[kText + 1] = L"";
-    ReadProcessMemory(process, remoteText, text, kText * sizeof(wchar_t), nullptr);
-    std::printf("row %d %ld %ld %s\n", i, rect.top, rect.bottom, Printable(text).c_str());
+    std::printf("row %d %ld %ld %s\n", i, rect.top, rect.bottom, remote.Text(i, 0).c_str());
   }
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
   return 0;
 }
 
@@ -226,12 +298,15 @@ int Foreground() {
   return 0;
 }
 
-int Message() {
+int Message(const char* answer) {
+  int button = std::strcmp(answer, "yes") == 0  ? IDYES
+               : std::strcmp(answer, "no") == 0 ? IDNO
+                                                : IDOK;
   for (int i = 0; i < 100; ++i, Sleep(100)) {
     HWND box = FindWindowW(L"#32770", nullptr);
     if (!box || !IsWindowVisible(box)) continue;
     std::printf("message %s\n", Text(GetDlgItem(box, 0xFFFF)).c_str());  // the text's static
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(box, WM_COMMAND, button, 0);
     return 0;
   }
   return 1;
@@ -278,10 +353,11 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "gadgets") == 0)
     return Gadgets(argc > 2 ? std::atoi(argv[2]) : 0);
   if (argc > 1 && std::strcmp(argv[1], "foreground") == 0) return Foreground();
-  if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
+  if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message(argc > 2 ? argv[2] : "");
+  if (argc > 1 && std::strcmp(argv[1], "downloads") == 0) return Downloads();
   std::fprintf(
       stderr,
       "usage: window_probe [--utf8] style|cursor|gadgets [ROWS]|answers SECONDS|foreground|"
-      "message\n");
+      "message [yes|no]|downloads\n");
   return 2;
 }
