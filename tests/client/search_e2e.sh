@@ -157,19 +157,14 @@ printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/Registration.ini"
 reg_value() { winepath_w "$recorder" | sed 's/\\/\\\\/g'; }
 cat >"$scratch/browser.reg" <<EOF
 REGEDIT4
-
 [HKEY_CLASSES_ROOT\\http\\shell\\open\\command]
 @="\\"$(reg_value)\\" \\"%1\\""
-
 [HKEY_CLASSES_ROOT\\http\\shell\\open\\ddeexec]
 @="\\"%1\\""
-
 [HKEY_CLASSES_ROOT\\http\\shell\\open\\ddeexec\\Application]
 @="VsStandInBrowser"
-
 [HKEY_CLASSES_ROOT\\.mp4]
 @="VsStandInVideo"
-
 [HKEY_CLASSES_ROOT\\VsStandInVideo\\shell\\open\\command]
 @="\\"$(reg_value)\\" \\"%1\\""
 EOF
@@ -224,15 +219,13 @@ shoot
 # The first play: the stand-in browser takes 5 s to come up, which holds nothing up. The
 # window answers throughout, and a download click right after the play sends its request
 # at once (the launcher on the window's thread made it wait for the browser).
-link="http://zq.test:80/$(sed -n "s/^link $i //p" "$scratch/oracle.txt")"
-n=$(gets "$link")
+link="http://zq.test:80/$(sed -n "s/^link $i //p" "$scratch/oracle.txt")" n=$(gets "$link")
 head -c 5000 /dev/zero | tr '\0' '#' >"$tmp/111.htm"
 probe $((i + 1))
-top=$(row_field $i 1) bottom=$(row_field $i 2)
+at() { echo $((cy + ($(row_field "$1" 1) + $(row_field "$1" 2)) / 2)); }
 VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" answers 7 2>/dev/null | tr -d '\r' >"$scratch/answers.txt" &
 answers_pid=$!
-sleep 0.5
-xdotool mousemove $((cx + 600)) $((cy + (top + bottom) / 2)) click --repeat 2 --delay 60 1
+xdotool sleep 0.5 mousemove $((cx + 600)) "$(at $i)" click --repeat 2 --delay 60 1
 for ((w = 0; w < 200; w++)); do (($(gets "$link") > n + 1)) && break; sleep 0.1; done
 sleep 0.7
 probe
@@ -428,260 +421,170 @@ for s in zqtest-video-quotes zqtest-video-script zqtest-video-otherhost zqtest-v
     fi
   done
 done
-# A video page without a player line: the earlier panel and title stay, the label says why,
-# and the download link fetches nothing (not the earlier video's file).
+# A video page without a player line: the earlier panel and title stay, the label says why;
+# the download address is cleared (not the earlier video's file), and the label says so.
 title_before=$(xdotool getwindowname "$main")
-search zqtest-video-nomarker && choose 0
+search zqtest-video-nomarker && play 0
+played=$(field text112) n=$(log_lines)
+xdotool mousemove $((cx + 250)) $((cy + 580)) click 1 sleep 1
 probe
-nomarker_label=$(field text112)
-play 0
 alive && [[ $(xdotool getwindowname "$main") == "$title_before" && $(field player) == 1 &&
-  $(field text112) == "Видео не открылось: на странице видео нет проигрывателя." ]] &&
-  pass "a video page without a player line: the earlier panel and title stay, the label says why" ||
-  fail "no player line: title '$(xdotool getwindowname "$main")' (was '$title_before'), label '$(field text112)'"
-n=$(log_lines)
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
-sleep 1
-probe
-[[ $nomarker_label == "На странице этого видео нет адреса файла: скачать нечего." &&
-  $(field text112) == "$nomarker_label" ]] && ! tail -n +$((n + 1)) "$scratch/site.log" | grep -q '\.mp4' &&
-  pass "no player line: the download address is cleared and the label says so" ||
-  fail "no player line: label after the row '$nomarker_label', after the download click '$(field text112)'"
+  $played == "Видео не открылось: на странице видео нет проигрывателя." &&
+  $(field text112) == "На странице этого видео нет адреса файла: скачать нечего." ]] &&
+  ! tail -n +$((n + 1)) "$scratch/site.log" | grep -q '\.mp4' &&
+  pass "no player line: the earlier panel and title stay, the label says why, nothing to download" ||
+  fail "no player line: title '$(xdotool getwindowname "$main")' (was '$title_before'), labels '$played', '$(field text112)'"
 
 # --- events act on what they were made on --------------------------------------------------
-# A double click on row 5 made while row 4's picture and page load (the site is held still)
-# plays row 5, and a click on row 6 after it chooses row 6: each is handled after the wait,
-# with the row it was made on.
+# Clicks made while row 4's picture and page load (the site held still) act on their own
+# rows: row 5's double click plays row 5, and row 6's click after it chooses row 6.
 search "Фантастика 720"
 probe 8
-mid() { echo $((($(row_field "$1" 1) + $(row_field "$1" 2)) / 2)); }
-y4=$(mid 4) y5=$(mid 5) y6=$(mid 6) text5=$(row_field 5 3) text6=$(row_field 6 3)
-mark=$(log_lines)
+text5=$(row_field 5 3) mark=$(log_lines)
 kill -STOP "$site_pid"
-xdotool mousemove $((cx + 600)) $((cy + y4)) click 1 sleep 0.4
-xdotool mousemove $((cx + 600)) $((cy + y5)) click --repeat 2 --delay 60 1 sleep 0.4
-xdotool mousemove $((cx + 600)) $((cy + y6)) click 1 sleep 0.4
+xdotool mousemove $((cx + 600)) "$(at 4)" click 1 sleep 0.4 mousemove $((cx + 600)) "$(at 5)" \
+  click --repeat 2 --delay 60 1 sleep 0.4 mousemove $((cx + 600)) "$(at 6)" click 1 sleep 0.4
 kill -CONT "$site_pid"
 for ((w = 0; w < 100; w++)); do [[ $(requests_since "$mark" 6) == 1/1 ]] && break; sleep 0.2; done
 wait_idle 20
-probe 7
 counts="$(requests_since "$mark" 4) $(requests_since "$mark" 5) $(requests_since "$mark" 6)"
-[[ $(xdotool getwindowname "$main") == "$text5" && $(field selected) == 6 && $(field text113) == "$text6" &&
-  $counts == "1/1 1/2 1/1" ]] &&
-  pass "clicks made during a wait: row 5's double click played row 5, then row 6 was chosen (picture/page of rows 4-6: $counts)" ||
-  fail "clicks made during a wait: title '$(xdotool getwindowname "$main")' (row 5 '$text5'), selected $(field selected), title label '$(field text113)', requests $counts"
-
-# Three clicks on "Поиск" during a slow answer: a newer click replaces the search that waits,
-# so the last one is done about one answer's time after the first click, not three.
+[[ $(xdotool getwindowname "$main") == "$text5" && $(field selected) == 6 && $counts == "1/1 1/2 1/1" ]] &&
+  pass "clicks during a wait: row 5's double click played row 5, row 6 chosen (picture/page of rows 4-6: $counts)" ||
+  fail "clicks during a wait: title '$(xdotool getwindowname "$main")', selected $(field selected), requests $counts"
+# Three clicks on "Поиск" during a 3 s answer: each newer click replaces the search that
+# waits, so the last is done one answer's time after the first click, not three.
 type_search zqtest-stall-3
-target="http://zq.test:80/gsearch.php?section=video&q=zqtest-stall-3&name=1"
-n=$(gets "$target")
-t0=$(date +%s%N)
+target="http://zq.test:80/gsearch.php?section=video&q=zqtest-stall-3&name=1" n=$(gets "$target") t0=$(date +%s%N)
 xdotool mousemove $((cx + 720)) $((cy + 20)) click 1 sleep 0.4 click 1 sleep 0.4 click 1
-wait_log "$target" 15 $((n + 2))
-ms=$((($(date +%s%N) - t0) / 1000000))
-wait_idle 10
-perl "$oracle" results "$tmp/Text.txt" >"$scratch/oracle.txt"
-[[ $(field rows) == "$(sed -n 's/^rows //p' "$scratch/oracle.txt")" && $(field rows) -gt 0 ]] && ((ms < 6500)) &&
-  pass "three search clicks during a 3 s answer: done after $ms ms, $(field rows) rows" ||
-  fail "three search clicks during a 3 s answer: $(($(gets "$target") - n)) answered after $ms ms, rows $(field rows)"
+wait_log "$target" 15 $((n + 2)) && ms=$((($(date +%s%N) - t0) / 1000000)) && wait_idle 10
+((ms < 6500 && $(field rows) == $(perl "$oracle" results "$tmp/Text.txt" | sed -n 's/^rows //p'))) &&
+  pass "three search clicks during a 3 s answer: done after $ms ms" || fail "three search clicks: done after $ms ms"
 
 # --- values from hostile pages ---------------------------------------------------------------
-# A hash of 5,000 characters makes a player address longer than the shell takes (and Wine's
-# overruns its buffer from about 990 characters on): it is not launched, and the label says
-# why. A vtag of 5,000 characters only makes a long file address.
-search zqtest-video-longvalue
-choose 1
-rm -f "$scratch/browser.txt"
-play 1
-sleep 0.5
-alive && [[ ! -e $scratch/browser.txt && $(field text112) =~ ^Адрес\ проигрывателя\ слишком\ длинный\ \([0-9]+\ символов\),\ он\ не\ открыт\.$ ]] &&
-  pass "a player value of 5,000 characters: the address is not launched, the program lives: $(field text112)" ||
-  fail "a player value of 5,000 characters: alive $(alive && echo yes || echo no), label '$(field text112)', browser '$(head -c 100 "$scratch/browser.txt" 2>/dev/null)'"
+# A hash of 5,000 characters makes a player address longer than the shell takes (Wine's
+# overruns a buffer from about 990 characters on): not launched, the label says why.
+search zqtest-video-longvalue && choose 1 && rm -f "$scratch/browser.txt" && play 1 && sleep 0.5
+alive && [[ ! -e $scratch/browser.txt && $(field text112) =~ ^Адрес\ проигрывателя\ слишком\ длинный\ \(5[0-9]{3}\ символов\),\ он\ не\ открыт\.$ ]] &&
+  pass "a player value of 5,000 characters: not launched, the program lives: $(field text112)" ||
+  fail "a player value of 5,000 characters: alive $(alive && echo yes), label '$(field text112)'"
 search zqtest-hugetitle && choose 0 && play 0
 title=$(xdotool getwindowname "$main")
-alive && ((${#title} == 256)) && [[ $title == "Огромное название 720 "*"…" && $(field text113) == "Огромное название 720 "*"…" ]] &&
-  pass "a title of 16 MiB: the window title is cut to ${#title} characters, the program lives" ||
-  fail "a title of 16 MiB: alive $(alive && echo yes || echo no), title of ${#title} characters"
-
-# --- a hostile file name -----------------------------------------------------------------
-search zqtest-video-names
-choose 0
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+alive && ((${#title} == 256)) && [[ $title == "Огромное название 720 "*"…" ]] &&
+  pass "a title of 16 MiB: the window title is cut to 256 characters, the program lives" ||
+  fail "a title of 16 MiB: alive $(alive && echo yes), title of ${#title} characters"
+# The server names the file setup.exe: it is saved as a video.
+click_download() { xdotool mousemove $((cx + 250)) $((cy + 580)) click 1 "$@"; }
+search zqtest-video-names && choose 0 && click_download
 for ((w = 0; w < 50; w++)); do probe; [[ $(field text112) == "Видео «"* ]] && break; sleep 0.2; done
-[[ $(field text112) == 'Видео «'*'» сохранено: C:\users\'*'\Downloads\setup.mp4' && -f $downloads/setup.mp4 &&
-  ! -e $downloads/setup.exe ]] && pass "a file named setup.exe by the server is saved as a video: $(field text112)" ||
-  fail "setup.exe: label '$(field text112)', Downloads: $(ls "$downloads" | tr '\n' ' ')"
+[[ $(field text112) == 'Видео «'*'» сохранено: C:\users\'*'\Downloads\setup.mp4' && ! -e $downloads/setup.exe ]] &&
+  pass "a file named setup.exe by the server is saved as a video: $(field text112)" || fail "setup.exe: '$(field text112)'"
 
 # --- downloads and their window ------------------------------------------------------------
-# The transfer service's stand-ins (until its branch is merged) keep no bytes: the checks of
-# resuming run once they are gone.
-resumable=1
-[[ -f $repo/app/transfer_stub.h ]] && resumable=0
-# dprobe: reads the downloads window into $scratch/dl.txt (UTF-8).
-dprobe() {
-  VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" --utf8 downloads 2>/dev/null |
-    tr -d '\r' >"$scratch/dl.txt"
-}
-# drow_of NAME: the row listing the file NAME in the last dprobe (its last one).
-drow_of() { grep "^drow " "$scratch/dl.txt" | awk -v n="$1" '{split($0, c, "|"); sub(/^drow [0-9]+ [0-9-]+ [0-9-]+ /, "", c[1]); if (c[1] == n) r = $2} END {print r}'; }
-# dcell I N: cell N (0 file ... 4 state) of row I in the last dprobe.
-dcell() { sed -n "s/^drow $1 [0-9-]* [0-9-]* //p" "$scratch/dl.txt" | cut -d'|' -f$(($2 + 1)); }
-# dshown: the window is shown, above the main window.
-dshown() { [[ $(sed -n 's/^downloads \([01] [01]\).*/\1/p' "$scratch/dl.txt") == "1 1" ]]; }
-# press ID: clicks the downloads window's button ID.
-press() { local x y; read -r _ _ _ x y _ < <(grep "^button $1 " "$scratch/dl.txt"); xdotool mousemove "$x" "$y" click 1; }
-# wait_state NAME STATE SECONDS: until the row of file NAME is in a state beginning with STATE;
-# sets r to its row.
+# The transfer service's stand-ins keep no bytes: the resume checks run once they are gone.
+resumable=1 && [[ -f $repo/app/transfer_stub.h ]] && resumable=0
+# dprobe: reads the downloads window into $scratch/dl.txt; dcell I N: cell N (0 file ...
+# 4 state) of its row I; drow_of NAME: the row of the file NAME; press ID: clicks button ID.
+dprobe() { VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" --utf8 downloads 2>/dev/null | tr -d '\r' >"$scratch/dl.txt"; }
+dcell() { sed -n "s/^drow $1 //p" "$scratch/dl.txt" | cut -d'|' -f$(($2 + 1)); }
+drow_of() { sed -n "s/^drow \([0-9]*\) $1|.*/\1/p" "$scratch/dl.txt" | tail -1; }
+dline() { grep "^$1 " "$scratch/dl.txt"; }
+press() { local x y; read -r _ _ _ x y _ < <(dline "button $1"); xdotool mousemove "$x" "$y" click 1; }
+# wait_state NAME STATE SECONDS: until the file's row is in a state beginning with STATE (r).
 wait_state() {
-  for ((w = 0; w < $3 * 4; w++)); do
-    dprobe
-    r=$(drow_of "$1")
-    [[ -n $r && $(dcell "$r" 4) == "$2"* ]] && return 0
-    sleep 0.1
-  done
+  for ((w = 0; w < $3 * 4; w++)); do dprobe && r=$(drow_of "$1") && [[ -n $r && $(dcell "$r" 4) == "$2"* ]] && return 0; sleep 0.1; done
   return 1
 }
 served() { curl -s -x "$http_proxy" -o "$scratch/$1.bin" "http://cs1.zq.test/u9/video/$1.480.mp4"; }
 file_target() { echo "http://cs1.zq.test:80/u9/video/$1.480.mp4"; }
+# answer_close no|yes: closes the main window and answers the question; prints the question.
+answer_close() {
+  close_window "$main" 500 600 780 610
+  VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" --utf8 message "$1" 2>/dev/null | tr -d '\r'
+}
 
-# Two files of 50 MiB at once, each from its row: the link shows the chosen one's progress,
-# a second click on it shows the downloads window instead of fetching again, and each file
-# reaches Downloads with the bytes the site served.
-search zqtest-video-files
-served big50 && served big50b
-n=$(gets "$(file_target big50)")
-choose 0
-t0=$(date +%s%N)
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1 sleep 0.3 click 1
-progress=
+# Two files of 50 MiB at once: the link shows the chosen one's progress, a second click on
+# it brings up the downloads window at that download instead of fetching again; each file
+# reaches Downloads with the bytes the site served, and the label names its video.
+search zqtest-video-files && choose 0 && served big50 && served big50b
+n=$(gets "$(file_target big50)") t0=$(date +%s%N) progress=
+click_download sleep 0.3 click 1
 for ((w = 0; w < 20; w++)); do
-  probe
-  [[ $(field text114) == *% ]] && progress=$((($(date +%s%N) - t0) / 1000000)) && break
-  sleep 0.1
+  probe && [[ $(field text114) == *% ]] && progress=$((($(date +%s%N) - t0) / 1000000)) && break
 done
 dprobe
 a=$(drow_of big50.480.mp4)
-dshown && [[ -n $a && $(grep '^selected' "$scratch/dl.txt") == "selected $a" ]] &&
-  pass "a second click on the progress shows the downloads window at its download" ||
-  fail "downloads window after the second click: $(head -3 "$scratch/dl.txt" | tr '\n' ' ')"
-choose 2
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
-dprobe
+[[ $(dline downloads) == "downloads 1 1" && $(dline selected) == "selected $a" ]] || fail "after a second click on the progress: $(head -1 "$scratch/dl.txt"), $(dline selected)"
+choose 2 && click_download && dprobe
 both=$(grep -c '|идёт$' "$scratch/dl.txt")
-wait_state big50b.480.mp4 готово 15
-b=$r
-wait_state big50.480.mp4 готово 5
-probe
-[[ -n $progress ]] && pass "the download's progress shows $progress ms after the click" ||
-  fail "no progress shown in place of the link"
+wait_state big50b.480.mp4 готово 15 && b=$r && wait_state big50.480.mp4 готово 5 && probe
 cmp -s "$downloads/big50.480.mp4" "$scratch/big50.bin" && cmp -s "$downloads/big50b.480.mp4" "$scratch/big50b.bin" &&
-  [[ $(dcell "$a" 4) == готово && $(dcell "$b" 4) == готово && $(dcell "$a" 1) == "50,0 МБ" ]] &&
+  [[ -n $progress && $(dcell "$a" 1) == "50,0 МБ" && $(field text114) == Скачать &&
+    $(field text112) == 'Видео «Another file of 50 MiB» сохранено: C:\users\'*'\Downloads\big50b.480.mp4' ]] &&
   (($(gets "$(file_target big50)") == n + 1)) &&
-  pass "two downloads at once ($both seen running together): both saved byte for byte, both listed as done, big50 fetched once for two clicks" ||
-  fail "two downloads: rows '$(grep "^drow $a " "$scratch/dl.txt")' '$(grep "^drow $b " "$scratch/dl.txt")', GETs of big50 $(($(gets "$(file_target big50)") - n)), Downloads: $(ls "$downloads" | tr '\n' ' ')"
-[[ $(field text112) == 'Видео «Another file of 50 MiB» сохранено: C:\users\'*'\Downloads\big50b.480.mp4' &&
-  $(field text114) == Скачать ]] && pass "the label names the video it is about: $(field text112)" ||
-  fail "label '$(field text112)', link '$(field text114)'"
-
-# The chosen video's file is saved: its link shows it in the downloads window. Opening a
-# finished file and its folder: from the keyboard, Tab leads from the list past the disabled
-# Cancel to "Открыть файл", and Space opens the file in the program it belongs to.
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
-dprobe
-dshown && [[ $(grep '^selected' "$scratch/dl.txt") == "selected $b" ]] &&
-  pass "the link of a video saved in this run shows its download" ||
-  fail "the link of a saved video: $(head -1 "$scratch/dl.txt"), $(grep '^selected' "$scratch/dl.txt") (row $b)"
-xdotool key Up  # the list has the focus, at big50b: big50 is the row above
+  pass "two downloads at once ($both running together, progress after $progress ms): both saved byte for byte and listed as done, big50 fetched once for two clicks; $(field text112)" ||
+  fail "two downloads: '$(dline "drow $a")' '$(dline "drow $b")', progress '$progress', GETs $(($(gets "$(file_target big50)") - n)), label '$(field text112)'"
+# The link of a video saved in this run brings up its download. From the keyboard, Tab leads
+# from the list past the disabled Cancel to "Открыть файл", and Space opens the file.
+click_download && dprobe
+[[ $(dline downloads) == "downloads 1 1" && $(dline selected) == "selected $b" ]] || fail "the link of a saved video: $(dline downloads), $(dline selected)"
 rm -f "$scratch/browser.txt"
-xdotool key Tab space
+xdotool key Up Tab space  # the row above big50b's is big50's
 for ((w = 0; w < 50; w++)); do [[ -s $scratch/browser.txt ]] && break; sleep 0.1; done
 [[ $(head -1 "$scratch/browser.txt" 2>/dev/null) == *'\Downloads\big50.480.mp4"' ]] &&
-  pass "Tab and Space in the downloads window open the saved file" ||
+  pass "a saved video's link shows its download; Tab and Space open the file" ||
   fail "open file: the program got '$(head -1 "$scratch/browser.txt" 2>/dev/null)'"
-dprobe
-press 123
-sleep 1
-dprobe
-alive && [[ -z $(sed -n 's/^note //p' "$scratch/dl.txt") ]] && pass "the folder opens without a word against it" ||
-  fail "open folder: note '$(sed -n 's/^note //p' "$scratch/dl.txt")'"
 
-# A file cut off after 5 MiB: the failure names its video, nothing takes the file's name,
-# the window lists the reason; retried, it continues from its 5 MiB with a range.
-choose 1
-n=$(gets "$(file_target cut)")
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
-wait_state cut.480.mp4 ошибка 10
-c=$r
-probe
+# A file cut off after 5 MiB: the failure names its video, nothing takes the file's name;
+# retried from the window (brought up by a saved video's link; its row is the last), it
+# continues from its 5 MiB with a range.
+choose 1 && n=$(gets "$(file_target cut)") && click_download
+wait_state cut.480.mp4 ошибка 10 && c=$r && probe
 [[ $(field text112) == "Видео «A file cut off» не скачалось: соединение оборвалось на полпути." &&
   $(dcell "$c" 4) == "ошибка: соединение оборвалось на полпути" && ! -e $downloads/cut.480.mp4 ]] &&
   pass "a cut download: '$(field text112)', listed as failed, no file of its name" ||
   fail "cut download: label '$(field text112)', state '$(dcell "$c" 4)', $(ls "$downloads" | tr '\n' ' ')"
-# Retried from the window (the link of a saved video brings it up; the cut file's row is the
-# last).
-choose 0
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1 sleep 0.3 key End
-dprobe
-[[ $(grep '^selected' "$scratch/dl.txt") == "selected $c" ]] || fail "End chose $(grep '^selected' "$scratch/dl.txt"), not the cut file's row $c"
+choose 0 && click_download sleep 0.3 key End && dprobe
+[[ $(dline selected) == "selected $c" ]] || fail "End chose $(dline selected), not the cut file's row $c"
 press 124
 if ((resumable)); then
   wait_state cut.480.mp4 готово 10
   head -c $((20 << 20)) "$scratch/big50.bin" >"$scratch/cut.bin"
   last=$(LC_ALL=C awk -F'\t' -v t="$(file_target cut)" '$3 == t {s = $6 " " $7} END {print s}' "$scratch/site.log")
   cmp -s "$downloads/cut.480.mp4" "$scratch/cut.bin" && [[ $last == "206 $((15 << 20))" ]] &&
-    pass "the retry continued with a range (answer $last) and the file equals the served 20 MiB" ||
-    fail "retry of the cut file: last answer '$last', state '$(dcell "$c" 4)', file $(stat -c %s "$downloads/cut.480.mp4" 2>/dev/null)"
+    pass "the retry continued with a range (answer $last); the file equals the served 20 MiB" ||
+    fail "retry of the cut file: last answer '$last', state '$(dcell "$c" 4)'"
 else
-  wait_log "$(file_target cut)" 10 $((n + 1)) && pass "the retry button fetches the cut file again" ||
-    fail "the retry button sent nothing"
+  wait_log "$(file_target cut)" 10 $((n + 1)) && pass "the retry button fetches the cut file again" || fail "no retry"
   echo "skip: resuming the cut file (the transfer service's stand-ins keep no bytes)"
 fi
 
-# Cancelling a slow 50 MiB download midway: listed as cancelled, nothing under its name.
-search zqtest-video-slow
-choose 0
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1 sleep 1.5 click 1
-dprobe
-press 121
-wait_state slow50.480.mp4 отменено 5
-probe
-[[ $(field text112) == "Скачивание видео «A slow file of 50 MiB» отменено." &&
-  $(field text114) == Скачать ]] && sleep 1 && [[ ! -e $downloads/slow50.480.mp4 ]] &&
-  pass "a 50 MiB download cancelled midway: listed as cancelled, no file of its name" ||
-  fail "cancel: row '$(grep "^drow $r " "$scratch/dl.txt")', label '$(field text112)', $(ls "$downloads" | tr '\n' ' ')"
-if ((resumable)); then
-  kept=$(stat -c %s "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null)
-  ((kept > 0)) && pass "the cancelled download keeps its $kept bytes for a retry" || fail "no partial file after the cancel"
-fi
-
-# Closing while it downloads again: the question, No keeps the program and the download,
+# Cancelling a slow 50 MiB download midway: listed as cancelled, nothing under its name
+# (and its bytes kept for a retry).
+search zqtest-video-slow && choose 0 && click_download sleep 1.5 click 1 && dprobe && press 121
+wait_state slow50.480.mp4 отменено 5 && probe
+kept=$(cat "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null | wc -c)
+[[ $(field text112) == "Скачивание видео «A slow file of 50 MiB» отменено." && $(field text114) == Скачать ]] &&
+  sleep 1 && [[ ! -e $downloads/slow50.480.mp4 ]] && ((kept > 0 || !resumable)) &&
+  pass "a 50 MiB download cancelled midway: listed as cancelled, no file of its name, $kept bytes kept" ||
+  fail "cancel: row '$(dline "drow $r")', label '$(field text112)', $kept bytes kept"
+# Closing while it downloads again: the question; No keeps the program and the download,
 # Yes ends it with the bytes kept for the next start.
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1 sleep 1
-close_window "$main" 500 600 780 610
-asked=$(VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" --utf8 message no 2>/dev/null | tr -d '\r')
-sleep 0.5
-probe
+click_download sleep 1
+asked=$(answer_close no) && sleep 0.5 && probe
 alive && [[ $asked == "message Идёт скачивание (1). Прервать и выйти?" && $(field text114) == *% ]] &&
   pass "closing during a download asks ('${asked#message }'), No keeps it running" ||
-  fail "close during a download: '$asked', alive $(alive && echo yes || echo no), link '$(field text114)'"
-close_window "$main" 500 600 780 610
-asked=$(VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" --utf8 message yes 2>/dev/null | tr -d '\r')
-wait_exit 20
-rc=$?
-((rc == 0)) && [[ ! -e $downloads/slow50.480.mp4 ]] && pass "Yes ends the program (exit code 0), no file of the download's name" ||
-  fail "Yes: exit code $rc, $(ls "$downloads" | tr '\n' ' ')"
-if ((resumable)); then
-  kept=$(stat -c %s "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null)
-  ((kept > 0)) && pass "the partial file keeps $kept bytes" || fail "no partial file after Yes"
-fi
+  fail "close during a download: '$asked', alive $(alive && echo yes), link '$(field text114)'"
+answer_close yes >/dev/null && wait_exit 20
+rc=$? kept=$(cat "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null | wc -c)
+((rc == 0 && (kept > 0 || !resumable))) && [[ ! -e $downloads/slow50.480.mp4 ]] &&
+  pass "Yes ends the program (exit code 0): no file of the download's name, $kept bytes kept" ||
+  fail "Yes: exit code $rc, $kept bytes kept, $(ls "$downloads" | tr '\n' ' ')"
 
 # --- the next start: no temporary folder, the download resumed ------------------------------
 # The system's temporary folder is gone: the program makes its own, and the files of the
 # same names in its current folder stay untouched, also after it ends.
 rm -rf "$tmp"
-printf 'the user'"'"'s own text\r\n' >"$work/Text.txt"
-printf '<p>the user'"'"'s own page</p>\r\n' >"$work/111.htm"
+printf 'the user'"'"'s own text\r\n' >"$work/Text.txt" && printf '<p>own</p>\r\n' >"$work/111.htm"
 own_before=$(cd "$work" && md5sum Text.txt 111.htm)
 start "$exe"
 main=$(visible_window videosearch 40) || die "no main window at the second start"
@@ -689,28 +592,22 @@ client_origin "$main" 780 610
 sleep 1
 tmp=$VS_WINEPREFIX/drive_c/users/${USER:-root}/AppData/Local/VideoSearch/Temp
 search zqtest-video-slow
-[[ -s $tmp/Text.txt ]] && pass "without a temporary folder the program writes its files into its own: ${tmp#"$VS_WINEPREFIX/"}" ||
+[[ -s $tmp/Text.txt ]] && pass "without a temporary folder the files go to the program's own: ${tmp#"$VS_WINEPREFIX/"}" ||
   fail "no result page in ${tmp#"$VS_WINEPREFIX/"}"
 if ((resumable)); then
-  served slow50
-  n=$(gets "$(file_target slow50)")
-  choose 0
-  xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
+  served slow50 && n=$(gets "$(file_target slow50)") && choose 0 && click_download
   wait_log "$(file_target slow50)" 20 "$n"
   for ((w = 0; w < 50; w++)); do [[ -f $downloads/slow50.480.mp4 ]] && break; sleep 0.2; done
   last=$(LC_ALL=C awk -F'\t' -v t="$(file_target slow50)" '$3 == t {s = $6} END {print s}' "$scratch/site.log")
   cmp -s "$downloads/slow50.480.mp4" "$scratch/slow50.bin" && [[ $last == 206 ]] &&
     pass "the next start resumed the download with a range and saved the served bytes" ||
-    fail "resume at the next start: last answer '$last', file $(stat -c %s "$downloads/slow50.480.mp4" 2>/dev/null)"
+    fail "resume at the next start: last answer '$last'"
 else
   echo "skip: resuming at the next start (the transfer service's stand-ins keep no bytes)"
 fi
 # A file saved in an earlier run keeps its name: the new copy gets " (2)".
-search zqtest-video-files
-choose 0
-xdotool mousemove $((cx + 250)) $((cy + 580)) click 1
-for ((w = 0; w < 50; w++)); do [[ -f "$downloads/big50.480 (2).mp4" ]] && break; sleep 0.2; done
-sleep 0.5
+search zqtest-video-files && choose 0 && click_download
+for ((w = 0; w < 50; w++)); do [[ -f "$downloads/big50.480 (2).mp4" ]] && sleep 0.5 && break; sleep 0.2; done
 cmp -s "$downloads/big50.480 (2).mp4" "$scratch/big50.bin" && pass "a second copy is saved as 'big50.480 (2).mp4'" ||
   fail "no second copy: $(ls "$downloads" | tr '\n' ' ')"
 play 0

@@ -25,14 +25,11 @@
 //     answers N slowest MS over200 K   N answers, the slowest in ms, K slower than 200 ms
 //                                      (an answer not given within 5 s counts there too)
 //   window_probe downloads    the downloads window, one item a line:
-//     downloads SHOWN ABOVE L T R B   whether it is shown (0, 1), whether it lies above the
-//                              main window, and where on the screen ("downloads none" when
-//                              it was never opened)
-//     drow I X Y C0|C1|C2|C3|C4   row I: its middle on the screen, its five cells (file,
-//                              size, arrived, speed, state)
+//     downloads SHOWN ABOVE    whether it is shown, whether it lies above the main window
+//                              (0, 1; "downloads none" when it was never opened)
+//     drow I C0|C1|C2|C3|C4    row I's five cells (file, size, arrived, speed, state)
 //     selected N               its selected row, -1 for none
 //     button ID ENABLED X Y TEXT   a button: enabled 0/1, its middle on the screen
-//     note TEXT                the window's note
 //   window_probe foreground   foreground CLASS   the class of the window in front
 //   window_probe message [yes|no]   message TEXT   the text of a message box shown within
 //                                                10 s (line ends as \n), then presses its
@@ -221,21 +218,16 @@ int Downloads() {
     std::printf("downloads none\n");
     return 0;
   }
-  RECT place{};
-  GetWindowRect(window, &place);
   // Above the main window when it comes first from the top of the z-order.
   HWND main = FindWindowW(L"WindowClass_100", nullptr);
   HWND first = GetTopWindow(nullptr);
   while (first && first != window && first != main) first = GetWindow(first, GW_HWNDNEXT);
-  std::printf("downloads %d %d %ld %ld %ld %ld\n", IsWindowVisible(window) ? 1 : 0,
-              first == window ? 1 : 0, place.left, place.top, place.right, place.bottom);
+  std::printf("downloads %d %d\n", IsWindowVisible(window) ? 1 : 0, first == window ? 1 : 0);
   HWND list = Gadget(window, 120);
   int rows = list ? static_cast<int>(Ask(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
   RemoteRows remote(list);
   for (int i = 0; i < rows && remote.Ok(); ++i) {
-    RECT rect = remote.Rect(i);
-    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-    std::printf("drow %d %ld %ld", i, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    std::printf("drow %d", i);
     for (int column = 0; column < 5; ++column)
       std::printf("%s%s", column ? "|" : " ", remote.Text(i, column).c_str());
     std::printf("\n");
@@ -251,7 +243,6 @@ int Downloads() {
     std::printf("button %d %d %ld %ld %s\n", id, IsWindowEnabled(button) ? 1 : 0,
                 (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, Text(button).c_str());
   }
-  std::printf("note %s\n", Text(Gadget(window, 125)).c_str());
   return 0;
 }
 
