@@ -506,7 +506,7 @@ answer_close() {
 # it brings up the downloads window at that download instead of fetching again; each file
 # reaches Downloads with the bytes the site served, and the label names its video.
 search zqtest-video-files && choose 0 && served big50 && served big50b
-n=$(gets "$(file_target big50)") t0=$(date +%s%N) progress=
+n=$(gets "$(file_target big50)") t0=$(date +%s%N) progress= a= b= c=
 click_download sleep 0.3 click 1
 for ((w = 0; w < 20; w++)); do
   probe && [[ $(field text114) == *% ]] && progress=$((($(date +%s%N) - t0) / 1000000)) && break
