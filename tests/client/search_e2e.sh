@@ -502,9 +502,8 @@ answer_close() {
   VS_WINE_TIMEOUT=30 "$repo/scripts/wine-run" "$probe_exe" --utf8 message "$1" 2>/dev/null | tr -d '\r'
 }
 
-# Two files of 50 MiB at once: the link shows the chosen one's progress, a second click on
-# it brings up the downloads window at that download instead of fetching again; each file
-# reaches Downloads with the bytes the site served, and the label names its video.
+# Two files of 50 MiB at once: the link shows the chosen one's progress, a second click brings
+# up the downloads window at it; each file arrives as served, the label names its video.
 search zqtest-video-files && choose 0 && served big50 && served big50b
 n=$(gets "$(file_target big50)") t0=$(date +%s%N) progress= a= b= c=
 click_download sleep 0.3 click 1
@@ -535,8 +534,7 @@ for ((w = 0; w < 50; w++)); do [[ -s $scratch/browser.txt ]] && break; sleep 0.1
   fail "open file: the program got '$(head -1 "$scratch/browser.txt" 2>/dev/null)'"
 
 # A file cut off after 5 MiB: the failure names its video, nothing takes the file's name;
-# retried from the window (brought up by a saved video's link; its row is the last), it
-# continues from its 5 MiB with a range.
+# retried from the window (its row is the last), it continues from 5 MiB with a range.
 choose 1 && n=$(gets "$(file_target cut)") && click_download
 wait_state cut.480.mp4 ошибка 10 && c=$r && probe
 [[ $(field text112) == "Видео «A file cut off» не скачалось: соединение оборвалось на полпути." &&
@@ -558,8 +556,7 @@ else
   echo "skip: resuming the cut file (the transfer service's stand-ins keep no bytes)"
 fi
 
-# Cancelling a slow 50 MiB download midway: listed as cancelled, nothing under its name
-# (and its bytes kept for a retry).
+# Cancelling a slow 50 MiB download midway: listed as cancelled, its bytes kept for a retry.
 search zqtest-video-slow && choose 0 && click_download sleep 1.5 click 1 && dprobe && press 121
 wait_state slow50.480.mp4 отменено 5 && probe
 kept=$(cat "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null | wc -c)
@@ -567,8 +564,7 @@ kept=$(cat "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null | wc -c)
   sleep 1 && [[ ! -e $downloads/slow50.480.mp4 ]] && ((kept > 0 || !resumable)) &&
   pass "a 50 MiB download cancelled midway: listed as cancelled, no file of its name, $kept bytes kept" ||
   fail "cancel: row '$(dline "drow $r")', label '$(field text112)', $kept bytes kept"
-# Closing while it downloads again: the question; No keeps the program and the download,
-# Yes ends it with the bytes kept for the next start.
+# Closing while it downloads again: No keeps it running, Yes ends with its bytes kept.
 click_download sleep 1
 asked=$(answer_close no) && sleep 0.5 && probe
 alive && [[ $asked == "message Идёт скачивание (1). Прервать и выйти?" && $(field text114) == *% ]] &&
@@ -580,9 +576,11 @@ rc=$? kept=$(cat "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null | wc -c)
   pass "Yes ends the program (exit code 0): no file of the download's name, $kept bytes kept" ||
   fail "Yes: exit code $rc, $kept bytes kept, $(ls "$downloads" | tr '\n' ' ')"
 
-# --- the next start: no temporary folder, the download resumed ------------------------------
-# The system's temporary folder is gone: the program makes its own, and the files of the
-# same names in its current folder stay untouched, also after it ends.
+# --- the next start: no temporary folder, stale partial files, the download resumed -------
+# Without the system's temporary folder the program makes its own; the files of the same
+# names in its current folder stay untouched. Its partial files untouched for a day go.
+stale=$downloads/old.480.mp4.0123456789abcdef fresh=$downloads/new.480.mp4.0123456789abcdee.vspart
+touch -d '2 days ago' "$stale.vspart" "$stale.vsinfo" "$downloads/own.vspart" && touch "$fresh"
 rm -rf "$tmp"
 printf 'the user'"'"'s own text\r\n' >"$work/Text.txt" && printf '<p>own</p>\r\n' >"$work/111.htm"
 own_before=$(cd "$work" && md5sum Text.txt 111.htm)
@@ -594,6 +592,8 @@ tmp=$VS_WINEPREFIX/drive_c/users/${USER:-root}/AppData/Local/VideoSearch/Temp
 search zqtest-video-slow
 [[ -s $tmp/Text.txt ]] && pass "without a temporary folder the files go to the program's own: ${tmp#"$VS_WINEPREFIX/"}" ||
   fail "no result page in ${tmp#"$VS_WINEPREFIX/"}"
+[[ ! -e $stale.vspart && ! -e $stale.vsinfo && -e $fresh && -e $downloads/own.vspart ]] &&
+  pass "partial files untouched for a day are gone, others stay" || fail "stale partial files: $(ls "$downloads" | tr '\n' ' ')"
 if ((resumable)); then
   served slow50 && n=$(gets "$(file_target slow50)") && choose 0 && click_download
   wait_log "$(file_target slow50)" 20 "$n"
