@@ -4,6 +4,7 @@
 
 constexpr int WIN_LOGIN = 0;
 constexpr int WIN_MAIN = 100;
+constexpr int WIN_DOWNLOADS = 200;
 
 constexpr int GADGET_LOGIN_LABEL = 1;
 constexpr int GADGET_LOGIN_MAIL = 2;
@@ -26,6 +27,19 @@ constexpr int GADGET_TITLE = 113;
 constexpr int GADGET_DOWNLOAD_LINK = 114;
 constexpr int GADGET_AUX_WEB = 115;
 constexpr int GADGET_AUTHOR_LINK = 116;
+
+// The downloads window's gadgets.
+constexpr int GADGET_DOWNLOAD_LIST = 120;
+constexpr int GADGET_DOWNLOAD_CANCEL = 121;
+constexpr int GADGET_DOWNLOAD_OPEN_FILE = 122;
+constexpr int GADGET_DOWNLOAD_OPEN_FOLDER = 123;
+constexpr int GADGET_DOWNLOAD_RETRY = 124;
+constexpr int GADGET_DOWNLOAD_NOTE = 125;
+
+// Numbers no gadget has, under which a background start of the launcher reports its end
+// to the main window as a gadget event (its type: 1 started, 0 not).
+constexpr int LAUNCHED_FILE = 130;
+constexpr int LAUNCHED_FOLDER = 131;
 
 // Timer of the main window: the keyboard's selection has rested long enough to be chosen
 // (so that a held arrow key does not download the preview and page of every row passed).

@@ -10,6 +10,7 @@
 #include "client_ids.h"
 #include "config.h"
 #include "download.h"
+#include "downloads_window.h"
 #include "image.h"
 #include "launcher.h"
 #include "main_window.h"
@@ -18,6 +19,7 @@
 #include "search.h"
 #include "seqfile.h"
 #include "session.h"
+#include "shown_text.h"
 #include "slide.h"
 #include "startup.h"
 #include "temp_files.h"
@@ -31,6 +33,9 @@ namespace {
 HANDLE g_heap = nullptr;
 
 void SearchAction() {
+  // One search runs, the last one asked for: a newer click waiting behind this one makes it
+  // pointless (and a search that waits gives way to a newer click, temp_files.h).
+  if (EventQueued(EVENT_GADGET, WIN_MAIN, GADGET_SEARCH_LINK) > 0) return;
   char32_t lacking = 0;
   String text = GadgetGetText(GADGET_SEARCH_TEXT, &lacking);
   if (lacking) {
@@ -61,7 +66,8 @@ String MainWindowTitle() {
 void PlayChosenRow() {
   g_app.videoLink = g_app.videoLinks[g_app.selectedIndex];
   String previousTitle = MainWindowTitle();
-  WindowSetTitle(WIN_MAIN, GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0));
+  WindowSetTitle(WIN_MAIN, CappedText(GadgetGetItemText(GADGET_RESULT_LIST, g_app.selectedIndex, 0),
+                                      TITLE_LIMIT));
   String failure;
   if (OpenPlayer(g_app.videoLink, &failure)) {
     g_app.viewingStarted = true;
@@ -72,27 +78,24 @@ void PlayChosenRow() {
   }
 }
 
+// A click, double click or Enter acts on the row it was made on (EventItem), also when it
+// is handled after a wait during which the selection moved on.
 void ListActions() {
+  const int type = EventTypeOf();
+  const intptr_t row = EventItem();
   // A row the keyboard moved to is chosen once the selection rests: each move restarts
   // the timer. A click or Enter chooses at once.
-  if (EventTypeOf() == TYPE_KEYBOARD_SELECT)
+  if (type == TYPE_KEYBOARD_SELECT)
     WindowAddTimer(WIN_MAIN, TIMER_KEYBOARD_ROW, KEYBOARD_ROW_REST_MS);
-  if (EventTypeOf() == TYPE_LEFT_CLICK || EventTypeOf() == TYPE_RETURN_KEY)
+  if (type == TYPE_LEFT_CLICK || type == TYPE_RETURN_KEY)
     WindowRemoveTimer(WIN_MAIN, TIMER_KEYBOARD_ROW);
-  // Both tests run on the same event; a double click always follows a single click,
-  // which has stored the row.
-  if (EventTypeOf() == TYPE_LEFT_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1) {
-    intptr_t row = GadgetGetState(GADGET_RESULT_LIST);
-    if (ValidRow(row)) ChooseRow(static_cast<int>(row));
-  }
-  if (EventTypeOf() == TYPE_LEFT_DOUBLE_CLICK && GadgetGetState(GADGET_RESULT_LIST) != -1 &&
-      ValidRow(g_app.selectedIndex))
-    PlayChosenRow();
-  // Enter plays the current row as a double click does: chosen, then played.
-  if (EventTypeOf() == TYPE_RETURN_KEY && ValidRow(GadgetGetState(GADGET_RESULT_LIST))) {
-    ChooseRow(static_cast<int>(GadgetGetState(GADGET_RESULT_LIST)));
-    PlayChosenRow();
-  }
+  if (!ValidRow(row)) return;
+  if (type == TYPE_LEFT_CLICK) ChooseRow(static_cast<int>(row));
+  // A double click follows the click that chose its row; Enter chooses the row, then plays
+  // it, as a double click does.
+  if ((type == TYPE_LEFT_DOUBLE_CLICK && row != g_app.selectedIndex) || type == TYPE_RETURN_KEY)
+    ChooseRow(static_cast<int>(row));
+  if (type == TYPE_LEFT_DOUBLE_CLICK || type == TYPE_RETURN_KEY) PlayChosenRow();
 }
 
 void ChooseRestedRow() {
@@ -103,7 +106,8 @@ void ChooseRestedRow() {
 
 void DispatchGadget(ObjectNumber gadget) {
   if (gadget == GADGET_AUTHOR_LINK) {
-    LaunchProgram(AUTHOR_ADDRESS);
+    // The browser may take seconds to come up: it starts off the window's thread.
+    LaunchInBackground(AUTHOR_ADDRESS);
   } else if (gadget == GADGET_DOWNLOAD_LINK) {
     DownloadVideo();
   } else if (gadget == GADGET_PANEL_TOGGLE) {
@@ -115,12 +119,34 @@ void DispatchGadget(ObjectNumber gadget) {
     SearchAction();
   } else if (gadget == GADGET_RESULT_LIST) {
     ListActions();
+  } else {
+    DownloadsWindowEvent(gadget);
   }
 }
 
-[[noreturn]] void CloseProgram() {
-  if (g_app.viewingStarted) {
-    // Any answer ends the program; only Yes cleans up.
+// Asks before downloads are broken off; true when the program may end.
+bool DownloadsMayStop() {
+  int running = RunningDownloads();
+  if (running == 0) return true;
+  String question =
+      TEXT_CLOSE_DOWNLOADS_BEFORE + std::to_string(running) + TEXT_CLOSE_DOWNLOADS_AFTER;
+  return AskUser(TEXT_CLOSE_CAPTION, question, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// The close request: while downloads run, the user is asked whether to break them off (No
+// keeps the program); otherwise, after viewing, whether viewing may stop, where any answer
+// ends the program and only Yes cleans up.
+void CloseProgram() {
+  if (RunningDownloads() > 0) {
+    if (!DownloadsMayStop()) {
+      // Asked during a wait, the close request is also queued for the main loop: it has
+      // had its answer.
+      EventDiscard(EVENT_CLOSE, WIN_MAIN);
+      return;
+    }
+    DownloadsEnd();  // their bytes stay for the next start
+    DeleteTempFiles();
+  } else if (g_app.viewingStarted) {
     if (AskUser(TEXT_CLOSE_CAPTION, TEXT_CLOSE_QUESTION, MB_YESNO | MB_ICONINFORMATION) == IDYES)
       DeleteTempFiles();
   } else {
@@ -131,19 +157,19 @@ void DispatchGadget(ObjectNumber gadget) {
 
 }  // namespace
 
+void CloseRequestedDuringWait() { CloseProgram(); }
+
 void SetProgramHeap(void* heap) { g_heap = heap; }
 
 void ChooseRow(int row) {
   g_app.selectedIndex = row;
   g_app.pictureUrl = g_app.pictureUrls[row];
   ShowPreview(g_app.pictureUrl);
-  GadgetSetText(GADGET_DESCRIPTION, g_app.descriptions[row]);
-  GadgetSetText(GADGET_TITLE, GadgetGetItemText(GADGET_RESULT_LIST, row, 0));
+  GadgetSetText(GADGET_DESCRIPTION, CappedText(g_app.descriptions[row], LABEL_LIMIT));
+  GadgetSetText(GADGET_TITLE,
+                CappedText(GadgetGetItemText(GADGET_RESULT_LIST, row, 0), TITLE_LIMIT));
   FetchDownloadUrl(g_app.videoLinks[row]);
-}
-
-void DeleteTempFiles() {
-  for (const char* name : TEMP_FILES) FileDelete(TempFile(name));
+  UpdateDownloadLink();
 }
 
 void EndProgram() {
@@ -162,6 +188,7 @@ void EndProgram() {
 void RunMainLoop() {
   // A close request is taken at once, also while a transfer is waited for.
   TransferSetCloseHandler(CloseProgram);
+  DownloadsStart();
   for (;;) {
     g_app.lastEvent = EventWait();
     if (g_app.lastEvent == EVENT_GADGET) DispatchGadget(EventGadgetNumber());
@@ -170,6 +197,6 @@ void RunMainLoop() {
     if (g_app.lastEvent == EVENT_TIMER && EventGadgetNumber() == TIMER_LOGIN_CHECK)
       LoginTimerTick();
     UpdateHoverCursor(g_app.lastEvent);
-    if (g_app.lastEvent == EVENT_CLOSE) CloseProgram();
+    if (g_app.lastEvent == EVENT_CLOSE && EventWindowNumber() == WIN_MAIN) CloseProgram();
   }
 }

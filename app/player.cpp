@@ -21,6 +21,9 @@
 
 namespace {
 
+// Why the chosen video has no download address (empty: none is chosen).
+String addressProblem;
+
 // Downloads the video page of `link` and opens it; false when it cannot be had (a failed
 // transfer leaves the page of an earlier video in the file, which must not be read as this
 // one's). The site's log-in page in its place (the session has ended) renews the session
@@ -29,8 +32,8 @@ bool OpenVideoPage(const String& link, ScopedFile& page, String* failure) {
   String file = TempFile(TEMP_VIDEO_PAGE);
   String why;
   for (int attempt = 1; why.empty(); ++attempt) {
-    TransferResult got = TransferFile(SITE_BASE_ADDRESS + link, file,
-                                      PageLimits(VIDEO_PAGE_MAX_BYTES), TransferKind::PAGE);
+    TransferResult got = FetchTempFile(SITE_BASE_ADDRESS + link, TEMP_VIDEO_PAGE,
+                                       PageLimits(VIDEO_PAGE_MAX_BYTES), TransferKind::PAGE);
     if (!got.Ok()) {
       why = TransferFailureText(got);
       break;
@@ -51,6 +54,7 @@ void WritePlayerPage(const String& file, const String& oid, const String& vid,
                      const String& hash2) {
   ScopedFile page;
   if (!page.OpenReadWrite(FILE_PLAYER_PAGE, file)) return;
+  TempFileWritten(TEMP_PLAYER_PAGE);
   FileTruncate(page.Number());
   FileWriteLine(page.Number(), PlayerPageText(SITE_BASE_ADDRESS, oid, vid, hash2));
 }
@@ -70,9 +74,13 @@ void ShowLocalPage(ObjectNumber view, const std::string& path) {
 }  // namespace
 
 void FetchDownloadUrl(const String& link) {
+  // Whatever the page gives, the address of an earlier video goes.
+  g_app.downloadUrl.clear();
   ScopedFile page;
-  if (!OpenVideoPage(link, page, nullptr)) {
-    g_app.downloadUrl.clear();
+  String failure;
+  if (!OpenVideoPage(link, page, &failure)) {
+    addressProblem = TEXT_VIDEO_PAGE_FAILED + failure + ".";
+    ShowStatus(addressProblem);
     return;
   }
   const String domain = SiteDomain(SITE_BASE_ADDRESS);
@@ -80,7 +88,11 @@ void FetchDownloadUrl(const String& link) {
   // label could lead off the site is refused and changes nothing.
   ForEachPlayerLine(page.Number(),
                     [&](const String& line) { VideoFileAddress(line, domain, g_app.downloadUrl); });
+  addressProblem = g_app.downloadUrl.empty() ? String(TEXT_NO_FILE_ADDRESS) : String();
+  if (!addressProblem.empty()) ShowStatus(addressProblem);
 }
+
+const String& DownloadAddressProblem() { return addressProblem; }
 
 bool OpenPlayer(const String& link, String* failure) {
   ScopedFile page;
@@ -94,7 +106,11 @@ bool OpenPlayer(const String& link, String* failure) {
     found = true;
   });
   page.Close();
-  if (found) ShowPlayerPage(last.oid, last.vid, last.hash2);
+  if (!found) {
+    if (failure) *failure = TEXT_NO_PLAYER_LINE;
+    return false;
+  }
+  ShowPlayerPage(last.oid, last.vid, last.hash2);
   return true;
 }
 
@@ -107,9 +123,17 @@ void ShowPlayerPage(const String& oid, const String& vid, const String& hash2) {
   GadgetListClose();
   ShowLocalPage(GADGET_PLAYER_WEB, file);
   // A browser view without an HTML engine shows nothing: the player then opens in the
-  // system's web browser, and the window says so the first time.
+  // system's web browser, and the window says so the first time. The browser starts on a
+  // thread of its own: it may take seconds to come up.
   if (GadgetGetAttribute(GADGET_PLAYER_WEB, WEB_ATTRIBUTE_SHOWS_PAGES) == 0) {
-    LaunchProgram(PlayerFrameAddress(SITE_BASE_ADDRESS, oid, vid, hash2));
+    String address = PlayerFrameAddress(SITE_BASE_ADDRESS, oid, vid, hash2);
+    if (address.size() > LAUNCH_TARGET_LIMIT) {
+      // Only a hostile page makes one so long; the shell is not given it.
+      ShowStatus(TEXT_ADDRESS_TOO_LONG_BEFORE + std::to_string(address.size()) +
+                 TEXT_ADDRESS_TOO_LONG_AFTER);
+      return;
+    }
+    LaunchInBackground(address);
     static bool told = false;
     if (!told) ShowStatus(TEXT_PLAYER_OUTSIDE);
     told = true;

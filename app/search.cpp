@@ -16,6 +16,7 @@
 #include "scrape.h"
 #include "seqfile.h"
 #include "session.h"
+#include "shown_text.h"
 #include "temp_files.h"
 #include "texts.h"
 #include "toolkit.h"
@@ -50,12 +51,12 @@ int ListRows() {
 }  // namespace
 
 void ShowStatus(const String& text) {
-  lastStatus = text;
-  GadgetSetText(GADGET_DESCRIPTION, text);
+  lastStatus = CappedText(text, LABEL_LIMIT);
+  GadgetSetText(GADGET_DESCRIPTION, lastStatus);
 }
 
 void ShowWideStatus(std::wstring_view text) {
-  GadgetSetWideText(GADGET_DESCRIPTION, text);
+  GadgetSetWideText(GADGET_DESCRIPTION, CappedWide(text, LABEL_LIMIT));
   // As the label reads back, which is what a later look at it compares with.
   lastStatus = GadgetGetText(GADGET_DESCRIPTION);
 }
@@ -64,8 +65,11 @@ bool SearchVideos(const String& searchUrl) {
   String file = TempFile(TEMP_RESULT_PAGE);
   String failure;
   for (int attempt = 1; failure.empty(); ++attempt) {
-    TransferResult got = TransferFile(searchUrl, file, PageLimits(SEARCH_PAGE_MAX_BYTES),
-                                      TransferKind::PAGE);
+    bool replaced = false;
+    TransferResult got = FetchTempFile(searchUrl, TEMP_RESULT_PAGE,
+                                       PageLimits(SEARCH_PAGE_MAX_BYTES), TransferKind::PAGE,
+                                       GADGET_SEARCH_LINK, &replaced);
+    if (replaced) return false;  // a newer search click takes its place
     if (!got.Ok()) {
       failure = TransferFailureText(got);
       break;
@@ -102,6 +106,8 @@ int ScanResultPage(const String& file, std::vector<String>& titles) {
 
 void FillResultList(const std::vector<String>& titles) {
   ListPaintPause pause;
+  // Clicks on the rows being replaced, waiting to be handled, no longer name those rows.
+  EventDiscard(EVENT_GADGET, WIN_MAIN, GADGET_RESULT_LIST);
   GadgetClearItems(GADGET_RESULT_LIST);
   for (const String& title : titles) GadgetAddItem(GADGET_RESULT_LIST, -1, title, 0);
 }
@@ -130,10 +136,11 @@ void ShowScannedPage(const std::vector<String>& titles, int leftOut) {
 }
 
 void ShowPreview(const String& pictureUrl) {
-  String file = TempFile(TEMP_PREVIEW);
   // A picture that cannot be had leaves the preview empty, never another row's picture.
-  if (TransferFile(pictureUrl, file, PageLimits(PREVIEW_MAX_BYTES), TransferKind::PICTURE).Ok())
-    ShowPreviewFile(file);
+  if (FetchTempFile(pictureUrl, TEMP_PREVIEW, PageLimits(PREVIEW_MAX_BYTES),
+                    TransferKind::PICTURE)
+          .Ok())
+    ShowPreviewFile(TempFile(TEMP_PREVIEW));
   else
     GadgetSetState(GADGET_PREVIEW, 0);
 }

@@ -100,7 +100,7 @@ enum class HomePage { MEMBERS, LOGIN_PAGE, UNAVAILABLE };
 
 HomePage AskForHomePage() {
   String file = TempFile(TEMP_LOGIN_CHECK);
-  login.homePage = TransferFile(SITE_BASE_ADDRESS, file);
+  login.homePage = TransferFile(SITE_BASE_ADDRESS, file, PageLimits(VIDEO_PAGE_MAX_BYTES));
   HomePage page = !login.homePage.Ok() ? HomePage::UNAVAILABLE
                   : IsLoginPage(file)  ? HomePage::LOGIN_PAGE
                                        : HomePage::MEMBERS;

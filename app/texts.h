@@ -76,12 +76,6 @@ constexpr const char TEXT_NOTHING_FOUND[] = "\xCD\xE8\xF7\xE5\xE3\xEE \xED\xE5 \
 constexpr const char TEXT_VIDEO_FAILED[] = "\xC2\xE8\xE4\xE5\xEE \xED\xE5 \xEE\xF2\xEA\xF0\xFB\xEB\xEE\xF1\xFC: ";
 // Сначала выберите видео в списке. (the download link without a chosen video)
 constexpr const char TEXT_CHOOSE_VIDEO_FIRST[] = "\xD1\xED\xE0\xF7\xE0\xEB\xE0 \xE2\xFB\xE1\xE5\xF0\xE8\xF2\xE5 \xE2\xE8\xE4\xE5\xEE \xE2 \xF1\xEF\xE8\xF1\xEA\xE5.";
-// Этот файл уже скачивается. (a second click during its download)
-constexpr const char TEXT_DOWNLOAD_RUNNING[] = "\xDD\xF2\xEE\xF2 \xF4\xE0\xE9\xEB \xF3\xE6\xE5 \xF1\xEA\xE0\xF7\xE8\xE2\xE0\xE5\xF2\xF1\xFF.";
-// Видео сохранено:  (the file path follows)
-constexpr const char TEXT_DOWNLOAD_SAVED[] = "\xC2\xE8\xE4\xE5\xEE \xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xEE: ";
-// Скачивание не удалось:  (the reason follows)
-constexpr const char TEXT_DOWNLOAD_FAILED[] = "\xD1\xEA\xE0\xF7\xE8\xE2\xE0\xED\xE8\xE5 \xED\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC: ";
 // нет папки для загрузок  (the folder path follows)
 constexpr const char TEXT_DOWNLOAD_NO_FOLDER[] = "\xED\xE5\xF2 \xEF\xE0\xEF\xEA\xE8 \xE4\xEB\xFF \xE7\xE0\xE3\xF0\xF3\xE7\xEE\xEA ";
 //  МБ (after a number of megabytes, while a download of unknown length runs)
@@ -137,3 +131,68 @@ constexpr const char TEXT_FAIL_LOGIN_PAGE[] = "\xF1\xE0\xE9\xF2 \xF1\xED\xEE\xE2
 // Результаты поиска  (the result list's name for screen readers; it shows no text)
 constexpr const char TEXT_RESULT_LIST_NAME[] =
     "\xD0\xE5\xE7\xF3\xEB\xFC\xF2\xE0\xF2\xFB \xEF\xEE\xE8\xF1\xEA\xE0";
+
+// Скачивания  (title of the downloads window)
+constexpr const char TEXT_DOWNLOADS_TITLE[] = "\xD1\xEA\xE0\xF7\xE8\xE2\xE0\xED\xE8\xFF";
+// Файл  (downloads window: column titles)
+constexpr const char TEXT_COLUMN_FILE[] = "\xD4\xE0\xE9\xEB";
+// Размер
+constexpr const char TEXT_COLUMN_SIZE[] = "\xD0\xE0\xE7\xEC\xE5\xF0";
+// Скачано
+constexpr const char TEXT_COLUMN_DONE[] = "\xD1\xEA\xE0\xF7\xE0\xED\xEE";
+// Скорость
+constexpr const char TEXT_COLUMN_SPEED[] = "\xD1\xEA\xEE\xF0\xEE\xF1\xF2\xFC";
+// Состояние
+constexpr const char TEXT_COLUMN_STATE[] = "\xD1\xEE\xF1\xF2\xEE\xFF\xED\xE8\xE5";
+// Отменить  (downloads window: buttons)
+constexpr const char TEXT_DOWNLOAD_CANCEL[] = "\xCE\xF2\xEC\xE5\xED\xE8\xF2\xFC";
+// Открыть файл
+constexpr const char TEXT_DOWNLOAD_OPEN_FILE[] = "\xCE\xF2\xEA\xF0\xFB\xF2\xFC \xF4\xE0\xE9\xEB";
+// Открыть папку
+constexpr const char TEXT_DOWNLOAD_OPEN_FOLDER[] = "\xCE\xF2\xEA\xF0\xFB\xF2\xFC \xEF\xE0\xEF\xEA\xF3";
+// Повторить
+constexpr const char TEXT_DOWNLOAD_RETRY[] = "\xCF\xEE\xE2\xF2\xEE\xF0\xE8\xF2\xFC";
+// идёт  (states of a download)
+constexpr const char TEXT_STATE_RUNNING[] = "\xE8\xE4\xB8\xF2";
+// готово
+constexpr const char TEXT_STATE_DONE[] = "\xE3\xEE\xF2\xEE\xE2\xEE";
+// ошибка:   (the reason follows)
+constexpr const char TEXT_STATE_FAILED[] = "\xEE\xF8\xE8\xE1\xEA\xE0: ";
+// отменено
+constexpr const char TEXT_STATE_CANCELLED[] = "\xEE\xF2\xEC\xE5\xED\xE5\xED\xEE";
+//  КБ  (after a number of kilobytes)
+constexpr const char TEXT_KILOBYTES[] = " \xCA\xC1";
+// /с  (after a size: a speed)
+constexpr const char TEXT_PER_SECOND[] = "/\xF1";
+// Видео «  (messages about a download: the video's title follows)
+constexpr const char TEXT_VIDEO_BEFORE[] = "\xC2\xE8\xE4\xE5\xEE \xAB";
+// » сохранено:   (the file path follows)
+constexpr const char TEXT_VIDEO_SAVED[] = "\xBB \xF1\xEE\xF5\xF0\xE0\xED\xE5\xED\xEE: ";
+// » не скачалось:   (the reason follows)
+constexpr const char TEXT_VIDEO_NOT_SAVED[] = "\xBB \xED\xE5 \xF1\xEA\xE0\xF7\xE0\xEB\xEE\xF1\xFC: ";
+// Скачивание видео «  (the video's title follows)
+constexpr const char TEXT_DOWNLOAD_OF_VIDEO[] = "\xD1\xEA\xE0\xF7\xE8\xE2\xE0\xED\xE8\xE5 \xE2\xE8\xE4\xE5\xEE \xAB";
+// » отменено.
+constexpr const char TEXT_DOWNLOAD_CANCELLED[] = "\xBB \xEE\xF2\xEC\xE5\xED\xE5\xED\xEE.";
+// не удалось записать файл в папку загрузок   (the folder path follows)
+constexpr const char TEXT_FAIL_DOWNLOADS_FOLDER[] = "\xED\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB \xE2 \xEF\xE0\xEF\xEA\xF3 \xE7\xE0\xE3\xF0\xF3\xE7\xEE\xEA ";
+// Идёт скачивание (  (question on close: the number of running downloads follows)
+constexpr const char TEXT_CLOSE_DOWNLOADS_BEFORE[] = "\xC8\xE4\xB8\xF2 \xF1\xEA\xE0\xF7\xE8\xE2\xE0\xED\xE8\xE5 (";
+// ). Прервать и выйти?
+constexpr const char TEXT_CLOSE_DOWNLOADS_AFTER[] = "). \xCF\xF0\xE5\xF0\xE2\xE0\xF2\xFC \xE8 \xE2\xFB\xE9\xF2\xE8?";
+// Страница видео не загрузилась:   (the download link after a failed video page; the reason follows)
+constexpr const char TEXT_VIDEO_PAGE_FAILED[] = "\xD1\xF2\xF0\xE0\xED\xE8\xF6\xE0 \xE2\xE8\xE4\xE5\xEE \xED\xE5 \xE7\xE0\xE3\xF0\xF3\xE7\xE8\xEB\xE0\xF1\xFC: ";
+// На странице этого видео нет адреса файла: скачать нечего.  (the download link after a video page without a usable player line)
+constexpr const char TEXT_NO_FILE_ADDRESS[] = "\xCD\xE0 \xF1\xF2\xF0\xE0\xED\xE8\xF6\xE5 \xFD\xF2\xEE\xE3\xEE \xE2\xE8\xE4\xE5\xEE \xED\xE5\xF2 \xE0\xE4\xF0\xE5\xF1\xE0 \xF4\xE0\xE9\xEB\xE0: \xF1\xEA\xE0\xF7\xE0\xF2\xFC \xED\xE5\xF7\xE5\xE3\xEE.";
+// на странице видео нет проигрывателя  (why a video did not open, after TEXT_VIDEO_FAILED)
+constexpr const char TEXT_NO_PLAYER_LINE[] = "\xED\xE0 \xF1\xF2\xF0\xE0\xED\xE8\xF6\xE5 \xE2\xE8\xE4\xE5\xEE \xED\xE5\xF2 \xEF\xF0\xEE\xE8\xE3\xF0\xFB\xE2\xE0\xF2\xE5\xEB\xFF";
+// Адрес проигрывателя слишком длинный (  (the player address was not opened; its length follows)
+constexpr const char TEXT_ADDRESS_TOO_LONG_BEFORE[] = "\xC0\xE4\xF0\xE5\xF1 \xEF\xF0\xEE\xE8\xE3\xF0\xFB\xE2\xE0\xF2\xE5\xEB\xFF \xF1\xEB\xE8\xF8\xEA\xEE\xEC \xE4\xEB\xE8\xED\xED\xFB\xE9 (";
+//  символов), он не открыт.
+constexpr const char TEXT_ADDRESS_TOO_LONG_AFTER[] = " \xF1\xE8\xEC\xE2\xEE\xEB\xEE\xE2), \xEE\xED \xED\xE5 \xEE\xF2\xEA\xF0\xFB\xF2.";
+// Не удалось открыть файл   (the file path follows)
+constexpr const char TEXT_OPEN_FILE_FAILED[] = "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xF4\xE0\xE9\xEB ";
+// Не удалось открыть папку с файлом   (the file path follows)
+constexpr const char TEXT_OPEN_FOLDER_FAILED[] = "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xEF\xE0\xEF\xEA\xF3 \xF1 \xF4\xE0\xE9\xEB\xEE\xEC ";
+// …  (ends a text that was cut)
+constexpr const char TEXT_ELLIPSIS_MARK[] = "\x85";

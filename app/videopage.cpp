@@ -1,6 +1,7 @@
 #include "videopage.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "codepage.h"
 #include "config.h"
@@ -218,4 +219,35 @@ String AddressFileName(TextArg address) {
   size_t slash = path.find_last_of('/');
   if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
   return SafeFileName(PathFromNameBytes(PercentDecoded(path)));
+}
+
+namespace {
+
+// The extension of a file name, without its dot; empty when the name has none (a dot at
+// its start does not begin one).
+std::string_view ExtensionOf(std::string_view name) {
+  size_t dot = name.find_last_of('.');
+  return dot == std::string_view::npos || dot == 0 ? std::string_view() : name.substr(dot + 1);
+}
+
+}  // namespace
+
+bool IsVideoExtension(std::string_view extension) {
+  static const char* const kVideo[] = {"mp4", "webm", "mkv", "flv", "avi", "mov", "3gp", "m4v"};
+  std::string lower = LowerAscii(extension);
+  return std::any_of(std::begin(kVideo), std::end(kVideo),
+                     [&](const char* video) { return lower == video; });
+}
+
+String VideoFileName(TextArg name, TextArg address) {
+  const String fromAddress = AddressFileName(address);
+  String safe = name.view().empty() ? fromAddress : SafeFileName(name);
+  std::string_view extension = ExtensionOf(safe);
+  if (IsVideoExtension(extension)) return safe;
+  std::string_view addressExtension = ExtensionOf(fromAddress);
+  String video = IsVideoExtension(addressExtension) ? String(addressExtension) : String("mp4");
+  String stem = extension.empty() ? safe : safe.substr(0, safe.size() - extension.size() - 1);
+  // Made safe again: the new end may take the name past its length, and the cut then
+  // comes off the front.
+  return SafeFileName(stem + "." + video);
 }

@@ -56,6 +56,15 @@ String SafeFileName(TextArg name);
 // The UTF-8 file name for a file from `address`: its last path segment, %XX escapes decoded
 // and read by PathFromNameBytes, made safe as above.
 String AddressFileName(TextArg address);
+// Whether `extension` (without its dot, any letter case) is that of a video file: mp4, webm,
+// mkv, flv, avi, mov, 3gp or m4v.
+bool IsVideoExtension(std::string_view extension);
+// The name a saved video gets: the server's `name` (UTF-8; the address's name when it gave
+// none) made safe as above, with a video file's extension: when its own is none, the
+// address's extension takes its place if that is a video's, else ".mp4" does (added to a
+// name without one). Nothing that Windows would run or open as anything but a video
+// ("setup.exe", "video.mp4.exe", "run.bat", "video.lnk") is saved under its own name.
+String VideoFileName(TextArg name, TextArg address);
 // The player page, without its line end: a black page without margins holding one
 // 480 x 360 frame of the site's embeddable player for the escaped values.
 String PlayerPageText(TextArg siteBase, TextArg oid, TextArg vid, TextArg hash2);

@@ -494,15 +494,22 @@ void GadgetListClose() {
 
 HWND GadgetListCurrentParent() { return gadgetList.parent; }
 
-void GadgetPostEvent(HWND control, int type) {
+void GadgetPostEvent(HWND control, int type) { GadgetPostItemEvent(control, type, -1); }
+
+void GadgetPostItemEvent(HWND control, int type, intptr_t item) {
   HWND desktop = GetDesktopWindow();
   HWND target = control;
   for (HWND h = control; h && h != desktop; h = GetAncestor(h, GA_PARENT)) {
     target = h;
     if (IsToolkitWindow(h)) break;
   }
+  // One message carries both: the type in the low half of the parameter, the row plus one in
+  // the high half (the program is 64-bit only).
+  static_assert(sizeof(LPARAM) == 8, "the row needs the high half of the parameter");
+  LPARAM both =
+      static_cast<LPARAM>((static_cast<uint64_t>(item + 1) << 32) | static_cast<uint32_t>(type));
   PostMessageW(target, GADGET_EVENT_MESSAGE, static_cast<WPARAM>(GadgetNumberOfControl(control)),
-               type);
+               both);
 }
 
 HBRUSH BrushCacheGet(int32_t color) {

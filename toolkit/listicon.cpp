@@ -647,27 +647,36 @@ void DeselectionCheck(HWND list) {
   }
 }
 
+// The row a click notification was made on: the row under the pointer, else the selected
+// one (the list selects on the press, before it notifies).
+intptr_t ClickedRow(HWND list, LPARAM lParam) {
+  int row = reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem;
+  return row >= 0 ? row : FirstSelected(list);
+}
+
 LRESULT ListMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM, LPARAM lParam) {
   if (message != WM_NOTIFY) return NOT_HANDLED;
   NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
   HWND list = gadget.handle;
+  // Each event carries the row it was made on (EventItem): by the time the program handles
+  // a deferred one, the selection may have moved on.
   switch (header->code) {
     case NM_CLICK:
       DeselectionCheck(list);
-      GadgetPostEvent(list, TYPE_LEFT_CLICK);
+      GadgetPostItemEvent(list, TYPE_LEFT_CLICK, ClickedRow(list, lParam));
       return 0;
     case NM_RCLICK:
       DeselectionCheck(list);
-      GadgetPostEvent(list, TYPE_RIGHT_CLICK);
+      GadgetPostItemEvent(list, TYPE_RIGHT_CLICK, ClickedRow(list, lParam));
       return 0;
     case NM_DBLCLK:
-      GadgetPostEvent(list, TYPE_LEFT_DOUBLE_CLICK);
+      GadgetPostItemEvent(list, TYPE_LEFT_DOUBLE_CLICK, ClickedRow(list, lParam));
       return 0;
     case NM_RDBLCLK:
-      GadgetPostEvent(list, TYPE_RIGHT_DOUBLE_CLICK);
+      GadgetPostItemEvent(list, TYPE_RIGHT_DOUBLE_CLICK, ClickedRow(list, lParam));
       return 0;
     case NM_RETURN:
-      GadgetPostEvent(list, TYPE_RETURN_KEY);
+      GadgetPostItemEvent(list, TYPE_RETURN_KEY, FirstSelected(list));
       return 0;
     case LVN_ITEMCHANGED: {
       auto* change = reinterpret_cast<NMLISTVIEW*>(lParam);
@@ -676,9 +685,9 @@ LRESULT ListMessage(GadgetRecord& gadget, HWND, UINT message, WPARAM, LPARAM lPa
       UINT newImage = (change->uNewState & LVIS_STATEIMAGEMASK) >> 12;
       if (change->uNewState & LVIS_SELECTED) {
         SetLastSelected(list, change->iItem);
-        GadgetPostEvent(list, TYPE_CHANGE);
+        GadgetPostItemEvent(list, TYPE_CHANGE, change->iItem);
       } else if (oldImage != 0 && oldImage != newImage) {
-        GadgetPostEvent(list, TYPE_CHANGE);
+        GadgetPostItemEvent(list, TYPE_CHANGE, change->iItem);
       }
       return 0;
     }
@@ -701,7 +710,7 @@ LRESULT ListControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
       int before = FirstSelected(control);
       LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
       int after = FirstSelected(control);
-      if (after != -1 && after != before) GadgetPostEvent(control, TYPE_KEYBOARD_SELECT);
+      if (after != -1 && after != before) GadgetPostItemEvent(control, TYPE_KEYBOARD_SELECT, after);
       return result;
     }
     case WM_SIZE: {

@@ -28,6 +28,8 @@
 // TYPE_RIGHT_DOUBLE_CLICK, TYPE_CHANGE (a row became selected, a check box changed, or a
 // click left no row selected), TYPE_KEYBOARD_SELECT (after TYPE_CHANGE: a key moved the
 // selection to another row), TYPE_RETURN_KEY (Enter) and TYPE_DRAG_START.
+// Clicks, double clicks, Enter, key moves and changes carry the row they were made on
+// (EventItem), kept while the event waits in the queue.
 #pragma once
 
 #include "toolkit.h"

@@ -157,10 +157,20 @@ constexpr int PUMP_SIGNALLED = 1;
 constexpr int PUMP_TIMED_OUT = 2;
 constexpr int PUMP_CLOSE_REQUESTED = 3;
 int EventPumpUntil(HANDLE object, int milliseconds);
+// Deferred events of kind `event` for `window` (gadget events: for `gadget`, -1 any) that
+// wait in the queue: how many, so that a wait can give way to a newer request of the same
+// kind; and dropping them, for events that no longer apply (a close the user declined, a
+// click on rows that were replaced).
+int EventQueued(int event, ObjectNumber window, ObjectNumber gadget = -1);
+void EventDiscard(int event, ObjectNumber window, ObjectNumber gadget = -1);
 // About the event last returned.
 ObjectNumber EventWindowNumber();
 ObjectNumber EventGadgetNumber();
 int EventTypeOf();
+// The row a list-icon gadget's event was made on, as the list stood when the event arose
+// (the clicked row, the row Enter or a key chose); -1 for other events. A deferred event
+// keeps its row, so that a click handled after a wait acts on the row that was clicked.
+intptr_t EventItem();
 WPARAM EventWParam();
 LPARAM EventLParam();
 
@@ -231,6 +241,8 @@ void GadgetPostEvent(HWND control, int type);
 // set here: the gadgets given, all children of one parent, come first, in this order. A
 // container given places the gadgets inside it there.
 void GadgetSetTabOrder(const ObjectNumber* gadgets, int count);
+// The same for an event made on row `item` of a list (EventItem).
+void GadgetPostItemEvent(HWND control, int type, intptr_t item);
 
 // ---------------------------------------------------------------------------------------
 // Simple gadgets (text_gadget.cpp ... container_gadget.cpp). Each returns the control's

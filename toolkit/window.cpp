@@ -37,12 +37,14 @@ struct QueuedEvent {
   bool carriesValues = false;
   ObjectNumber gadget = 0;
   int type = 0;
+  intptr_t item = -1;
 };
 
 struct EventValues {
   ObjectNumber gadget = 0;
   ObjectNumber window = 0;
   int type = 0;
+  intptr_t item = -1;  // the row a list's event was made on
   int pending = 0;
   WPARAM wParam = 0;
   LPARAM lParam = 0;
@@ -85,10 +87,11 @@ void QueueEvent(int event, ObjectNumber window) {
   }
 }
 
-void SetPending(int event, ObjectNumber gadget, int type) {
+void SetPending(int event, ObjectNumber gadget, int type, intptr_t item = -1) {
   events.building.pending = event;
   events.building.gadget = gadget;
   events.building.type = type;
+  events.building.item = item;
 }
 
 std::wstring ClassNameOf(ObjectNumber number) {
@@ -464,7 +467,10 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       if (window && window->handle == hwnd) ForgetDestroyedWindow(window, number, hwnd);
       break;
     case GADGET_EVENT_MESSAGE:
-      SetPending(EVENT_GADGET, static_cast<ObjectNumber>(wParam), static_cast<int>(lParam));
+      // The type in the low half, the row (plus one) in the high half (GadgetPostItemEvent).
+      SetPending(EVENT_GADGET, static_cast<ObjectNumber>(wParam),
+                 static_cast<int>(static_cast<uint32_t>(lParam)),
+                 static_cast<intptr_t>(static_cast<uint64_t>(lParam) >> 32) - 1);
       return 0;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -787,6 +793,7 @@ int EventWaitFor(int milliseconds) {
     events.droppedData = nullptr;
   }
   events.building.type = -1;
+  events.building.item = -1;
   int result;
   if (!events.queue.empty()) {
     QueuedEvent head = events.queue.front();
@@ -797,6 +804,7 @@ int EventWaitFor(int milliseconds) {
     if (head.carriesValues) {
       events.building.gadget = head.gadget;
       events.building.type = head.type;
+      events.building.item = head.item;
     }
   } else {
     MSG message;
@@ -829,6 +837,7 @@ int EventPoll() { return EventWaitFor(0); }
 ObjectNumber EventWindowNumber() { return events.returned.window; }
 ObjectNumber EventGadgetNumber() { return events.returned.gadget; }
 int EventTypeOf() { return events.returned.type; }
+intptr_t EventItem() { return events.returned.item; }
 WPARAM EventWParam() { return events.returned.wParam; }
 LPARAM EventLParam() { return events.returned.lParam; }
 
@@ -845,7 +854,23 @@ bool AlreadyDeferredTimer(const QueuedEvent& event) {
   return false;
 }
 
+bool Matches(const QueuedEvent& queued, int event, ObjectNumber window, ObjectNumber gadget) {
+  return queued.event == event && queued.window == window &&
+         (gadget == -1 || (queued.carriesValues && queued.gadget == gadget));
+}
+
 }  // namespace
+
+int EventQueued(int event, ObjectNumber window, ObjectNumber gadget) {
+  int count = 0;
+  for (const QueuedEvent& queued : events.queue) count += Matches(queued, event, window, gadget);
+  return count;
+}
+
+void EventDiscard(int event, ObjectNumber window, ObjectNumber gadget) {
+  for (auto it = events.queue.begin(); it != events.queue.end();)
+    it = Matches(*it, event, window, gadget) ? events.queue.erase(it) : it + 1;
+}
 
 bool ToolkitBusyCursor(int hitTest) {
   if (!events.pumping || !busyCursor) return false;
@@ -879,6 +904,7 @@ int EventPumpUntil(HANDLE object, int milliseconds) {
       if (events.building.pending) {
         QueuedEvent deferred{events.building.pending, events.building.window, true,
                              events.building.gadget, events.building.type};
+        deferred.item = events.building.item;
         events.building.pending = 0;
         if (!AlreadyDeferredTimer(deferred)) {
           try {

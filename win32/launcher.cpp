@@ -3,8 +3,10 @@
 
 #include <windows.h>
 // after windows.h
+#include <objbase.h>
 #include <shellapi.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -60,10 +62,30 @@ void EnableOwnWindows() {
   for (HWND window : enable) EnableWindow(window, TRUE);
 }
 
+// What a background start needs after its caller has gone on.
+struct BackgroundLaunch {
+  std::string target, parameters, directory;
+  HWND notify;
+  UINT message;
+  WPARAM tag;
+};
+
+DWORD WINAPI LaunchThread(void* parameter) {
+  auto* launch = static_cast<BackgroundLaunch*>(parameter);
+  // The shell's default action may use COM, which wants an apartment on this thread.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  int started = LaunchProgram(launch->target, launch->parameters, launch->directory);
+  if (SUCCEEDED(com)) CoUninitialize();
+  if (launch->notify) PostMessageW(launch->notify, launch->message, launch->tag, started);
+  delete launch;
+  return 0;
+}
+
 }  // namespace
 
 int LaunchProgram(TextArg target, TextArg parameters, TextArg directory) {
   std::wstring file = WideFromPath(target.view());
+  if (file.size() > LAUNCH_TARGET_LIMIT) return 0;
   std::wstring params = WideFromPath(parameters.view());
   std::wstring workDir = WideFromPath(directory.view());
 
@@ -102,6 +124,26 @@ int LaunchProgram(TextArg target, TextArg parameters, TextArg directory) {
   if (!ShellExecuteExW(&shell)) return 0;
   if (shell.hProcess) CloseHandle(shell.hProcess);
   return 1;
+}
+
+bool LaunchInBackground(TextArg target, TextArg parameters, TextArg directory, HWND notify,
+                        UINT message, WPARAM tag) {
+  if (target.view().empty() || WideFromPath(target.view()).size() > LAUNCH_TARGET_LIMIT)
+    return false;
+  auto* launch = new (std::nothrow) BackgroundLaunch{std::string(target.view()),
+                                                     std::string(parameters.view()),
+                                                     std::string(directory.view()),
+                                                     notify,
+                                                     message,
+                                                     tag};
+  if (!launch) return false;
+  HANDLE thread = CreateThread(nullptr, 0, LaunchThread, launch, 0, nullptr);
+  if (!thread) {
+    delete launch;
+    return false;
+  }
+  CloseHandle(thread);
+  return true;
 }
 
 int AskUser(TextArg title, TextArg text, int flags) {

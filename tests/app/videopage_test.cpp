@@ -134,4 +134,38 @@ TEST(VideoPage, FileNamesFromTheServerKeepTheirCharacters) {
   EXPECT_EQ(DispositionFileName("attachment; myfilename=\"no.mp4\""), "");
 }
 
+// What the site's hostile names become once saved: always a video's name, in the folder.
+TEST(VideoPage, SavedNamesAreVideosWhateverTheServerSays) {
+  const String address = "http://cs1.zq.test/u9/video/name1.480.mp4";
+  auto saved = [&](const String& header) {
+    return VideoFileName(DispositionFileName(header), address);
+  };
+  EXPECT_EQ(saved("attachment; filename=\"setup.exe\""), "setup.mp4");
+  EXPECT_EQ(saved("attachment; filename=\"video.lnk\""), "video.mp4");
+  EXPECT_EQ(saved("attachment; filename=\"video.mp4.exe\""), "video.mp4.mp4");
+  EXPECT_EQ(saved("attachment; filename=\"../../x.exe\""), "x.mp4");
+  EXPECT_EQ(saved("attachment; filename=\"trailing.exe. . \""), "trailing.mp4");
+  EXPECT_EQ(saved("attachment; xfilename=\"evil.exe\"; filename=\"good.mp4\""), "good.mp4");
+  EXPECT_EQ(saved("attachment; filename=\"\xD0\xB2\xD0\xB8\xD0\xB4\xD0\xB5\xD0\xBE.mp4\""),
+            "\xD0\xB2\xD0\xB8\xD0\xB4\xD0\xB5\xD0\xBE.mp4");
+  EXPECT_EQ(saved("attachment; filename=\"fallback.mp4\"; "
+                  "filename*=UTF-8''%D0%B2%D0%B8%D0%B4%D0%B5%D0%BE.mp4"),
+            "\xD0\xB2\xD0\xB8\xD0\xB4\xD0\xB5\xD0\xBE.mp4");
+  EXPECT_EQ(
+      saved("attachment; x-padding=\"" + String(1100, 'x') + "\"; filename=\"long-header.mp4\""),
+      "long-header.mp4");
+  // A quoted value hides what looks like a parameter; names are whole parameter names.
+  EXPECT_EQ(saved("attachment; x=\"; filename=evil.exe\"; filename=\"ok.webm\""), "ok.webm");
+  EXPECT_EQ(saved("attachment; filenames=\"a.exe\"; file-name=b.exe"), "name1.480.mp4");
+  // A stream name, a video extension in another case, another video type of the address.
+  EXPECT_EQ(saved("attachment; filename=\"a.mp4:evil.exe\""), "a.mp4_evil.mp4");
+  EXPECT_EQ(saved("attachment; filename=CLIP.MKV"), "CLIP.MKV");
+  EXPECT_EQ(VideoFileName("clip.exe", "http://h/v/clip.webm?x=1"), "clip.webm");
+  EXPECT_EQ(VideoFileName("", "http://h/v/setup.exe"), "setup.mp4");
+  EXPECT_EQ(VideoFileName("con.exe", "http://h/v/a.mp4"), "_con.mp4");
+  String longName = VideoFileName(String(198, 'y') + ".exe", "http://h/v/a.mp4");
+  EXPECT_EQ(longName.size(), 200u);
+  EXPECT_EQ(longName.substr(longName.size() - 4), ".mp4");
+}
+
 }  // namespace

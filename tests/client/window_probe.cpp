@@ -37,9 +37,16 @@
 //     pass LENGTH mask XXXX      the password field's length and its mask character (hex
 //                                UTF-16, 0000 when it shows its text)
 //     focus N                    the field or button that has the keyboard focus, -1 for none
+//   window_probe downloads    the downloads window, one item a line:
+//     downloads SHOWN ABOVE    whether it is shown, whether it lies above the main window
+//                              (0, 1; "downloads none" when it was never opened)
+//     drow I C0|C1|C2|C3|C4    row I's five cells (file, size, arrived, speed, state)
+//     selected N               its selected row, -1 for none
+//     button ID ENABLED X Y TEXT   a button: enabled 0/1, its middle on the screen
 //   window_probe foreground   foreground CLASS   the class of the window in front
-//   window_probe message      message TEXT       the text of a message box shown within
-//                                                10 s (line ends as \n), then presses its OK
+//   window_probe message [yes|no]   message TEXT   the text of a message box shown within
+//                                                10 s (line ends as \n), then presses its
+//                                                OK (or Yes, or No)
 // Exit code 1: no main window (style, gadgets), no dialog, no cursor information or no
 // message box.
 #include <windows.h>
@@ -175,6 +182,87 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return static_cast<LRESULT>(result);
 }
 
+// Reads list rows through a buffer in the list's process: its messages carry pointers, which
+// are not carried across processes.
+class RemoteRows {
+ public:
+  explicit RemoteRows(HWND list) : list_(list) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_)
+      remote_ = static_cast<char*>(VirtualAllocEx(
+          process_, nullptr, sizeof(LVITEMW) + sizeof(RECT) + kText * sizeof(wchar_t), MEM_COMMIT,
+          PAGE_READWRITE));
+  }
+  ~RemoteRows() {
+    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  bool Ok() const { return remote_ != nullptr; }
+  RECT Rect(int row) {
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    char* remoteRect = remote_ + sizeof(LVITEMW);
+    WriteProcessMemory(process_, remoteRect, &rect, sizeof rect, nullptr);
+    Ask(list_, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remoteRect));
+    ReadProcessMemory(process_, remoteRect, &rect, sizeof rect, nullptr);
+    return rect;
+  }
+  std::string Text(int row, int column) {
+    char* remoteText = remote_ + sizeof(LVITEMW) + sizeof(RECT);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(remoteText);
+    item.cchTextMax = static_cast<int>(kText);
+    WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr);
+    Ask(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_));
+    wchar_t text[kText + 1] = L"";
+    ReadProcessMemory(process_, remoteText, text, kText * sizeof(wchar_t), nullptr);
+    return Printable(text);
+  }
+
+ private:
+  static constexpr SIZE_T kText = 1024;  // characters
+  HWND list_;
+  HANDLE process_ = nullptr;
+  char* remote_ = nullptr;
+};
+
+int Downloads() {
+  HWND window = FindWindowW(L"WindowClass_200", nullptr);
+  if (!window) {
+    std::printf("downloads none\n");
+    return 0;
+  }
+  // Above the main window when it comes first from the top of the z-order.
+  HWND main = FindWindowW(L"WindowClass_100", nullptr);
+  HWND first = GetTopWindow(nullptr);
+  while (first && first != window && first != main) first = GetWindow(first, GW_HWNDNEXT);
+  std::printf("downloads %d %d\n", IsWindowVisible(window) ? 1 : 0, first == window ? 1 : 0);
+  HWND list = Gadget(window, 120);
+  int rows = list ? static_cast<int>(Ask(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+  RemoteRows remote(list);
+  for (int i = 0; i < rows && remote.Ok(); ++i) {
+    std::printf("drow %d", i);
+    for (int column = 0; column < 5; ++column)
+      std::printf("%s%s", column ? "|" : " ", remote.Text(i, column).c_str());
+    std::printf("\n");
+  }
+  std::printf("selected %d\n", list ? static_cast<int>(Ask(list, LVM_GETNEXTITEM,
+                                                           static_cast<WPARAM>(-1), LVNI_SELECTED))
+                                    : -1);
+  for (int id = 121; id <= 124; ++id) {
+    HWND button = Gadget(window, id);
+    if (!button) continue;
+    RECT rect{};
+    GetWindowRect(button, &rect);
+    std::printf("button %d %d %ld %ld %s\n", id, IsWindowEnabled(button) ? 1 : 0,
+                (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, Text(button).c_str());
+  }
+  return 0;
+}
+
 int Gadgets(int asked) {
   HWND main = FindWindowW(L"WindowClass_100", nullptr);
   if (!main) {
@@ -201,37 +289,12 @@ int Gadgets(int asked) {
   std::printf("preview %ld %ld\n", preview.right - preview.left, preview.bottom - preview.top);
 
   if (!list || asked <= 0) return 0;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(list, &pid);
-  HANDLE process =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!process) return 0;
-  const SIZE_T kText = 1024;  // characters
-  char* remote = static_cast<char*>(
-      VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + sizeof(RECT) + kText * sizeof(wchar_t),
-                     MEM_COMMIT, PAGE_READWRITE));
-  if (!remote) return 0;
-  char* remoteRect = remote + sizeof(LVITEMW);
-  char* remoteText = remoteRect + sizeof(RECT);
-  for (int i = 0; i < asked && i < rows; ++i) {
-    RECT rect{};
-    rect.left = LVIR_BOUNDS;
-    WriteProcessMemory(process, remoteRect, &rect, sizeof rect, nullptr);
-    Ask(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remoteRect));
-    ReadProcessMemory(process, remoteRect, &rect, sizeof rect, nullptr);
+  RemoteRows remote(list);
+  for (int i = 0; i < asked && i < rows && remote.Ok(); ++i) {
+    RECT rect = remote.Rect(i);
     MapWindowPoints(list, main, reinterpret_cast<POINT*>(&rect), 2);
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = reinterpret_cast<wchar_t*>(remoteText);
-    item.cchTextMax = static_cast<int>(kText);
-    WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-    Ask(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
-    wchar_t text[kText + 1] = L"";
-    ReadProcessMemory(process, remoteText, text, kText * sizeof(wchar_t), nullptr);
-    std::printf("row %d %ld %ld %s\n", i, rect.top, rect.bottom, Printable(text).c_str());
+    std::printf("row %d %ld %ld %s\n", i, rect.top, rect.bottom, remote.Text(i, 0).c_str());
   }
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
   return 0;
 }
 
@@ -352,12 +415,15 @@ int Foreground() {
   return 0;
 }
 
-int Message() {
+int Message(const char* answer) {
+  int button = std::strcmp(answer, "yes") == 0  ? IDYES
+               : std::strcmp(answer, "no") == 0 ? IDNO
+                                                : IDOK;
   for (int i = 0; i < 100; ++i, Sleep(100)) {
     HWND box = FindWindowW(L"#32770", nullptr);
     if (!box || !IsWindowVisible(box)) continue;
     std::printf("message %s\n", Text(GetDlgItem(box, 0xFFFF)).c_str());  // the text's static
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(box, WM_COMMAND, button, 0);
     return 0;
   }
   return 1;
@@ -407,10 +473,11 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "dialog") == 0) return Dialog();
   if (argc > 1 && std::strcmp(argv[1], "layout") == 0) return Layout();
   if (argc > 2 && std::strcmp(argv[1], "dpi") == 0) return ChangeDpi(std::atoi(argv[2]));
-  if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message();
+  if (argc > 1 && std::strcmp(argv[1], "message") == 0) return Message(argc > 2 ? argv[2] : "");
+  if (argc > 1 && std::strcmp(argv[1], "downloads") == 0) return Downloads();
   std::fprintf(
       stderr,
       "usage: window_probe [--utf8] style|cursor|gadgets [ROWS]|answers SECONDS|foreground|"
-      "message|layout|dpi N\n");
+      "message [yes|no]|downloads|dialog|layout|dpi N\n");
   return 2;
 }

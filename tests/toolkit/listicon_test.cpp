@@ -530,6 +530,38 @@ TEST_F(ListClickTest, DoubleClickingARowGivesADoubleClick) {
   EXPECT_EQ(GadgetGetState(7), 2);
 }
 
+// Clicks that arrive while the program waits are handled after the wait, when the
+// selection has moved on: each still names the row it was made on.
+TEST_F(ListClickTest, EventsDeferredDuringAWaitKeepTheRowTheyWereMadeOn) {
+  auto middle = [&](int row) { return (RowRect(row).top + RowRect(row).bottom) / 2; };
+  ClickAt(40, middle(0));
+  EventPumpUntil(nullptr, static_cast<int>(GetDoubleClickTime()) + 50);
+  POINT at = {40, middle(2)};
+  MapWindowPoints(list_, window_, &at, 1);
+  MouseMoveTo(window_, at.x, at.y);
+  EventPumpUntil(nullptr, 30);
+  LeftClick();
+  LeftClick();
+  EventPumpUntil(nullptr, 300);
+  KeyPress(VK_UP);
+  EventPumpUntil(nullptr, 100);
+  ASSERT_EQ(GadgetGetState(7), 1);
+  int queued = EventQueued(EVENT_GADGET, 1, 7);
+  std::vector<std::pair<int, intptr_t>> seen;
+  while (int event = EventWaitFor(0))
+    if (event == EVENT_GADGET && EventGadgetNumber() == 7)
+      seen.push_back({EventTypeOf(), EventItem()});
+  std::vector<std::pair<int, intptr_t>> clicks;
+  for (const auto& e : seen)
+    if (e.first != TYPE_CHANGE) clicks.push_back(e);
+  EXPECT_EQ(clicks, (std::vector<std::pair<int, intptr_t>>{{TYPE_LEFT_CLICK, 0},
+                                                           {TYPE_LEFT_CLICK, 2},
+                                                           {TYPE_LEFT_DOUBLE_CLICK, 2},
+                                                           {TYPE_KEYBOARD_SELECT, 1}}));
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), std::make_pair(TYPE_CHANGE, intptr_t{2})), 1);
+  EXPECT_EQ(queued, static_cast<int>(seen.size()));
+}
+
 TEST_F(ListClickTest, ClickingBelowTheRowsDeselectsWithAChange) {
   RECT row = RowRect(0);
   ClickAt(40, (row.top + row.bottom) / 2);

@@ -62,6 +62,16 @@ class LauncherTest : public ScratchDirTest {
     SetEnvironmentVariableW(L"VS_HELPER_OUT", WideFromPath(report_).c_str());
   }
   void Forget(const std::string& file) { DeleteFileW(WideFromPath(file).c_str()); }
+  // An address scheme whose default action is the helper (in the test prefix's class
+  // registry); with `dde`, one it takes by DDE, as browsers did: the shell then waits for it
+  // to take input.
+  void RegisterScheme(const std::string& scheme, bool dde = false) {
+    SetRegistryText(HKEY_CLASSES_ROOT, scheme, nullptr, "URL:" + scheme);
+    SetRegistryText(HKEY_CLASSES_ROOT, scheme, "URL Protocol", "");
+    std::string open = scheme + "\\shell\\open\\";
+    SetRegistryText(HKEY_CLASSES_ROOT, open + "command", nullptr, "\"" + helper_ + "\" \"%1\"");
+    if (dde) SetRegistryText(HKEY_CLASSES_ROOT, open + "ddeexec\\Application", nullptr, "VsTk");
+  }
   std::string directory_, helper_, report_;
 };
 
@@ -90,9 +100,7 @@ TEST_F(LauncherTest, DocumentsAndAddressesGoToTheShell) {
   std::string command = "\"" + helper_ + "\" \"%1\"";
   SetRegistryText(HKEY_CLASSES_ROOT, ".vstkdoc", nullptr, "VsTkDoc");
   SetRegistryText(HKEY_CLASSES_ROOT, "VsTkDoc\\shell\\open\\command", nullptr, command);
-  SetRegistryText(HKEY_CLASSES_ROOT, "vstk", nullptr, "URL:vstk");
-  SetRegistryText(HKEY_CLASSES_ROOT, "vstk", "URL Protocol", "");
-  SetRegistryText(HKEY_CLASSES_ROOT, "vstk\\shell\\open\\command", nullptr, command);
+  RegisterScheme("vstk");
 
   std::string document = directory_ + "some document.vstkdoc";
   WriteWholeFile(document, "text");
@@ -108,10 +116,46 @@ TEST_F(LauncherTest, DocumentsAndAddressesGoToTheShell) {
   report = WaitForReport(report_);
   EXPECT_NE(report.find("vstk://author.zq.test/"), std::string::npos) << report;
 
+  // An address from a hostile page may be of any length: the shell is never given more
+  // than it takes, in the foreground or the background.
+  Forget(report_);
+  std::string head = "vstk://author.zq.test/?";
+  for (size_t length : {LAUNCH_TARGET_LIMIT + 1, size_t{1000}, size_t{5000}}) {
+    EXPECT_EQ(LaunchProgram(head + std::string(length - head.size(), 'a')), 0) << length;
+    EXPECT_FALSE(LaunchInBackground(head + std::string(length - head.size(), 'a'))) << length;
+  }
+  EXPECT_TRUE(WaitForReport(report_, 300).empty());
+  std::string fits = head + std::string(LAUNCH_TARGET_LIMIT - head.size(), 'a');
+  ASSERT_EQ(LaunchProgram(fits), 1);
+  EXPECT_NE(WaitForReport(report_).find(fits), std::string::npos);
+
   Forget(document);
   RegDeleteTreeA(HKEY_CLASSES_ROOT, ".vstkdoc");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "VsTkDoc");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "vstk");
+}
+
+// The shell waits for a program that takes addresses by DDE to come up: a stand-in that
+// takes 2 s holds a start up that long, while a background start returns at once and
+// reports its end.
+TEST_F(LauncherTest, BackgroundStartsReturnAtOnceWhileTheBrowserComesUpSlowly) {
+  RegisterScheme("vstkslow", true);
+  SetEnvironmentVariableW(L"VS_HELPER_IDLE_MS", L"2000");
+  HWND notify =
+      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  DWORD start = GetTickCount();
+  ASSERT_TRUE(LaunchInBackground("vstkslow://author.zq.test/", "", "", notify, WM_APP + 7, 42));
+  EXPECT_LT(GetTickCount() - start, 200u);
+  EXPECT_NE(WaitForReport(report_).find("vstkslow://author.zq.test/"), std::string::npos);
+  MSG done = {};
+  while (GetTickCount() - start < 15000 &&
+         !PeekMessageW(&done, notify, WM_APP + 7, WM_APP + 7, PM_REMOVE))
+    Sleep(20);
+  EXPECT_EQ(done.wParam, 42u);
+  EXPECT_GE(GetTickCount() - start, 1500u);  // the shell did wait for the slow browser
+  SetEnvironmentVariableW(L"VS_HELPER_IDLE_MS", nullptr);
+  DestroyWindow(notify);
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "vstkslow");
 }
 
 TEST_F(LauncherTest, TargetsThatCannotStartReturnZeroWithoutADialog) {
