@@ -223,10 +223,10 @@ ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow) {
   while (!FileAtEnd(file)) {
     bool tooLong = false;
     String line = FileReadLine(file, SCAN_LINE_LIMIT, &tooLong);
-    // A line no page of the site comes near is skipped whole, and counted as a result
-    // left out: what it held is not shown, and the user is told something was.
+    // A line no page of the site comes near is skipped whole, and counted: what it held
+    // is not shown, and the user is told something was not.
     if (tooLong)
-      ++counters.rowsLeftOut;
+      ++counters.linesTooLong;
     else
       ScrapeResultLine(std::move(line), counters, addRow);
   }

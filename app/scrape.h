@@ -18,7 +18,8 @@ String CleanText(TextArg text);
 // independently, and row i is tied to entry i of each array.
 struct ScrapeCounters {
   int linkCount = 0;
-  int rowsLeftOut = 0;  // titles past RESULT_ROWS_LIMIT, and lines past SCAN_LINE_LIMIT
+  int rowsLeftOut = 0;    // titles past RESULT_ROWS_LIMIT, which add no row
+  int linesTooLong = 0;   // lines past SCAN_LINE_LIMIT, skipped unread
   int pictureCount = 0;
   int descriptionCount = 0;
 };
@@ -33,7 +34,7 @@ using AddRow = std::function<void(const String& title)>;
 void ScrapeResultLine(String line, ScrapeCounters& counters, const AddRow& addRow);
 // Applies ScrapeResultLine to every line of the open file `file`, from its position to its
 // end, with counters starting at 0; returns the counters reached. Lines longer than
-// SCAN_LINE_LIMIT are skipped and counted in rowsLeftOut.
+// SCAN_LINE_LIMIT are skipped and counted in linesTooLong.
 ScrapeCounters ScrapeResultFile(ObjectNumber file, const AddRow& addRow);
 
 // Whether the open file `file`, from its position to its end, is the site's log-in page: a

@@ -75,12 +75,12 @@ bool SearchVideos(const String& searchUrl) {
       break;
     }
     std::vector<String> titles;
-    int leftOut = ScanResultPage(file, titles);
+    ScrapeCounters scanned = ScanResultPage(file, titles);
     // Once the session has ended, the site's log-in page comes in place of the results. Only
     // a page without results is looked at for its form: that costs a second reading, and
     // result pages can be huge.
     if (!titles.empty() || !IsLoginPage(file)) {
-      ShowScannedPage(titles, leftOut);
+      ShowScannedPage(titles, scanned);
       return true;
     }
     // The program logs in again and asks once more.
@@ -96,12 +96,12 @@ bool SearchVideos(const String& searchUrl) {
   return false;
 }
 
-int ScanResultPage(const String& file, std::vector<String>& titles) {
+ScrapeCounters ScanResultPage(const String& file, std::vector<String>& titles) {
   titles.clear();
   ScopedFile page;
-  if (!page.OpenRead(FILE_DOWNLOADED_PAGE, file)) return 0;
+  if (!page.OpenRead(FILE_DOWNLOADED_PAGE, file)) return ScrapeCounters();
   auto addRow = [&](const String& title) { titles.push_back(title); };
-  return ScrapeResultFile(page.Number(), addRow).rowsLeftOut;
+  return ScrapeResultFile(page.Number(), addRow);
 }
 
 void FillResultList(const std::vector<String>& titles) {
@@ -114,16 +114,20 @@ void FillResultList(const std::vector<String>& titles) {
 
 void ShowResultPage(const String& file) {
   std::vector<String> titles;
-  int leftOut = ScanResultPage(file, titles);
-  ShowScannedPage(titles, leftOut);
+  ScrapeCounters scanned = ScanResultPage(file, titles);
+  ShowScannedPage(titles, scanned);
 }
 
-void ShowScannedPage(const std::vector<String>& titles, int leftOut) {
+void ShowScannedPage(const std::vector<String>& titles, const ScrapeCounters& scanned) {
   FillResultList(titles);
-  if (leftOut > 0) {
-    // More results than the list keeps: nothing is dropped without a word.
+  // Nothing is dropped without a word: more results than the list keeps, or lines of the
+  // page too long to be scanned.
+  if (scanned.rowsLeftOut > 0) {
     ShowStatus(TEXT_ROWS_SHOWN_BEFORE + std::to_string(RESULT_ROWS_LIMIT) + TEXT_ROWS_LEFT_OUT +
-               std::to_string(leftOut) + ".");
+               std::to_string(scanned.rowsLeftOut) + ".");
+  } else if (scanned.linesTooLong > 0) {
+    ShowStatus(TEXT_LINES_TOO_LONG_BEFORE + std::to_string((SCAN_LINE_LIMIT + (1 << 20) - 1) >> 20) +
+               TEXT_LINES_TOO_LONG_AFTER + std::to_string(scanned.linesTooLong) + ".");
   } else if (titles.empty()) {
     ShowStatus(g_app.searchText.empty()
                    ? String(TEXT_NOTHING_FOUND)

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scrape.h"
 #include "text.h"
 
 // Fills the result list and the three result arrays from the page at `searchUrl`. When the
@@ -15,11 +16,11 @@ bool SearchVideos(const String& searchUrl);
 // Fills the result list from a result page already on disk (the search's second half):
 // ScanResultPage, then FillResultList, then what the description label says about it.
 void ShowResultPage(const String& file);
-// Reads the result page into the three result arrays and the row titles; the number of
-// results past the list's limit.
-int ScanResultPage(const String& file, std::vector<String>& titles);
+// Reads the result page into the three result arrays and the row titles; the counters say
+// what was left out (results past the list's limit, lines too long to scan).
+ScrapeCounters ScanResultPage(const String& file, std::vector<String>& titles);
 // ShowResultPage's second half: the rows and the word about them.
-void ShowScannedPage(const std::vector<String>& titles, int leftOut);
+void ShowScannedPage(const std::vector<String>& titles, const ScrapeCounters& scanned);
 // Replaces the result list's rows by `titles`, its painting paused meanwhile.
 void FillResultList(const std::vector<String>& titles);
 // Shows the picture at `pictureUrl` in the preview gadget; an empty preview when it

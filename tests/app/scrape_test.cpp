@@ -160,7 +160,7 @@ TEST_F(ScrapeTest, ALineLongerThanTheScanLimitIsSkippedAndCounted) {
   FileClose(0);
   RemoveScratchDir(dir);
   EXPECT_EQ(rows, (std::vector<String>{"One"}));
-  EXPECT_EQ(got.rowsLeftOut, 1);
+  EXPECT_EQ(got.linesTooLong, 1);
   EXPECT_EQ(app.videoLinks[0], "v1");
 }
 
