@@ -18,8 +18,8 @@ String CleanText(TextArg text);
 // independently, and row i is tied to entry i of each array.
 struct ScrapeCounters {
   int linkCount = 0;
-  int rowsLeftOut = 0;    // titles past RESULT_ROWS_LIMIT, which add no row
-  int linesTooLong = 0;   // lines past SCAN_LINE_LIMIT, skipped unread
+  int rowsLeftOut = 0;   // titles past RESULT_ROWS_LIMIT, which add no row
+  int linesTooLong = 0;  // lines past SCAN_LINE_LIMIT, skipped unread
   int pictureCount = 0;
   int descriptionCount = 0;
 };

@@ -66,9 +66,9 @@ bool SearchVideos(const String& searchUrl) {
   String failure;
   for (int attempt = 1; failure.empty(); ++attempt) {
     bool replaced = false;
-    TransferResult got = FetchTempFile(searchUrl, TEMP_RESULT_PAGE,
-                                       PageLimits(SEARCH_PAGE_MAX_BYTES), TransferKind::PAGE,
-                                       GADGET_SEARCH_LINK, &replaced);
+    TransferResult got =
+        FetchTempFile(searchUrl, TEMP_RESULT_PAGE, PageLimits(SEARCH_PAGE_MAX_BYTES),
+                      TransferKind::PAGE, GADGET_SEARCH_LINK, &replaced);
     if (replaced) return false;  // a newer search click takes its place
     if (!got.Ok()) {
       failure = TransferFailureText(got);
@@ -126,8 +126,9 @@ void ShowScannedPage(const std::vector<String>& titles, const ScrapeCounters& sc
     ShowStatus(TEXT_ROWS_SHOWN_BEFORE + std::to_string(RESULT_ROWS_LIMIT) + TEXT_ROWS_LEFT_OUT +
                std::to_string(scanned.rowsLeftOut) + ".");
   } else if (scanned.linesTooLong > 0) {
-    ShowStatus(TEXT_LINES_TOO_LONG_BEFORE + std::to_string((SCAN_LINE_LIMIT + (1 << 20) - 1) >> 20) +
-               TEXT_LINES_TOO_LONG_AFTER + std::to_string(scanned.linesTooLong) + ".");
+    ShowStatus(TEXT_LINES_TOO_LONG_BEFORE +
+               std::to_string((SCAN_LINE_LIMIT + (1 << 20) - 1) >> 20) + TEXT_LINES_TOO_LONG_AFTER +
+               std::to_string(scanned.linesTooLong) + ".");
   } else if (titles.empty()) {
     ShowStatus(g_app.searchText.empty()
                    ? String(TEXT_NOTHING_FOUND)
@@ -141,8 +142,7 @@ void ShowScannedPage(const std::vector<String>& titles, const ScrapeCounters& sc
 
 void ShowPreview(const String& pictureUrl) {
   // A picture that cannot be had leaves the preview empty, never another row's picture.
-  if (FetchTempFile(pictureUrl, TEMP_PREVIEW, PageLimits(PREVIEW_MAX_BYTES),
-                    TransferKind::PICTURE)
+  if (FetchTempFile(pictureUrl, TEMP_PREVIEW, PageLimits(PREVIEW_MAX_BYTES), TransferKind::PICTURE)
           .Ok())
     ShowPreviewFile(TempFile(TEMP_PREVIEW));
   else

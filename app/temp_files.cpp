@@ -85,9 +85,8 @@ void DeleteTempFiles() {
   written.clear();
 }
 
-TransferResult FetchTempFile(const String& address, const char* name,
-                             const TransferLimits& limits, TransferKind kind, int givesWayTo,
-                             bool* gaveWay) {
+TransferResult FetchTempFile(const String& address, const char* name, const TransferLimits& limits,
+                             TransferKind kind, int givesWayTo, bool* gaveWay) {
   if (gaveWay) *gaveWay = false;
   const String file = TempFile(name);
   TransferResult result;

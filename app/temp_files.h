@@ -31,6 +31,5 @@ void DeleteTempFiles();
 // wait is given up as soon as a newer event of that gadget of the main window waits in the
 // queue (a newer request of the same kind, which replaces this one): `*gaveWay` is then
 // set, and the file stays as it was.
-TransferResult FetchTempFile(const String& address, const char* name,
-                             const TransferLimits& limits, TransferKind kind,
-                             int givesWayTo = -1, bool* gaveWay = nullptr);
+TransferResult FetchTempFile(const String& address, const char* name, const TransferLimits& limits,
+                             TransferKind kind, int givesWayTo = -1, bool* gaveWay = nullptr);

@@ -60,7 +60,9 @@ class NamedAccessible final : public IAccessible {
     }
     return system_->QueryInterface(id, object);  // enumerations, window handle
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+  }
   ULONG STDMETHODCALLTYPE Release() override {
     LONG left = InterlockedDecrement(&refs_);
     if (left == 0) {
@@ -168,7 +170,8 @@ LRESULT AnswerAccessibleName(HWND control, WPARAM flags, LPARAM objectId) {
   const Oleacc& oleacc = LoadOleacc();
   IAccessible* system = nullptr;
   if (!oleacc.createStd || !oleacc.lresultFromObject ||
-      FAILED(oleacc.createStd(control, OBJID_CLIENT, ACCESSIBLE_ID, reinterpret_cast<void**>(&system))))
+      FAILED(oleacc.createStd(control, OBJID_CLIENT, ACCESSIBLE_ID,
+                              reinterpret_cast<void**>(&system))))
     return NOT_HANDLED;
   auto* named = new (std::nothrow) NamedAccessible(system, ControlText(control));
   if (!named) {

@@ -19,7 +19,7 @@ struct WindowRecord {
   DpiCallback dpiCallback = nullptr;
   // Limits in layout units (96 DPI).
   uint16_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
-  int dpi = 96;  // the window's display scale; its gadgets share it
+  int dpi = 96;               // the window's display scale; its gadgets share it
   HICON smallIcon = nullptr;  // the caption's icon for a DPI other than the system's; owned
   // The inner size in layout units: what the pixels are scaled from, so that a change of
   // DPI gives the same layout, and sizes read back are the numbers set.
