@@ -9,7 +9,6 @@
 // after winsock2.h
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <mutex>
@@ -18,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "deflated.h"
 #include "seqfile.h"
 #include "temp_dir.h"
 #include "transfer.h"
@@ -43,21 +43,6 @@ const std::string kFile = [] {
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
   return bytes;
 }();
-
-// `text` deflated: windowBits 31 gzip, 15 zlib, -15 raw.
-std::string Coded(const std::string& text, int windowBits) {
-  z_stream z = {};
-  deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
 
 struct Seen {
   std::string target, range, ifRange, acceptEncoding;
