@@ -40,8 +40,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   LoadEmbeddedPictures();
   if (!OpenMainWindow()) EndProgram();
   BuildMainGadgets();
-  // The browser views are never seen: they come once the window shows, and the login,
-  // the program's first request, before any event is taken.
+  // The browser views are never seen: they come once the window is painted (starting the
+  // browser's engine keeps this thread from painting for a fifth of a second), and the
+  // login, the program's first request, before any event is taken.
+  WindowPaintNow(WIN_MAIN);
   CreateBrowserViews();
   StartLogin(typed);
   RunMainLoop();

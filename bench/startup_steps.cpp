@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "appstate.h"
+#include "client_ids.h"
 #include "credentials.h"
 #include "decoder.h"
 #include "image.h"
@@ -62,6 +63,8 @@ int main() {
   Step("the gadgets the user sees, window shown");
   std::printf("  %-58s %7.1f ms\n", "in all, process created to window shown", NowMs() - start);
   last = NowMs();
+  WindowPaintNow(WIN_MAIN);
+  Step("(then the whole window painted)");
   CreateBrowserViews();
   Step("(after it: the two hidden browser views)");
   StartLoginNavigation();

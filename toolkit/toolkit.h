@@ -123,6 +123,10 @@ int WindowSetWideTitle(ObjectNumber number, std::wstring_view title);
 int WindowResize(ObjectNumber number, int x, int y, int innerWidth, int innerHeight);
 int WindowSetTopmost(ObjectNumber number, int flag);
 int WindowSetHidden(ObjectNumber number, int flag);
+// Paints now what waits to be painted in the window and its gadgets and lets the display
+// show it, without taking any other message: the user sees the whole window before the
+// thread turns to longer work.
+void WindowPaintNow(ObjectNumber number);
 // Background colour of the window (-1 = the class brush paints).
 int WindowSetColor(ObjectNumber number, int32_t color);
 // Size limits of the outer window in layout units (0 = no limit).

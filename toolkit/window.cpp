@@ -726,6 +726,19 @@ int WindowSetHidden(ObjectNumber number, int flag) {
   return 1;
 }
 
+void WindowPaintNow(ObjectNumber number) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window) return;
+  RedrawWindow(window->handle, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // Wine puts a window's pixels on the screen when its thread looks for a message and finds
+  // none: paint messages are looked for, so that no other is taken (bounded, should a
+  // window leave its paint pending).
+  MSG message;
+  for (int left = 100; left > 0 && PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE);
+       --left)
+    DispatchMessageW(&message);
+}
+
 int WindowSetColor(ObjectNumber number, int32_t color) {
   WindowRecord* window = LookupWindow(number);
   if (!window) return 0;
