@@ -24,7 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   ImagesInit();
   WindowsInit();
   GadgetsInit();
-  SystemStartup();  // common controls and COM
+  SystemStartup();  // common controls
 
   // Values typed at the first start serve the login, and are stored once the site takes
   // them; leaving the dialog ends the program.
@@ -44,6 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // browser's engine keeps this thread from painting for a fifth of a second), and the
   // login, the program's first request, before any event is taken.
   WindowPaintNow(WIN_MAIN);
+  SystemStartCom();
   CreateBrowserViews();
   StartLogin(typed);
   RunMainLoop();

@@ -20,6 +20,7 @@ inline bool OpenBenchMainWindow() {
     return false;
   }
   BuildMainGadgets();
+  SystemStartCom();
   CreateBrowserViews();
   return true;
 }

@@ -10,7 +10,6 @@
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <string>
 
@@ -26,11 +25,6 @@ constexpr COLORREF LINE = 0x232323;
 constexpr int LIST_PANEL_X = 507, LIST_PANEL_Y = 52, LIST_PANEL_WIDTH = 260,
               LIST_PANEL_HEIGHT = 510;
 constexpr int TOGGLE_X = 460, TOGGLE_Y = 390;
-
-#ifdef RAW_IMPORTS_OLE32
-// The client imports COM's library at start: so does this program.
-void* volatile keepImport = reinterpret_cast<void*>(&CoInitialize);
-#endif
 
 HBRUSH backBrush;
 HWND searchField, listView, toggle, preview;

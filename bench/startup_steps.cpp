@@ -48,7 +48,7 @@ int main() {
   GadgetsInit();
   Step("runtime and toolkit (images, windows, gadgets, common controls)");
   SystemStartup();
-  Step("common controls and COM");
+  Step("common controls");
   ReadCredentials();
   Step("Registration.ini");
   JpegDecoderRegister();
@@ -65,6 +65,8 @@ int main() {
   last = NowMs();
   WindowPaintNow(WIN_MAIN);
   Step("(then the whole window painted)");
+  SystemStartCom();
+  Step("(then COM)");
   CreateBrowserViews();
   Step("(after it: the two hidden browser views)");
   StartLoginNavigation();

@@ -1,7 +1,7 @@
 # Delay-loaded system libraries: the program links these through import libraries whose
 # functions load the library on their first call, so that libraries it needs only after
-# its window shows (the web views, transfers, downloads, the slide's timer) do not lengthen
-# its start. Each library lists the functions the program calls; a call of any other
+# its window shows (COM and the web views, transfers, downloads, the slide's timer) do not
+# lengthen its start. Each library lists the functions the program calls; a call of any other
 # function of it fails to link, which is the reminder to add it here.
 #
 #   vs_delay_import(NAME DLL FUNCTION...)  makes the target vs_delay_NAME to link with; the
@@ -35,6 +35,9 @@ vs_delay_import(ws2_32 ws2_32.dll
 vs_delay_import(urlmon urlmon.dll ObtainUserAgentString)
 vs_delay_import(shell32 shell32.dll SHGetKnownFolderPath ShellExecuteExW)
 vs_delay_import(winmm winmm.dll timeBeginPeriod timeEndPeriod)
+vs_delay_import(ole32 ole32.dll
+  CoInitialize CoInitializeEx CoTaskMemFree CoUninitialize CreateStreamOnHGlobal
+  GetHGlobalFromStream OleInitialize)
 vs_delay_import(oleaut32 oleaut32.dll
   DispGetParam SysAllocStringLen SysFreeString SysStringLen VariantClear VariantInit)
 

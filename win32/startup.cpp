@@ -43,12 +43,20 @@ bool AppThemed() {
 
 }  // namespace
 
-void SystemStartup() {
-  InitCommonControls();
-  CoInitialize(nullptr);
+void SystemStartup() { InitCommonControls(); }
+
+namespace {
+bool comStarted = false;
 }
 
-void SystemEnd() { CoUninitialize(); }
+void SystemStartCom() {
+  if (!comStarted) comStarted = SUCCEEDED(CoInitialize(nullptr));
+}
+
+void SystemEnd() {
+  if (comStarted) CoUninitialize();
+  comStarted = false;
+}
 
 bool SystemThemedLook() {
   static const bool themed = SystemHasThemes() && CommonControlsVersion() > 0x5FFFF && AppThemed();

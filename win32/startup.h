@@ -1,10 +1,13 @@
-// System libraries the program needs on its user-interface thread, set up once at start
-// before any window is created: the common controls and COM (for the web view); and
-// whether the system draws the common controls themed.
+// System libraries the program needs on its user-interface thread: the common controls,
+// set up once at start before any window is created, and COM (for the web view), which
+// may come later; and whether the system draws the common controls themed.
 #pragma once
 
 void SystemStartup();
-// Undoes SystemStartup's COM initialisation at program end.
+// COM for this thread. Its library is loaded at the first call (cmake/DelayLoad.cmake), so
+// the program calls this once its window shows, where nothing needs COM sooner.
+void SystemStartCom();
+// Undoes SystemStartCom at program end.
 void SystemEnd();
 
 // Whether the system draws themed common controls itself, alpha pictures and list headers

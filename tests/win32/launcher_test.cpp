@@ -274,6 +274,7 @@ TEST(StartupTest, ManifestSelectsTheSideBySideCommonControls) {
 
 TEST(StartupTest, InitialisesComForTheThread) {
   SystemStartup();
+  SystemStartCom();
   // COM is initialised already: a second initialisation reports S_FALSE.
   EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
   CoUninitialize();
