@@ -62,13 +62,15 @@ HWND GadgetListWindow() {
   return gadgetList.stack.empty() ? gadgetList.parent : gadgetList.stack.front();
 }
 
-// Drops a window's saved gadget list when the window goes away.
+// Drops the saved gadget list of a window that is not the toolkit's when it goes away.
+// (Toolkit windows are told apart and forget theirs themselves: a common-controls
+// subclass costs every message of the window a look-up of a window property, which under
+// Wine is a call to the window server.)
 LRESULT CALLBACK ListOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                DWORD_PTR) {
   if (message == WM_NCDESTROY) {
     RemoveWindowSubclass(hwnd, ListOwnerProc, LIST_SUBCLASS_ID);
-    savedLists.erase(hwnd);
-    if (GadgetListWindow() == hwnd) gadgetList = GadgetListState();
+    GadgetListForget(hwnd);
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -475,9 +477,14 @@ HWND GadgetListUse(HWND window) {
     gadgetList.parent = window;
     gadgetList.stack.reserve(10);
     savedLists[window] = GadgetListState();
-    SetWindowSubclass(window, ListOwnerProc, LIST_SUBCLASS_ID, 0);
+    if (!IsToolkitWindow(window)) SetWindowSubclass(window, ListOwnerProc, LIST_SUBCLASS_ID, 0);
   }
   return previous;
+}
+
+void GadgetListForget(HWND window) {
+  savedLists.erase(window);
+  if (GadgetListWindow() == window) gadgetList = GadgetListState();
 }
 
 void GadgetListPush(HWND container) {

@@ -152,6 +152,9 @@ ObjectNumber GadgetNumberOfControl(HWND control);
 LRESULT GadgetForwardMessage(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
 // Makes `container` the current parent, pushing the previous one.
 void GadgetListPush(HWND container);
+// Drops the gadget list saved for `window`, which goes away; no list is current after it
+// when it was that window's.
+void GadgetListForget(HWND window);
 HWND GadgetListCurrentParent();
 // The default font of gadgets made for `dpi`: the system's GUI font at 96 DPI, the same
 // face scaled with the layout at others (DpiScaledFont; kept until the program ends).

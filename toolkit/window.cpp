@@ -374,6 +374,7 @@ LRESULT HandleDpiChange(WindowRecord* window, ObjectNumber number, int dpi, cons
 void ForgetDestroyedWindow(WindowRecord* window, ObjectNumber number, HWND hwnd) {
   RemovePropW(hwnd, WINDOW_NUMBER_PROPERTY);
   windowNumbers.erase(hwnd);
+  GadgetListForget(hwnd);
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
   if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
   if (window->smallIcon) DestroyIcon(window->smallIcon);
@@ -659,6 +660,7 @@ void WindowClose(ObjectNumber number) {
   RemovePropW(handle, WINDOW_NUMBER_PROPERTY);
   windowNumbers.erase(handle);
   DestroyWindow(handle);
+  GadgetListForget(handle);
   UnregisterClassW(ClassNameOf(number).c_str(), GetModuleHandleW(nullptr));
   // Destroying may have run code that looked the number up again; the record is still
   // the same object (slots and ANY_NUMBER records never move).

@@ -268,6 +268,17 @@ TEST_F(GadgetTest, EachWindowKeepsItsOwnGadgetList) {
   WindowClose(2);
   EXPECT_EQ(GadgetListCurrentParent(), nullptr);
   EXPECT_EQ(GadgetListUse(nullptr), nullptr);
+  // So does a window the system destroys, the toolkit's or another.
+  HWND third = reinterpret_cast<HWND>(WindowOpen(3, 0, 0, 100, 100, "3", WINDOW_INVISIBLE));
+  ASSERT_EQ(GadgetListCurrentParent(), third);
+  DestroyWindow(third);
+  EXPECT_EQ(GadgetListCurrentParent(), nullptr);
+  HWND plain = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               nullptr, nullptr);
+  GadgetListUse(plain);
+  ASSERT_EQ(GadgetListCurrentParent(), plain);
+  DestroyWindow(plain);
+  EXPECT_EQ(GadgetListCurrentParent(), nullptr);
 }
 
 TEST_F(GadgetTest, GadgetsGoWithTheirWindow) {
