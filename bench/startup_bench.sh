@@ -4,7 +4,9 @@
 # exactly the client's main window (bench/raw_window.cpp: the same windows, manifest, icon
 # and imported libraries, the same picture). Two moments: the first visible window
 # ("shown") and the window complete on the screen ("complete"; bench/startup_timer.cpp).
-#   bench/startup_bench.sh [ROUNDS]        (default 20)
+#   bench/startup_bench.sh [ROUNDS [CLIENT.exe...]]     (default 20 rounds)
+# Other builds of the client given (say, of earlier commits, each under its own name) are
+# measured in the same rounds after the client, to tell what a change saved.
 # Starts vs_site (search open to guests) and runs build/win/bench/startup_timer.exe in one
 # Wine prefix, from a folder holding a Registration.ini with the demo account. Checks that
 # the raw program imports the libraries the client imports and shows the same bytes; the
@@ -16,6 +18,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 site=${VS_SITE:-$root/build/native/site/vs_site}
 win=${VS_WIN_BUILD:-$root/build/win}
 rounds=${1:-20}
+others=("${@:2}")
 pictures=${VS_BENCH_PICTURES:-$root/build/startup_bench}
 client=$win/app/videosearch.exe raw=$win/bench/raw_window.exe
 for f in "$site" "$win/bench/startup_timer.exe" "$client" "$raw" "$win/tests/client/trivial_window.exe"; do
@@ -33,12 +36,13 @@ source "$root/bench/bench_site.sh"
 start_bench_site startup_bench 600
 mkdir -p "$work/run" "$work/pictures" "$pictures"
 printf 'mail = demo@zq.test\r\npass = demo\r\n' >"$work/run/Registration.ini"
-cp "$client" "$raw" "$win/tests/client/trivial_window.exe" "$work/run/"
+cp "$client" "$raw" "$win/tests/client/trivial_window.exe" "${others[@]}" "$work/run/"
 cd "$work/run"
 echo "load before: $(uptime)"
 http_proxy=http://127.0.0.1:$port VS_WINE_TIMEOUT=1800 "$root/scripts/wine-run" \
   "$win/bench/startup_timer.exe" --pictures "Z:${work//\//\\}\\pictures" "$rounds" \
-  trivial_window.exe raw_window.exe videosearch.exe | tr -d '\r' | tee "$work/result"
+  trivial_window.exe raw_window.exe videosearch.exe "${others[@]##*/}" | tr -d '\r' |
+  tee "$work/result"
 echo "load after: $(uptime)"
 for f in "$work"/pictures/*.bmp; do convert "$f" -alpha off "$pictures/$(basename "${f%.bmp}").png"; done
 echo "final pictures of the last round: $pictures"
