@@ -12,9 +12,10 @@
 // Each start waits until the previous program has ended and 0.3 s more; a program is asked
 // to close (WM_CLOSE to its window) once the watch is over, and ended after 10 s otherwise.
 // Prints min / median / max of both moments per program, each median against those of the
-// programs named before it, and, for programs whose windows have the same size, in how many
-// rounds their final pictures were the same bytes. With --pictures, the final pictures of
-// the last round are written to DIR as PROGRAM-N.bmp.
+// programs named before it (and the median of the same ratio taken round by round), and,
+// for programs whose windows have the same size, in how many rounds their final pictures
+// were the same bytes. With --pictures, the final pictures of the last round are written
+// to DIR as PROGRAM-N.bmp.
 #include <windows.h>
 
 #include <algorithm>
@@ -253,6 +254,17 @@ Summary Summarise(std::vector<double> values) {
   return {values.front(), values[values.size() / 2], values.back()};
 }
 
+// The median over the rounds of a's moment ÷ b's in the same round: two programs started
+// one right after the other meet the same load, so the machine's drift from round to round
+// falls out of the ratio. Rounds where either has no reading are left out; 0 when none is
+// left.
+double RoundRatio(const std::vector<Run>& a, const std::vector<Run>& b, double Run::*moment) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (a[i].*moment > 0 && b[i].*moment > 0) ratios.push_back(a[i].*moment / b[i].*moment);
+  return ratios.empty() ? 0 : Summarise(ratios).median;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -309,9 +321,13 @@ int main(int argc, char** argv) {
         Summarise(reading).median);
     for (int q = 0; q < p; ++q) {
       if (!measured[static_cast<size_t>(q)]) continue;
-      std::printf("  / %s: shown %.2f x, complete %.2f x\n", names[q],
-                  a.median / shown[static_cast<size_t>(q)].median,
-                  b.median / complete[static_cast<size_t>(q)].median);
+      const std::vector<Run>& mine = runs[static_cast<size_t>(p)];
+      const std::vector<Run>& theirs = runs[static_cast<size_t>(q)];
+      std::printf(
+          "  / %s: shown %.2f x, complete %.2f x (medians); round by round %.2f x, %.2f x\n",
+          names[q], a.median / shown[static_cast<size_t>(q)].median,
+          b.median / complete[static_cast<size_t>(q)].median, RoundRatio(mine, theirs, &Run::shown),
+          RoundRatio(mine, theirs, &Run::complete));
     }
   }
 
