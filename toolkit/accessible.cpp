@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "startup.h"
 #include "toolkit_internal.h"
 
 namespace {
@@ -167,6 +168,9 @@ class NamedAccessible final : public IAccessible {
 
 LRESULT AnswerAccessibleName(HWND control, WPARAM flags, LPARAM objectId) {
   if (static_cast<LONG>(objectId) != OBJID_CLIENT) return NOT_HANDLED;
+  // The object is handed over through COM, which the program starts only once its window
+  // is painted; a screen reader may ask before that.
+  SystemStartCom();
   const Oleacc& oleacc = LoadOleacc();
   IAccessible* system = nullptr;
   if (!oleacc.createStd || !oleacc.lresultFromObject ||
