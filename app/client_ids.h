@@ -41,6 +41,10 @@ constexpr int GADGET_DOWNLOAD_NOTE = 125;
 constexpr int LAUNCHED_FILE = 130;
 constexpr int LAUNCHED_FOLDER = 131;
 
+// Command of the main window (its Ctrl+J and system menu item): show the downloads window.
+// A multiple of 16, as system menu commands are.
+constexpr int MENU_DOWNLOADS = 0x100;
+
 // Timer of the main window: the keyboard's selection has rested long enough to be chosen
 // (so that a held arrow key does not download the preview and page of every row passed).
 constexpr int TIMER_KEYBOARD_ROW = 1;

@@ -197,6 +197,8 @@ void RunMainLoop() {
     if (g_app.lastEvent == EVENT_TIMER && EventGadgetNumber() == TIMER_LOGIN_CHECK)
       LoginTimerTick();
     UpdateHoverCursor(g_app.lastEvent);
+    if (g_app.lastEvent == EVENT_MENU && EventGadgetNumber() == MENU_DOWNLOADS)
+      ShowDownloadsWindow();
     if (g_app.lastEvent == EVENT_CLOSE && EventWindowNumber() == WIN_MAIN) CloseProgram();
   }
 }

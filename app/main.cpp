@@ -47,5 +47,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   SystemStartCom();
   CreateBrowserViews();
   StartLogin(typed);
+  AddMainWindowCommands();
   RunMainLoop();
 }

@@ -128,6 +128,12 @@ bool OpenMainWindow() {
   return true;
 }
 
+void AddMainWindowCommands() {
+  // Ctrl+J as browsers have it; the menu item is where a user looks, and names the keys.
+  WindowAddShortcut(WIN_MAIN, FCONTROL, 'J', MENU_DOWNLOADS);
+  WindowAddSystemMenuItem(WIN_MAIN, WideFromText(TEXT_DOWNLOADS_MENU), MENU_DOWNLOADS);
+}
+
 void CreateBrowserViews() {
   // The login view lies wholly left of the client area, so it is never seen; its browser
   // keeps the login cookie. The other one has no size. Neither is seen, so both come after

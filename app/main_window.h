@@ -13,6 +13,9 @@ bool OpenMainWindow();
 void BuildMainGadgets();
 // Creates the two browser views that are never seen: the login view 101 and view 115.
 void CreateBrowserViews();
+// The main window's commands that have no gadget: Ctrl+J and an item of its system menu
+// show the downloads window, also when no download of the chosen video offers its link.
+void AddMainWindowCommands();
 // Opens the login address of the current credentials in view 101: the program's first
 // request to the site, made once the window shows and before any event is taken.
 void StartLoginNavigation();

@@ -138,6 +138,8 @@ constexpr const char TEXT_RESULT_LIST_NAME[] =
 
 // Скачивания  (title of the downloads window)
 constexpr const char TEXT_DOWNLOADS_TITLE[] = "\xD1\xEA\xE0\xF7\xE8\xE2\xE0\xED\xE8\xFF";
+// Скачивания<Tab>Ctrl+J  (the main window's system menu item that shows the downloads window)
+constexpr const char TEXT_DOWNLOADS_MENU[] = "\xD1\xEA\xE0\xF7\xE8\xE2\xE0\xED\xE8\xFF\tCtrl+J";
 // Файл  (downloads window: column titles)
 constexpr const char TEXT_COLUMN_FILE[] = "\xD4\xE0\xE9\xEB";
 // Размер

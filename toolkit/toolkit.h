@@ -133,6 +133,14 @@ int WindowSetColor(ObjectNumber number, int32_t color);
 int WindowSetSizeLimits(ObjectNumber number, int minWidth, int minHeight, int maxWidth,
                         int maxHeight);
 int WindowSetCallback(ObjectNumber number, WindowCallback callback);
+// A keyboard shortcut of the window: `key` (a virtual key) with `modifiers` (FCONTROL,
+// FSHIFT, FALT) gives an EVENT_MENU event, EventGadgetNumber `command`, while the window is
+// active.
+int WindowAddShortcut(ObjectNumber number, int modifiers, int key, int command);
+// An item at the end of the window's system menu (after a separator) that gives an
+// EVENT_MENU event with `command`. The system keeps the low four bits of its commands, so
+// `command` is a multiple of 16 below 0xF000.
+int WindowAddSystemMenuItem(ObjectNumber number, std::wstring_view text, int command);
 int WindowSetEraseCallback(ObjectNumber number, EraseCallback callback);
 // Starts (or restarts, with the same identifier) a timer of the window that reports
 // EVENT_TIMER, with EventGadgetNumber the identifier, every `milliseconds` until removed.

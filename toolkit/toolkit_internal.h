@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "toolkit.h"
 
@@ -12,7 +13,9 @@
 
 struct WindowRecord {
   HWND handle = nullptr;
-  HACCEL accelerators = nullptr;  // Tab and Shift+Tab
+  HACCEL accelerators = nullptr;  // Tab and Shift+Tab, and the shortcuts added
+  std::vector<ACCEL> shortcuts;   // what `accelerators` was made of
+  int systemMenuItems = 0;        // items added to the system menu
   WindowCallback callback = nullptr;
   HBRUSH backgroundBrush = nullptr;  // from the brush cache; 0 = the class brush paints
   EraseCallback eraseCallback = nullptr;

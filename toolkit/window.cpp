@@ -433,6 +433,14 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, message, wParam, lParam);
       break;
+    case WM_SYSCOMMAND:
+      // The items the program added; the system's own commands lie from 0xF000 on.
+      if (window && window->handle == hwnd && window->systemMenuItems &&
+          (wParam & 0xFFF0) < 0xF000) {
+        SetPending(EVENT_MENU, static_cast<ObjectNumber>(wParam & 0xFFF0), 0);
+        return 0;
+      }
+      break;
     case WM_GETMINMAXINFO:
       if (!window) break;
       ApplySizeLimits(*window, reinterpret_cast<MINMAXINFO*>(lParam));
@@ -642,9 +650,9 @@ intptr_t WindowOpen(ObjectNumber number, int x, int y, int innerWidth, int inner
   ShowNewWindow(handle, shape);
   if (shape.style & (WINDOW_MAXIMIZED | WINDOW_MINIMIZED)) window->minimizedOrMaximized = true;
 
-  ACCEL shortcuts[] = {{FVIRTKEY, VK_TAB, CMD_FOCUS_NEXT},
+  window->shortcuts = {{FVIRTKEY, VK_TAB, CMD_FOCUS_NEXT},
                        {FVIRTKEY | FSHIFT, VK_TAB, CMD_FOCUS_PREVIOUS}};
-  window->accelerators = CreateAcceleratorTableW(shortcuts, 2);
+  window->accelerators = CreateAcceleratorTableW(window->shortcuts.data(), 2);
 
   if (!shape.noGadgetList) GadgetListUse(handle);
   return number == ANY_NUMBER ? actual : reinterpret_cast<intptr_t>(handle);
@@ -758,6 +766,34 @@ int WindowSetSizeLimits(ObjectNumber number, int minWidth, int minHeight, int ma
   window->minHeight = static_cast<uint16_t>(minHeight);
   window->maxWidth = static_cast<uint16_t>(maxWidth);
   window->maxHeight = static_cast<uint16_t>(maxHeight);
+  return 1;
+}
+
+int WindowAddShortcut(ObjectNumber number, int modifiers, int key, int command) {
+  WindowRecord* window = LookupWindow(number);
+  if (!window || command < 0 || command > 0xFFFF) return 0;
+  window->shortcuts.push_back(
+      {static_cast<BYTE>(FVIRTKEY | (modifiers & (FCONTROL | FSHIFT | FALT))),
+       static_cast<WORD>(key), static_cast<WORD>(command)});
+  HACCEL made =
+      CreateAcceleratorTableW(window->shortcuts.data(), static_cast<int>(window->shortcuts.size()));
+  if (!made) {
+    window->shortcuts.pop_back();
+    return 0;
+  }
+  if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
+  window->accelerators = made;
+  return 1;
+}
+
+int WindowAddSystemMenuItem(ObjectNumber number, std::wstring_view text, int command) {
+  WindowRecord* window = LookupWindow(number);
+  HMENU menu = window ? GetSystemMenu(window->handle, FALSE) : nullptr;
+  if (!menu || command <= 0 || command >= 0xF000 || (command & 0xF)) return 0;
+  if (!window->systemMenuItems) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  if (!AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(command), std::wstring(text).c_str()))
+    return 0;
+  ++window->systemMenuItems;
   return 1;
 }
 

@@ -757,6 +757,17 @@ else
   echo "skip: resuming the cut file (the transfer service's stand-ins keep no bytes)"
 fi
 
+# Closed, the downloads window comes back by Ctrl+J in the main window and by the item at the
+# end of its system menu, with nothing running.
+to_main() { client_origin "$main" 780 610 && xdotool mousemove $((cx + 100)) $((cy - 12)) click 1 sleep 0.5; }
+xdotool key alt+F4 sleep 0.5 && dprobe && hidden=$(dline downloads)
+to_main && xdotool key ctrl+j sleep 0.5 && dprobe && bykey=$(dline downloads) bymenu=
+[[ $bykey == "downloads 1 1" ]] && xdotool key alt+F4 sleep 0.5 && to_main &&
+  xdotool key alt+space sleep 0.5 key Up Return sleep 0.5 && dprobe && bymenu=$(dline downloads)
+[[ $hidden == "downloads 0 "* && $bykey == "downloads 1 1" && $bymenu == "downloads 1 1" ]] &&
+  pass "the closed downloads window comes back by Ctrl+J and by the system menu" ||
+  fail "downloads window: closed '$hidden', after Ctrl+J '$bykey', after the menu '$bymenu'"
+
 # Cancelling a slow 50 MiB download midway: listed as cancelled, its bytes kept for a retry.
 search zqtest-video-slow && choose 0 && click_download sleep 1.5 click 1 && dprobe && press 121
 wait_state slow50.480.mp4 отменено 5 && probe
