@@ -98,7 +98,10 @@ DWORD WINAPI RemoveStale(void* parameter) {
       auto ticks = [](const FILETIME& t) {
         return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
       };
-      if (ticks(clock) - ticks(now.ftLastWriteTime) > DAY_IN_FILE_TIME) DeleteFileW(path.c_str());
+      // A file dated after the clock (the clock set back) is not old, whatever the difference.
+      if (ticks(clock) > ticks(now.ftLastWriteTime) &&
+          ticks(clock) - ticks(now.ftLastWriteTime) > DAY_IN_FILE_TIME)
+        DeleteFileW(path.c_str());
     } while (FindNextFileW(find, &found));
     FindClose(find);
   }

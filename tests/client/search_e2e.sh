@@ -792,7 +792,9 @@ rc=$? kept=$(cat "$downloads"/slow50.480.mp4.*.vspart 2>/dev/null | wc -c)
 # Without the system's temporary folder the program makes its own; the files of the same
 # names in its current folder stay untouched. Its partial files untouched for a day go.
 stale=$downloads/old.480.mp4.0123456789abcdef fresh=$downloads/new.480.mp4.0123456789abcdee.vspart
-touch -d '2 days ago' "$stale.vspart" "$stale.vsinfo" "$downloads/own.vspart" && touch "$fresh"
+ahead=$downloads/ahead.480.mp4.0123456789abcded.vspart  # dated after the clock (set back)
+touch -d '2 days ago' "$stale.vspart" "$stale.vsinfo" "$downloads/own.vspart" && touch "$fresh" &&
+  touch -d 'tomorrow' "$ahead"
 rm -rf "$tmp"
 printf 'the user'"'"'s own text\r\n' >"$work/Text.txt" && printf '<p>own</p>\r\n' >"$work/111.htm"
 own_before=$(cd "$work" && md5sum Text.txt 111.htm)
@@ -804,7 +806,7 @@ tmp=$VS_WINEPREFIX/drive_c/users/${USER:-root}/AppData/Local/VideoSearch/Temp
 search zqtest-video-slow
 [[ -s $tmp/Text.txt ]] && pass "without a temporary folder the files go to the program's own: ${tmp#"$VS_WINEPREFIX/"}" ||
   fail "no result page in ${tmp#"$VS_WINEPREFIX/"}"
-[[ ! -e $stale.vspart && ! -e $stale.vsinfo && -e $fresh && -e $downloads/own.vspart ]] &&
+[[ ! -e $stale.vspart && ! -e $stale.vsinfo && -e $fresh && -e $ahead && -e $downloads/own.vspart ]] &&
   pass "partial files untouched for a day are gone, others stay" || fail "stale partial files: $(ls "$downloads" | tr '\n' ' ')"
 if ((resumable)); then
   served slow50 && n=$(gets "$(file_target slow50)") && choose 0 && click_download
