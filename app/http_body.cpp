@@ -131,11 +131,13 @@ struct ContentDecoder::Stream {
   }
 };
 
+bool ContentDecoder::Knows(std::string_view coding) {
+  return coding == "gzip" || coding == "x-gzip" || coding == "deflate";
+}
+
 std::unique_ptr<ContentDecoder> ContentDecoder::For(std::string_view coding) {
-  if (coding == "gzip" || coding == "x-gzip")
-    return std::unique_ptr<ContentDecoder>(new ContentDecoder(true));
-  if (coding == "deflate") return std::unique_ptr<ContentDecoder>(new ContentDecoder(false));
-  return nullptr;
+  if (!Knows(coding)) return nullptr;
+  return std::unique_ptr<ContentDecoder>(new ContentDecoder(coding != "deflate"));
 }
 
 ContentDecoder::ContentDecoder(bool gzip) : stream_(new Stream), gzip_(gzip) {}

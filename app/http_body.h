@@ -40,7 +40,9 @@ class ContentDecoder {
   using Sink = bool (*)(void* context, const char* data, size_t size);
   enum class State { MORE, DONE, BAD, STOPPED };
 
-  // Null when `coding` (lower case, as AnswerHead holds it) is not one it knows.
+  // Whether `coding` (lower case, as AnswerHead holds it) is one it can undo.
+  static bool Knows(std::string_view coding);
+  // Null when it does not know `coding`.
   static std::unique_ptr<ContentDecoder> For(std::string_view coding);
   ~ContentDecoder();
   ContentDecoder(const ContentDecoder&) = delete;
