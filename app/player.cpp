@@ -39,10 +39,7 @@ bool OpenVideoPage(const String& link, ScopedFile& page, String* failure) {
       break;
     }
     if (!IsLoginPage(file)) return page.OpenRead(FILE_DOWNLOADED_PAGE, file);
-    if (attempt > 1)
-      why = TEXT_FAIL_LOGIN_PAGE;
-    else if (!RenewSession(&why) && why.empty())
-      why = TEXT_FAIL_LOGIN_REFUSED;
+    why = AfterLoginPage(attempt);
   }
   if (failure) *failure = why;
   return false;

@@ -84,10 +84,7 @@ bool SearchVideos(const String& searchUrl) {
       return true;
     }
     // The program logs in again and asks once more.
-    if (attempt > 1)
-      failure = TEXT_FAIL_LOGIN_PAGE;
-    else if (!RenewSession(&failure) && failure.empty())
-      failure = TEXT_FAIL_LOGIN_REFUSED;
+    failure = AfterLoginPage(attempt);
   }
   // The list keeps the rows of the last search that worked, and says so.
   String text = TEXT_SEARCH_FAILED + failure + ".";

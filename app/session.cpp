@@ -201,6 +201,13 @@ bool IsLoginPage(const String& file) {
   return page.OpenRead(ANY_NUMBER, file) && FileIsLoginPage(page.Number(), SITE_LOGIN_ENDPOINT);
 }
 
+String AfterLoginPage(int attempt) {
+  if (attempt > 1) return TEXT_FAIL_LOGIN_PAGE;
+  String failure;
+  if (!RenewSession(&failure) && failure.empty()) failure = TEXT_FAIL_LOGIN_REFUSED;
+  return failure;
+}
+
 bool RenewSession(String* failure) {
   if (!login.running) BeginLogin(g_app.loginMail, g_app.loginPass);
   switch (WaitForLogin()) {

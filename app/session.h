@@ -21,3 +21,7 @@ bool IsLoginPage(const String& file);
 // user leaves the dialog. True when the site has taken a login, so that the page is worth
 // asking for once more; false with the reason in `failure` (Russian, to follow a colon).
 bool RenewSession(String* failure);
+// For the `attempt`-th answer to one request that came back as the log-in page: the first
+// time the session is renewed (RenewSession); empty when the request is worth making once
+// more, else why the page cannot be had (Russian, to follow a colon).
+String AfterLoginPage(int attempt);
