@@ -124,10 +124,8 @@ void DispatchGadget(ObjectNumber gadget) {
   }
 }
 
-// Asks before downloads are broken off; true when the program may end.
-bool DownloadsMayStop() {
-  int running = RunningDownloads();
-  if (running == 0) return true;
+// Asks before `running` downloads are broken off; true when the program may end.
+bool DownloadsMayStop(int running) {
   String question =
       TEXT_CLOSE_DOWNLOADS_BEFORE + std::to_string(running) + TEXT_CLOSE_DOWNLOADS_AFTER;
   return AskUser(TEXT_CLOSE_CAPTION, question, MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -137,8 +135,8 @@ bool DownloadsMayStop() {
 // keeps the program); otherwise, after viewing, whether viewing may stop, where any answer
 // ends the program and only Yes cleans up.
 void CloseProgram() {
-  if (RunningDownloads() > 0) {
-    if (!DownloadsMayStop()) {
+  if (int running = RunningDownloads(); running > 0) {
+    if (!DownloadsMayStop(running)) {
       // Asked during a wait, the close request is also queued for the main loop: it has
       // had its answer.
       EventDiscard(EVENT_CLOSE, WIN_MAIN);
