@@ -369,16 +369,22 @@ LRESULT HandleDpiChange(WindowRecord* window, ObjectNumber number, int dpi, cons
   return 0;
 }
 
-// A window destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
-// frees the number so that it does not name a dead window.
-void ForgetDestroyedWindow(WindowRecord* window, ObjectNumber number, HWND hwnd) {
-  RemovePropW(hwnd, WINDOW_NUMBER_PROPERTY);
-  windowNumbers.erase(hwnd);
+// Lets go of what the record of the destroyed window `hwnd` holds and frees its number:
+// the one place for both ways a window goes.
+void ReleaseWindowRecord(WindowRecord* window, ObjectNumber number, HWND hwnd) {
   GadgetListForget(hwnd);
   if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
   if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
   if (window->smallIcon) DestroyIcon(window->smallIcon);
   windows->Free(number);
+}
+
+// A window destroyed without WindowClose (with its owner, or by a direct DestroyWindow):
+// frees the number so that it does not name a dead window.
+void ForgetDestroyedWindow(WindowRecord* window, ObjectNumber number, HWND hwnd) {
+  RemovePropW(hwnd, WINDOW_NUMBER_PROPERTY);
+  windowNumbers.erase(hwnd);
+  ReleaseWindowRecord(window, number, hwnd);
 }
 
 }  // namespace
@@ -668,14 +674,10 @@ void WindowClose(ObjectNumber number) {
   RemovePropW(handle, WINDOW_NUMBER_PROPERTY);
   windowNumbers.erase(handle);
   DestroyWindow(handle);
-  GadgetListForget(handle);
   UnregisterClassW(ClassNameOf(number).c_str(), GetModuleHandleW(nullptr));
   // Destroying may have run code that looked the number up again; the record is still
   // the same object (slots and ANY_NUMBER records never move).
-  if (window->accelerators) DestroyAcceleratorTable(window->accelerators);
-  if (window->backgroundBrush) BrushCacheRelease(window->backgroundBrush);
-  if (window->smallIcon) DestroyIcon(window->smallIcon);
-  windows->Free(number);
+  ReleaseWindowRecord(window, number, handle);
 }
 
 HWND WindowHandle(ObjectNumber number) {
