@@ -31,11 +31,8 @@ const Oleacc& LoadOleacc() {
   static const Oleacc functions = [] {
     Oleacc found;
     HMODULE library = LoadLibraryW(L"oleacc.dll");
-    if (!library) return found;
-    found.createStd = reinterpret_cast<CreateStdFn>(
-        reinterpret_cast<void*>(GetProcAddress(library, "CreateStdAccessibleObject")));
-    found.lresultFromObject = reinterpret_cast<LresultFromObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(library, "LresultFromObject")));
+    found.createStd = LibraryEntry<CreateStdFn>(library, "CreateStdAccessibleObject");
+    found.lresultFromObject = LibraryEntry<LresultFromObjectFn>(library, "LresultFromObject");
     return found;
   }();
   return functions;

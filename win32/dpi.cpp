@@ -1,6 +1,8 @@
 // Display scale (see dpi.h).
 #include "dpi.h"
 
+#include "startup.h"
+
 namespace {
 
 using DpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -16,20 +18,14 @@ struct DpiFunctions {
   MetricForDpiFn metric = nullptr;
 };
 
-template <typename Fn>
-Fn Entry(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                : nullptr;
-}
-
 const DpiFunctions& Functions() {
   static const DpiFunctions functions = [] {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
     DpiFunctions found;
-    found.forWindow = Entry<DpiForWindowFn>(user32, "GetDpiForWindow");
-    found.forSystem = Entry<DpiForSystemFn>(user32, "GetDpiForSystem");
-    found.adjust = Entry<AdjustForDpiFn>(user32, "AdjustWindowRectExForDpi");
-    found.metric = Entry<MetricForDpiFn>(user32, "GetSystemMetricsForDpi");
+    found.forWindow = LibraryEntry<DpiForWindowFn>(user32, "GetDpiForWindow");
+    found.forSystem = LibraryEntry<DpiForSystemFn>(user32, "GetDpiForSystem");
+    found.adjust = LibraryEntry<AdjustForDpiFn>(user32, "AdjustWindowRectExForDpi");
+    found.metric = LibraryEntry<MetricForDpiFn>(user32, "GetSystemMetricsForDpi");
     return found;
   }();
   return functions;

@@ -34,12 +34,6 @@ ObjectTable<ImageRecord>& Images() {
   return *images;
 }
 
-template <typename Fn>
-Fn Entry(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                : nullptr;
-}
-
 // Stores a made picture; returns what the image operations return.
 intptr_t Keep(ObjectNumber number, ImageRecord* record, HANDLE handle, int width, int height,
               int bits) {
@@ -389,7 +383,7 @@ void ImagesInit() {
   if (images) return;
   images = std::make_unique<ObjectTable<ImageRecord>>(16, ImageFree);
   msimg32 = LoadLibraryW(L"msimg32.dll");
-  alphaBlend = Entry<AlphaBlendFn>(msimg32, "AlphaBlend");
+  alphaBlend = LibraryEntry<AlphaBlendFn>(msimg32, "AlphaBlend");
 }
 
 void ImagesEnd() {

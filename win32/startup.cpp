@@ -8,12 +8,6 @@
 
 namespace {
 
-template <typename Fn>
-Fn Entry(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                : nullptr;
-}
-
 // Off on the Windows 95 family and before Windows XP, which have no themes.
 bool SystemHasThemes() {
   OSVERSIONINFOW version = {};
@@ -26,7 +20,7 @@ bool SystemHasThemes() {
 DWORD CommonControlsVersion() {
   HMODULE controls = GetModuleHandleW(L"COMCTL32.DLL");
   if (!controls) controls = LoadLibraryW(L"COMCTL32.DLL");
-  auto getVersion = Entry<DLLGETVERSIONPROC>(controls, "DllGetVersion");
+  auto getVersion = LibraryEntry<DLLGETVERSIONPROC>(controls, "DllGetVersion");
   DLLVERSIONINFO info = {};
   info.cbSize = sizeof info;
   if (!getVersion || FAILED(getVersion(&info))) return 1u << 16;
@@ -35,7 +29,7 @@ DWORD CommonControlsVersion() {
 
 bool AppThemed() {
   HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
-  auto isAppThemed = Entry<BOOL(WINAPI*)()>(uxtheme, "IsAppThemed");
+  auto isAppThemed = LibraryEntry<BOOL(WINAPI*)()>(uxtheme, "IsAppThemed");
   bool themed = isAppThemed && isAppThemed();
   if (uxtheme) FreeLibrary(uxtheme);
   return themed;

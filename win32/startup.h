@@ -3,6 +3,16 @@
 // may come later; and whether the system draws the common controls themed.
 #pragma once
 
+#include <windows.h>
+
+// The function `name` of the loaded library `module` as type Fn; null when the module or
+// the function is missing (a system older than the function).
+template <typename Fn>
+Fn LibraryEntry(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
 void SystemStartup();
 // COM for this thread. Its library is loaded at the first call (cmake/DelayLoad.cmake), so
 // the program calls this once its window shows, where nothing needs COM sooner.
