@@ -155,8 +155,6 @@ void CloseProgram() {
 
 }  // namespace
 
-void CloseRequestedDuringWait() { CloseProgram(); }
-
 void SetProgramHeap(void* heap) { g_heap = heap; }
 
 void ChooseRow(int row) {

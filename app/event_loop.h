@@ -6,10 +6,6 @@
 // What a click on result row `row` does: preview, description and title, then the video
 // file address. The row must have its entries in the result arrays.
 void ChooseRow(int row);
-// A close request that arrived while the program waited for a transfer: asks what the
-// close asks (running downloads, viewing) and ends the program, or returns when the user
-// keeps it.
-void CloseRequestedDuringWait();
 // Releases everything the runtime holds, destroys the private heap and exits with code 0.
 [[noreturn]] void EndProgram();
 // The private heap created at start (EndProgram destroys it).

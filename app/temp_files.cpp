@@ -5,18 +5,16 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <set>
 #include <string>
 
 #include "client_ids.h"
-#include "event_loop.h"
 #include "os.h"
 #include "toolkit.h"
 #include "wide.h"
 
 namespace {
-
-constexpr int WATCH_INTERVAL_MS = 100;
 
 std::set<std::string> written;
 
@@ -87,28 +85,10 @@ void DeleteTempFiles() {
 
 TransferResult FetchTempFile(const String& address, const char* name, const TransferLimits& limits,
                              TransferKind kind, int givesWayTo, bool* gaveWay) {
-  if (gaveWay) *gaveWay = false;
-  const String file = TempFile(name);
-  TransferResult result;
-  if (givesWayTo == -1) {
-    result = TransferFile(address, file, limits, kind);
-  } else {
-    Transfer* transfer = TransferBegin(address, file, limits, kind);
-    if (!transfer) return result;
-    while (!TransferPoll(transfer).finished) {
-      if (EventPumpUntil(TransferSignal(transfer), WATCH_INTERVAL_MS) == PUMP_CLOSE_REQUESTED)
-        CloseRequestedDuringWait();
-      if (EventQueued(EVENT_GADGET, WIN_MAIN, givesWayTo) > 0) {
-        TransferRelease(transfer);
-        if (gaveWay) *gaveWay = true;
-        return result;
-      }
-    }
-    result = TransferResultOf(transfer);
-    if (result.Ok() && !TransferSave(transfer, file, true, nullptr))
-      result.status = TransferStatus::NOT_SAVED;
-    TransferRelease(transfer);
-  }
+  std::function<bool()> givesWay;
+  if (givesWayTo != -1)
+    givesWay = [givesWayTo] { return EventQueued(EVENT_GADGET, WIN_MAIN, givesWayTo) > 0; };
+  TransferResult result = TransferFile(address, TempFile(name), limits, kind, givesWay, gaveWay);
   if (result.Ok()) TempFileWritten(name);
   return result;
 }

@@ -295,13 +295,20 @@ void TransferRelease(Transfer* transfer) {
 }
 
 TransferResult TransferFile(const String& address, const std::string& target,
-                            const TransferLimits& limits, TransferKind kind) {
+                            const TransferLimits& limits, TransferKind kind,
+                            const std::function<bool()>& givesWay, bool* gaveWay) {
+  if (gaveWay) *gaveWay = false;
   Transfer* transfer = TransferBegin(address, target, limits, kind);
   if (!transfer) return TransferResult();
   while (!TransferPoll(transfer).finished) {
     if (EventPumpUntil(TransferSignal(transfer), WATCH_INTERVAL_MS) == PUMP_CLOSE_REQUESTED &&
         closeHandler)
       closeHandler();
+    if (givesWay && givesWay()) {
+      TransferRelease(transfer);
+      if (gaveWay) *gaveWay = true;
+      return TransferResult();
+    }
   }
   TransferResult result = TransferResultOf(transfer);
   if (result.Ok() && !TransferSave(transfer, target, true, nullptr))

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "answer_check.h"
@@ -69,10 +70,13 @@ struct TransferResult {
 void TransferSetCloseHandler(void (*handler)());
 
 // Downloads `address` into the file `target` (full path, UTF-8 as every path: os.h), waiting
-// as described above.
+// as described above. `givesWay`, when given, is asked at each look at the transfer: once it
+// says so, the transfer is given up, `target` stays as it was and `*gaveWay` is set.
 TransferResult TransferFile(const String& address, const std::string& target,
                             const TransferLimits& limits = PageLimits(),
-                            TransferKind kind = TransferKind::PAGE);
+                            TransferKind kind = TransferKind::PAGE,
+                            const std::function<bool()>& givesWay = nullptr,
+                            bool* gaveWay = nullptr);
 
 // A transfer under way, for callers that go on with other work meanwhile (a video file's
 // download). All of these run on the window thread and never block.
