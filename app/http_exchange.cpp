@@ -9,6 +9,21 @@
 #include "http_body.h"
 #include "wide.h"
 
+std::wstring StoredCookies(const std::wstring& url) {
+  std::wstring cookies(4096, L'\0');
+  for (int tries = 0; tries < 2; ++tries) {
+    DWORD size = static_cast<DWORD>(cookies.size());
+    if (InternetGetCookieExW(url.c_str(), nullptr, &cookies[0], &size, INTERNET_COOKIE_HTTPONLY,
+                             nullptr)) {
+      cookies.resize(wcsnlen(cookies.c_str(), cookies.size()));
+      return cookies;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    cookies.assign(size + 1, L'\0');  // the size asked for, whether in characters or bytes
+  }
+  return std::wstring();
+}
+
 namespace {
 
 constexpr size_t DRAIN_LIMIT =
@@ -26,23 +41,11 @@ DWORD Bounded(const ExchangeRequest& request, DWORD ms) {
 // The cookies the shared store holds for the address (the embedded browser's session among
 // them), as a Cookie header's value.
 std::string CookiesFor(const std::string& address) {
-  std::wstring url = WideFromText(address);
-  std::vector<wchar_t> value(4096);
-  for (int tries = 0; tries < 2; ++tries) {
-    DWORD size = static_cast<DWORD>(value.size());
-    if (InternetGetCookieExW(url.c_str(), nullptr, value.data(), &size, INTERNET_COOKIE_HTTPONLY,
-                             nullptr)) {
-      std::string cookies =
-          PathFromWide(std::wstring_view(value.data(), wcsnlen(value.data(), size)));
-      cookies.erase(std::remove_if(cookies.begin(), cookies.end(),
-                                   [](char c) { return c == '\r' || c == '\n'; }),
-                    cookies.end());
-      return cookies;
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-    value.resize(size + 1);
-  }
-  return std::string();
+  std::string cookies = PathFromWide(StoredCookies(WideFromText(address)));
+  cookies.erase(
+      std::remove_if(cookies.begin(), cookies.end(), [](char c) { return c == '\r' || c == '\n'; }),
+      cookies.end());
+  return cookies;
 }
 
 void StoreCookies(const std::string& address, const AnswerHead& head) {

@@ -61,3 +61,7 @@ class Exchange {
 
 // The exchange for the request: over the service's connections, or WinINet's.
 std::unique_ptr<Exchange> MakeExchange(const ExchangeRequest& request);
+
+// The cookies the shared store (the embedded browser's as well) holds for `url`, HttpOnly
+// ones included, as "name=value; ..."; empty when none.
+std::wstring StoredCookies(const std::wstring& url);

@@ -21,10 +21,7 @@
 #include "session.h"
 
 #include <windows.h>
-// after windows.h
-#include <wininet.h>
 
-#include <cwchar>
 #include <string>
 
 #include "appstate.h"
@@ -32,6 +29,7 @@
 #include "config.h"
 #include "credentials.h"
 #include "gadget_items.h"
+#include "http_exchange.h"
 #include "login_dialog.h"
 #include "main_window.h"
 #include "scrape.h"
@@ -66,21 +64,7 @@ Login login;
 bool unstoredValues = false;  // g_app's login is not in Registration.ini yet
 
 // The cookies the site's pages are asked for with ("name=value; ..."); empty when none.
-std::wstring SiteCookies() {
-  std::wstring address = WideFromText(SITE_BASE_ADDRESS);
-  std::wstring cookies(1024, L'\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    DWORD size = static_cast<DWORD>(cookies.size());
-    if (InternetGetCookieExW(address.c_str(), nullptr, &cookies[0], &size, INTERNET_COOKIE_HTTPONLY,
-                             nullptr)) {
-      cookies.resize(wcsnlen(cookies.c_str(), cookies.size()));
-      return cookies;
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-    cookies.assign(size + 1, L'\0');  // the size asked for, whether in characters or bytes
-  }
-  return std::wstring();
-}
+std::wstring SiteCookies() { return StoredCookies(WideFromText(SITE_BASE_ADDRESS)); }
 
 intptr_t NavigationsEnded() {
   return GadgetGetAttribute(GADGET_SESSION_WEB, WEB_ATTRIBUTE_NAVIGATIONS_ENDED);
