@@ -119,6 +119,13 @@ void Build() {
   GadgetListUse(previous);
 }
 
+// The note under the list: the file being opened, or its folder, could not be.
+void TellOpenFailed(bool folder) {
+  GadgetSetWideText(GADGET_DOWNLOAD_NOTE,
+                    WideFromText(folder ? TEXT_OPEN_FOLDER_FAILED : TEXT_OPEN_FILE_FAILED) +
+                        WideFromPath(opening));
+}
+
 void OpenChosen(bool folder) {
   int chosen = Chosen();
   if (chosen < 0) return;
@@ -132,10 +139,7 @@ void OpenChosen(bool folder) {
                                   WindowHandle(WIN_MAIN), GADGET_EVENT_MESSAGE, LAUNCHED_FOLDER)
              : LaunchInBackground(view.savedPath, "", "", WindowHandle(WIN_MAIN),
                                   GADGET_EVENT_MESSAGE, LAUNCHED_FILE);
-  if (!started)
-    GadgetSetWideText(GADGET_DOWNLOAD_NOTE,
-                      WideFromText(folder ? TEXT_OPEN_FOLDER_FAILED : TEXT_OPEN_FILE_FAILED) +
-                          WideFromPath(view.savedPath));
+  if (!started) TellOpenFailed(folder);
 }
 
 }  // namespace
@@ -195,11 +199,7 @@ bool DownloadsWindowEvent(ObjectNumber gadget) {
     case LAUNCHED_FILE:
     case LAUNCHED_FOLDER:
       // The type is what the start gave: 0 when nothing could be started.
-      if (EventTypeOf() == 0 && IsOpen())
-        GadgetSetWideText(GADGET_DOWNLOAD_NOTE,
-                          WideFromText(gadget == LAUNCHED_FOLDER ? TEXT_OPEN_FOLDER_FAILED
-                                                                 : TEXT_OPEN_FILE_FAILED) +
-                              WideFromPath(opening));
+      if (EventTypeOf() == 0 && IsOpen()) TellOpenFailed(gadget == LAUNCHED_FOLDER);
       return true;
     case GADGET_DOWNLOAD_NOTE:
       return true;
