@@ -51,7 +51,7 @@ void ContainerSetColor(GadgetRecord& gadget, int slot, int32_t color) {
   HBRUSH brush = color == -1 ? nullptr : BrushCacheGet(color);
   SetWindowLongPtrW(gadget.handle, 0, reinterpret_cast<LONG_PTR>(brush));
   gadget.data[0] = color;
-  RedrawWindow(gadget.handle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  GadgetRedraw(gadget.handle, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 int32_t ContainerGetColor(GadgetRecord& gadget, int slot) {

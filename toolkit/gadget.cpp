@@ -430,6 +430,10 @@ void GadgetReleaseBackgroundBrush(GadgetRecord& gadget) {
   gadget.data[2] = 0;
 }
 
+void GadgetRedraw(HWND control, const RECT* area, UINT flags) {
+  if (IsWindowVisible(control)) RedrawWindow(control, area, nullptr, flags);
+}
+
 void GadgetDefaultSetColor(GadgetRecord& gadget, int slot, int32_t color) {
   if (slot == COLOR_FRONT) {
     gadget.data[1] = color;
@@ -440,7 +444,7 @@ void GadgetDefaultSetColor(GadgetRecord& gadget, int slot, int32_t color) {
   } else {
     return;
   }
-  RedrawWindow(gadget.handle, nullptr, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE);
+  GadgetRedraw(gadget.handle, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE);
 }
 
 int32_t GadgetDefaultGetColor(GadgetRecord& gadget, int slot) {

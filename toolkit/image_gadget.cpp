@@ -64,7 +64,7 @@ void RedrawParentArea(HWND control, bool now = true) {
   RECT rect;
   GetWindowRect(control, &rect);
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  RedrawWindow(parent, &rect, nullptr,
+  GadgetRedraw(parent, &rect,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | (now ? RDW_UPDATENOW : 0));
 }
 
@@ -145,7 +145,7 @@ void ShowPicture(GadgetRecord& gadget) {
   bool opaqueWhole =
       !block->copyBlends && PictureBitmap(gadget) && !(block->flags & IMAGE_FIT_FRAME);
   if (opaqueWhole)
-    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    GadgetRedraw(control, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   else
     RedrawParentArea(control);
 }

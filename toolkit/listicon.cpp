@@ -919,9 +919,7 @@ void ListSetItemAttribute(GadgetRecord& gadget, int, int attribute, intptr_t val
                MAKELPARAM(DpiScale(static_cast<int>(value), gadget.dpi), 0));
 }
 
-void Redraw(HWND list) {
-  RedrawWindow(list, nullptr, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE);
-}
+void Redraw(HWND list) { GadgetRedraw(list, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE); }
 
 void ListSetColor(GadgetRecord& gadget, int slot, int32_t color) {
   HWND list = gadget.handle;
@@ -1093,10 +1091,11 @@ HWND ListIconTooltip(HWND list) { return static_cast<HWND>(GetPropW(list, TIP_PR
 intptr_t ListIconGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                               TextArg firstTitle, int firstWidth, int flags) {
   constexpr int OWN_FLAGS = LIST_CHECKBOXES | LIST_MULTI_SELECT | LIST_GRID_LINES |
-                            LIST_HEADER_DRAG | LIST_FULL_ROW_SELECT;
+                            LIST_HEADER_DRAG | LIST_FULL_ROW_SELECT | LIST_BORDERLESS;
   DWORD style = (flags & LIST_MULTI_SELECT) ? 0x50010041 : 0x50010045;
   style |= static_cast<DWORD>(flags & ~OWN_FLAGS);
-  HWND list = GadgetCreateControl(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", style, x, y, width, height);
+  DWORD edge = (flags & LIST_BORDERLESS) ? 0 : WS_EX_CLIENTEDGE;
+  HWND list = GadgetCreateControl(edge, WC_LISTVIEWW, L"", style, x, y, width, height);
   if (!list) return 0;
   if (!defaultsKnown) {
     defaultText = static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));

@@ -42,6 +42,8 @@ constexpr int LIST_NO_HEADER = 0x4000;
 constexpr int LIST_GRID_LINES = 0x10000;
 constexpr int LIST_HEADER_DRAG = 0x10000000;
 constexpr int LIST_FULL_ROW_SELECT = 0x40000000;
+// Without the sunken edge around the list.
+constexpr int LIST_BORDERLESS = 0x20000;
 
 // GadgetGetAttribute / GadgetSetAttribute: the view.
 constexpr int LIST_ATTRIBUTE_VIEW = 2;

@@ -165,6 +165,9 @@ HFONT GadgetDefaultFont(int dpi);
 // Lays every gadget inside the toolkit window `window` out again for its new `dpi`: their
 // layout rectangles scaled, the font for the DPI, then what each kind draws at its size.
 void GadgetsFollowDpi(HWND window, int dpi);
+// RedrawWindow for a change of look (colour, picture), skipped while `control` is not
+// visible: showing a window paints it whole, and a window being built is not seen yet.
+void GadgetRedraw(HWND control, const RECT* area, UINT flags);
 extern const wchar_t* const GADGET_NUMBER_PROPERTY;
 
 // Default colour operations of the text, string and hyperlink kinds (fields: background

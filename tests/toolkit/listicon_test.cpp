@@ -107,9 +107,20 @@ TEST_F(ListIconTest, CreationSetsStylesAndTheFirstColumn) {
       Create(LIST_MULTI_SELECT | LIST_CHECKBOXES | LIST_HEADER_DRAG | LIST_FULL_ROW_SELECT, 8);
   ASSERT_NE(multi, nullptr);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(multi, GWL_STYLE)), 0x50010041u);
+  EXPECT_TRUE(GetWindowLongA(multi, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
   extended = static_cast<DWORD>(SendMessageA(multi, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
   EXPECT_EQ(extended, static_cast<DWORD>(LVS_EX_DOUBLEBUFFER | LVS_EX_CHECKBOXES |
                                          LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT));
+
+  // Borderless: no edge, and the flag is no window style; the client area is the whole list.
+  HWND plain = Create(LIST_NO_HEADER | LIST_BORDERLESS, 9);
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(plain, GWL_STYLE)), 0x50014045u);
+  EXPECT_EQ(GetWindowLongA(plain, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  RECT outer, inner;
+  GetWindowRect(plain, &outer);
+  GetClientRect(plain, &inner);
+  EXPECT_EQ(inner.bottom, outer.bottom - outer.top);
   EXPECT_EQ(ListIconGadgetCreate(ANY_NUMBER, 0, 0, 10, 10, "", 10, 0) != 0, true);
 }
 
