@@ -20,8 +20,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!ClaimSingleInstance()) ExitProcess(0);
   SetProgramHeap(HeapCreate(0, 4096, 0));  // growable
 
-  // Services and toolkit before anything of the program's own.
+  // The window's pictures are decoded while the rest starts (the main window waits for
+  // them); services and toolkit before anything else of the program's own.
   ImagesInit();
+  JpegDecoderRegister();
+  PngDecoderRegister();
+  StartLoadingEmbeddedPictures();
   WindowsInit();
   GadgetsInit();
   SystemStartup();  // common controls
@@ -34,10 +38,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       !RunLoginDialog(notice, g_app.loginMail, g_app.loginPass, LoginDialogPlace::FIRST_START))
     EndProgram();
 
-  JpegDecoderRegister();
-  PngDecoderRegister();
   AllocateResultArrays();
-  LoadEmbeddedPictures();
   if (!OpenMainWindow()) EndProgram();
   BuildMainGadgets();
   // The browser views are never seen: they come once the window is painted (starting the

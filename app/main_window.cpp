@@ -35,6 +35,8 @@ constexpr int TOGGLE_RESOURCES[] = {RESOURCE_TOGGLE_ICON, RESOURCE_TOGGLE_ICON_1
                                     RESOURCE_TOGGLE_ICON_144, RESOURCE_TOGGLE_ICON_192};
 // The DPI the pictures now held as images 105 and 106 are drawn for (0: none loaded).
 int g_picturesDpi = 0;
+// The thread decoding them at start, until BuildMainGadgets has waited for it.
+HANDLE g_picturesLoader = nullptr;
 
 void Colour(int gadget) {
   GadgetSetColor(gadget, COLOR_BACK, BACK);
@@ -86,19 +88,17 @@ void FollowDpi(ObjectNumber, int dpi) { ShowPicturesForDpi(dpi); }
 void BuildResultList() {
   ContainerGadgetCreate(GADGET_LIST_PANEL, 507, 52, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, 0);
   GadgetSetColor(GADGET_LIST_PANEL, COLOR_BACK, BACK);  // below the last whole row
-  ListIconGadgetCreate(GADGET_RESULT_LIST, 0, 0, 0, 0, "--------", 350,
-                       LIST_GRID_LINES | LIST_NO_HEADER | LIST_ALWAYS_SHOW_SELECTION);
-  // Its name for screen readers; the list shows no text of its own.
-  SetWindowTextW(GadgetHandle(GADGET_RESULT_LIST), WideFromText(TEXT_RESULT_LIST_NAME).c_str());
-  Colour(GADGET_RESULT_LIST);
-  GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
-  // Without the sunken client edge; the resize after it recomputes the frame.
-  SetWindowLongW(GadgetHandle(GADGET_RESULT_LIST), GWL_EXSTYLE, 0);
   // The list fits its panel, scroll bar included, and shows whole rows only (at every
   // display scale): what it scrolls into view is what the user sees, down to the last row.
   // Its column takes the width the scroll bar leaves, so long titles end with "..."
   // instead of at the edge.
-  GadgetResize(GADGET_RESULT_LIST, IGNORE, IGNORE, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT);
+  ListIconGadgetCreate(
+      GADGET_RESULT_LIST, 0, 0, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, "--------", 350,
+      LIST_GRID_LINES | LIST_NO_HEADER | LIST_ALWAYS_SHOW_SELECTION | LIST_BORDERLESS);
+  // Its name for screen readers; the list shows no text of its own.
+  SetWindowTextW(GadgetHandle(GADGET_RESULT_LIST), WideFromText(TEXT_RESULT_LIST_NAME).c_str());
+  Colour(GADGET_RESULT_LIST);
+  GadgetSetColor(GADGET_RESULT_LIST, COLOR_LINE, LINE);
   ListIconFitRows(GADGET_RESULT_LIST, LIST_PANEL_HEIGHT);
   GadgetSetItemAttribute(GADGET_RESULT_LIST, 0, LIST_ITEM_ATTRIBUTE_WIDTH, LIST_COLUMN_FILL, 0);
   GadgetListClose();
@@ -120,11 +120,17 @@ String AboutText() {
 
 bool LoadEmbeddedPictures() { return LoadPicturesFor(SystemDpi()); }
 
+void StartLoadingEmbeddedPictures() {
+  g_picturesLoader = CreateThread(
+      nullptr, 0, [](void*) -> DWORD { return LoadEmbeddedPictures() ? 0 : 1; }, nullptr, 0,
+      nullptr);
+  if (!g_picturesLoader) LoadEmbeddedPictures();
+}
+
 bool OpenMainWindow() {
   if (!WindowOpen(WIN_MAIN, 0, 0, MAIN_WIDTH, MAIN_HEIGHT, TEXT_MAIN_TITLE, MAIN_FLAGS))
     return false;
   WindowSetDpiCallback(WIN_MAIN, FollowDpi);
-  ShowPicturesForDpi(WindowDpi(WIN_MAIN));
   return true;
 }
 
@@ -159,9 +165,7 @@ void BuildMainGadgets() {
   Colour(GADGET_SEARCH_LINK);
   // The preview keeps the size of the frame's inside: a larger picture is shown reduced.
   ImageGadgetCreate(GADGET_PREVIEW, 310, 450, PREVIEW_WIDTH, PREVIEW_HEIGHT, 0, IMAGE_FIT_FRAME);
-  ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, 0, IMAGE_BUTTON);
-  ImageGadgetSetPicture(GADGET_PANEL_TOGGLE, ImageHandle(IMAGE_TOGGLE_ICON),
-                        g_picturesDpi ? g_picturesDpi : BASE_DPI);
+  ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, 0, IMAGE_BUTTON);  // sized by its picture
   // Titles and descriptions of any length: what does not fit ends with "..." and shows
   // whole as a tooltip. The description reaches down to the download link: eight lines of
   // the usual 13-pixel fonts (Wine's default one wraps the about text into eight).
@@ -181,6 +185,13 @@ void BuildMainGadgets() {
   const ObjectNumber tabOrder[] = {GADGET_SEARCH_TEXT,   GADGET_SEARCH_LINK,  GADGET_LIST_PANEL,
                                    GADGET_DOWNLOAD_LINK, GADGET_PANEL_TOGGLE, GADGET_AUTHOR_LINK};
   GadgetSetTabOrder(tabOrder, 6);
+  // The pictures, decoded meanwhile on their own thread (a few milliseconds at most).
+  if (g_picturesLoader) {
+    WaitForSingleObject(g_picturesLoader, INFINITE);
+    CloseHandle(g_picturesLoader);
+    g_picturesLoader = nullptr;
+  }
+  ShowPicturesForDpi(WindowDpi(WIN_MAIN));
   WindowSetTopmost(WIN_MAIN, 1);
   WindowSetHidden(WIN_MAIN, 0);
 }

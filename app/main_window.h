@@ -7,9 +7,14 @@
 String AboutText();
 // Decodes the two embedded pictures (images 105 and 106); false when either fails.
 bool LoadEmbeddedPictures();
-// Opens window 100 invisible and gives it the background picture; false on failure.
+// The same on a thread of its own, so that decoding overlaps the rest of the start-up
+// (at once when no thread can be started). No other image may be made until
+// BuildMainGadgets, which waits for it.
+void StartLoadingEmbeddedPictures();
+// Opens window 100 invisible; false on failure.
 bool OpenMainWindow();
-// Creates the gadgets the user sees, makes the window topmost and shows it.
+// Creates the gadgets the user sees, gives the window its pictures, makes it topmost and
+// shows it.
 void BuildMainGadgets();
 // Creates the two browser views that are never seen: the login view 101 and view 115.
 void CreateBrowserViews();
