@@ -409,7 +409,10 @@ void GadgetSetTabOrder(const ObjectNumber* numbers, int count) {
   for (int i = 0; i < count; ++i) {
     HWND control = GadgetHandle(numbers[i]);
     if (!control) continue;
-    SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    bool inPlace = previous == HWND_TOP ? !GetWindow(control, GW_HWNDPREV)
+                                        : GetWindow(control, GW_HWNDPREV) == previous;
+    if (!inPlace)
+      SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     previous = control;
   }
 }

@@ -125,7 +125,12 @@ LRESULT TextControlProc(GadgetRecord& gadget, HWND control, UINT message, WPARAM
     case WM_SETFONT:
     case WM_SIZE: {
       LRESULT result = CallWindowProcW(gadget.previousProc, control, message, wParam, lParam);
-      Layout(*label, control);  // the tip follows the text at once
+      // The tip follows the text at once; a label not yet seen (a window being built) is
+      // laid out when it is first painted or asked.
+      if (IsWindowVisible(control))
+        Layout(*label, control);
+      else
+        label->valid = false;
       InvalidateRect(control, nullptr, FALSE);
       return result;
     }
@@ -170,7 +175,9 @@ std::wstring TextLabelShownText(HWND control) {
 HWND TextLabelTooltip(HWND control) {
   GadgetRecord* gadget = GadgetOfControl(control);
   FittedLabel* label = gadget && gadget->kind == &TEXT_GADGET_KIND ? Fitted(*gadget) : nullptr;
-  return label ? label->tooltip : nullptr;
+  if (!label) return nullptr;
+  if (!label->valid) Layout(*label, control);
+  return label->tooltip;
 }
 
 const GadgetKind TEXT_GADGET_KIND = {.kind = KIND_TEXT,
