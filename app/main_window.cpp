@@ -91,9 +91,9 @@ void BuildResultList() {
   // The list fits its panel, scroll bar included, and shows whole rows only (at every
   // display scale): what it scrolls into view is what the user sees, down to the last row.
   // Its column takes the width the scroll bar leaves, so long titles end with "..."
-  // instead of at the edge.
+  // instead of at the edge (it starts as wide as the empty list, which is what it gets).
   ListIconGadgetCreate(
-      GADGET_RESULT_LIST, 0, 0, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, "--------", 350,
+      GADGET_RESULT_LIST, 0, 0, LIST_PANEL_WIDTH, LIST_PANEL_HEIGHT, "--------", LIST_PANEL_WIDTH,
       LIST_GRID_LINES | LIST_NO_HEADER | LIST_ALWAYS_SHOW_SELECTION | LIST_BORDERLESS);
   // Its name for screen readers; the list shows no text of its own.
   SetWindowTextW(GadgetHandle(GADGET_RESULT_LIST), WideFromText(TEXT_RESULT_LIST_NAME).c_str());
@@ -159,13 +159,25 @@ void StartLoginNavigation(const String& mail, const String& pass) {
 }
 
 void BuildMainGadgets() {
+  // Made in the order Tab visits them, which is also their order of windows, so that
+  // setting the tab order moves none: search, list, download, panel, author. The list is
+  // reached through its panel.
   StringGadgetCreate(GADGET_SEARCH_TEXT, 520, 13, 170, 15, TEXT_SEARCH_DEFAULT, STRING_BORDERLESS);
   Colour(GADGET_SEARCH_TEXT);
   HyperlinkGadgetCreate(GADGET_SEARCH_LINK, 710, 13, 40, 15, TEXT_SEARCH_LINK, HOVER);
   Colour(GADGET_SEARCH_LINK);
+  BuildResultList();
+  HyperlinkGadgetCreate(GADGET_DOWNLOAD_LINK, 230, 573, 50, 15, TEXT_DOWNLOAD_LINK, HOVER);
+  Colour(GADGET_DOWNLOAD_LINK);
+  ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, 0, IMAGE_BUTTON);  // sized by its picture
+  HyperlinkGadgetCreate(GADGET_AUTHOR_LINK, 630, 585, 130, 15, AUTHOR_ADDRESS, HOVER);
+  Colour(GADGET_AUTHOR_LINK);
+  const ObjectNumber tabOrder[] = {GADGET_SEARCH_TEXT,   GADGET_SEARCH_LINK,  GADGET_LIST_PANEL,
+                                   GADGET_DOWNLOAD_LINK, GADGET_PANEL_TOGGLE, GADGET_AUTHOR_LINK};
+  GadgetSetTabOrder(tabOrder, 6);
+
   // The preview keeps the size of the frame's inside: a larger picture is shown reduced.
   ImageGadgetCreate(GADGET_PREVIEW, 310, 450, PREVIEW_WIDTH, PREVIEW_HEIGHT, 0, IMAGE_FIT_FRAME);
-  ImageGadgetCreate(GADGET_PANEL_TOGGLE, 460, 390, 0, 0, 0, IMAGE_BUTTON);  // sized by its picture
   // Titles and descriptions of any length: what does not fit ends with "..." and shows
   // whole as a tooltip. The description reaches down to the download link: eight lines of
   // the usual 13-pixel fonts (Wine's default one wraps the about text into eight).
@@ -173,18 +185,7 @@ void BuildMainGadgets() {
   Colour(GADGET_TITLE);
   TextGadgetCreate(GADGET_DESCRIPTION, 15, 465, 263, 108, AboutText(), TEXT_ELLIPSIS);
   Colour(GADGET_DESCRIPTION);
-  HyperlinkGadgetCreate(GADGET_DOWNLOAD_LINK, 230, 573, 50, 15, TEXT_DOWNLOAD_LINK, HOVER);
-  Colour(GADGET_DOWNLOAD_LINK);
-  HyperlinkGadgetCreate(GADGET_AUTHOR_LINK, 630, 585, 130, 15, AUTHOR_ADDRESS, HOVER);
-  Colour(GADGET_AUTHOR_LINK);
-
-  BuildResultList();
   ButtonGadgetCreate(GADGET_HIDDEN_BUTTON, 0, 0, 0, 0, "");
-  // Tab visits what a user reads and uses, in this order: search, list, download, panel,
-  // author. The list is reached through its panel.
-  const ObjectNumber tabOrder[] = {GADGET_SEARCH_TEXT,   GADGET_SEARCH_LINK,  GADGET_LIST_PANEL,
-                                   GADGET_DOWNLOAD_LINK, GADGET_PANEL_TOGGLE, GADGET_AUTHOR_LINK};
-  GadgetSetTabOrder(tabOrder, 6);
   // The pictures, decoded meanwhile on their own thread (a few milliseconds at most).
   if (g_picturesLoader) {
     WaitForSingleObject(g_picturesLoader, INFINITE);
