@@ -56,11 +56,11 @@ int main() {
   AllocateResultArrays();
   Step("decoders and result arrays");
   LoadEmbeddedPictures();
-  Step("the two embedded pictures decoded");
+  Step("the two embedded pictures decoded (the program does it on a thread of its own)");
   OpenMainWindow();
-  Step("main window (invisible) with its background picture");
+  Step("main window (invisible)");
   BuildMainGadgets();
-  Step("the gadgets the user sees, window shown");
+  Step("the gadgets the user sees, the pictures given, window shown");
   std::printf("  %-58s %7.1f ms\n", "in all, process created to window shown", NowMs() - start);
   last = NowMs();
   WindowPaintNow(WIN_MAIN);
