@@ -35,7 +35,7 @@ constexpr int TOGGLE_RESOURCES[] = {RESOURCE_TOGGLE_ICON, RESOURCE_TOGGLE_ICON_1
                                     RESOURCE_TOGGLE_ICON_144, RESOURCE_TOGGLE_ICON_192};
 // The DPI the pictures now held as images 105 and 106 are drawn for (0: none loaded).
 int g_picturesDpi = 0;
-// The thread decoding them at start, until BuildMainGadgets has waited for it.
+// The thread decoding them at start, until the first use of them has waited for it.
 HANDLE g_picturesLoader = nullptr;
 
 void Colour(int gadget) {
@@ -70,6 +70,11 @@ bool LoadPicturesFor(int dpi) {
 
 // The background and the panel icon drawn for the main window's DPI (the nearest drawn).
 void ShowPicturesForDpi(int dpi) {
+  if (g_picturesLoader) {  // decoding only: a few milliseconds at most
+    WaitForSingleObject(g_picturesLoader, INFINITE);
+    CloseHandle(g_picturesLoader);
+    g_picturesLoader = nullptr;
+  }
   LoadPicturesFor(dpi);
   WindowSetBackgroundPicture(WindowHandle(WIN_MAIN),
                              reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)),
@@ -186,13 +191,7 @@ void BuildMainGadgets() {
   TextGadgetCreate(GADGET_DESCRIPTION, 15, 465, 263, 108, AboutText(), TEXT_ELLIPSIS);
   Colour(GADGET_DESCRIPTION);
   ButtonGadgetCreate(GADGET_HIDDEN_BUTTON, 0, 0, 0, 0, "");
-  // The pictures, decoded meanwhile on their own thread (a few milliseconds at most).
-  if (g_picturesLoader) {
-    WaitForSingleObject(g_picturesLoader, INFINITE);
-    CloseHandle(g_picturesLoader);
-    g_picturesLoader = nullptr;
-  }
-  ShowPicturesForDpi(WindowDpi(WIN_MAIN));
+  ShowPicturesForDpi(WindowDpi(WIN_MAIN));  // decoded meanwhile on their own thread
   WindowSetTopmost(WIN_MAIN, 1);
   WindowSetHidden(WIN_MAIN, 0);
 }

@@ -9,7 +9,7 @@ String AboutText();
 bool LoadEmbeddedPictures();
 // The same on a thread of its own, so that decoding overlaps the rest of the start-up
 // (at once when no thread can be started). No other image may be made until
-// BuildMainGadgets, which waits for it.
+// BuildMainGadgets, which waits for it before it gives the window its pictures.
 void StartLoadingEmbeddedPictures();
 // Opens window 100 invisible; false on failure.
 bool OpenMainWindow();
