@@ -20,12 +20,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!ClaimSingleInstance()) ExitProcess(0);
   SetProgramHeap(HeapCreate(0, 4096, 0));  // growable
 
-  // The window's pictures are decoded while the rest starts (the main window waits for
-  // them); services and toolkit before anything else of the program's own.
+  // Services and toolkit before anything else of the program's own.
   ImagesInit();
   JpegDecoderRegister();
   PngDecoderRegister();
-  StartLoadingEmbeddedPictures();
   WindowsInit();
   GadgetsInit();
   SystemStartup();  // common controls

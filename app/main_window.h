@@ -5,17 +5,12 @@
 
 // The text of the description label before any result is chosen.
 String AboutText();
-// Decodes the two embedded pictures (images 105 and 106); false when either fails.
-bool LoadEmbeddedPictures();
-// The same on a thread of its own, so that decoding overlaps the rest of the start-up
-// (at once when no thread can be started). No other image may be made until
-// BuildMainGadgets, which waits for it before it gives the window its pictures.
-void StartLoadingEmbeddedPictures();
-// Opens window 100 invisible; false on failure.
+// Opens window 100 invisible and topmost; false on failure.
 bool OpenMainWindow();
-// Creates the gadgets the user sees, gives the window its pictures, makes it topmost and
-// shows it.
-void BuildMainGadgets();
+// Creates the gadgets the user sees, gives the window its pictures (images 105 and 106,
+// decoded for its DPI) and shows it; false when the pictures could not be decoded (the
+// window shows without them).
+bool BuildMainGadgets();
 // Creates the two browser views that are never seen: the login view 101 and view 115.
 void CreateBrowserViews();
 // The main window's commands that have no gadget: Ctrl+J and an item of its system menu

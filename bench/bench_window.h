@@ -15,11 +15,10 @@ inline bool OpenBenchMainWindow() {
   JpegDecoderRegister();
   PngDecoderRegister();
   AllocateResultArrays();
-  if (!LoadEmbeddedPictures() || !OpenMainWindow()) {
-    std::printf("cannot open the main window\n");
+  if (!OpenMainWindow() || !BuildMainGadgets()) {
+    std::printf("cannot open the main window with its pictures\n");
     return false;
   }
-  BuildMainGadgets();
   SystemStartCom();
   CreateBrowserViews();
   return true;

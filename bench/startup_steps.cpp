@@ -55,12 +55,10 @@ int main() {
   PngDecoderRegister();
   AllocateResultArrays();
   Step("decoders and result arrays");
-  LoadEmbeddedPictures();
-  Step("the two embedded pictures decoded (the program does it on a thread of its own)");
   OpenMainWindow();
   Step("main window (invisible)");
   BuildMainGadgets();
-  Step("the gadgets the user sees, the pictures given, window shown");
+  Step("the gadgets the user sees, the pictures decoded and given, window shown");
   std::printf("  %-58s %7.1f ms\n", "in all, process created to window shown", NowMs() - start);
   last = NowMs();
   WindowPaintNow(WIN_MAIN);

@@ -39,13 +39,15 @@ constexpr int IGNORE = -65535;
 // ---------------------------------------------------------------------------------------
 // Windows (window.cpp)
 
-// WindowOpen flags. The lowest three bits and WINDOW_NO_GADGET_LIST are the toolkit's own;
-// WINDOW_INVISIBLE is removed before the style reaches the system; every other bit is a
-// system window style and passes through.
+// WindowOpen flags. The lowest three bits, WINDOW_NO_GADGET_LIST and WINDOW_TOPMOST are the
+// toolkit's own; WINDOW_INVISIBLE is removed before the style reaches the system; every
+// other bit is a system window style and passes through.
 constexpr int WINDOW_CENTERED = 0x1;
 constexpr int WINDOW_CENTERED_ON_PARENT = 0x2;
 constexpr int WINDOW_TOOL = 0x4;
 constexpr int WINDOW_NO_GADGET_LIST = 0x8;
+// Above the windows that are not (as WindowSetTopmost makes it), from its creation on.
+constexpr int WINDOW_TOPMOST = 0x10;
 constexpr int WINDOW_MAXIMIZE_GADGET = 0x00010000;
 constexpr int WINDOW_MINIMIZE_GADGET = 0x00020000;
 constexpr int WINDOW_SIZE_GADGET = 0x00040000;

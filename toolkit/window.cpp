@@ -522,7 +522,8 @@ WindowShape DecodeWindowFlags(int flags) {
   WindowShape shape;
   DWORD bits = static_cast<DWORD>(flags);
   shape.noGadgetList = bits & WINDOW_NO_GADGET_LIST;
-  bits &= ~static_cast<DWORD>(WINDOW_NO_GADGET_LIST);
+  if (bits & WINDOW_TOPMOST) shape.extendedStyle |= WS_EX_TOPMOST;
+  bits &= ~static_cast<DWORD>(WINDOW_NO_GADGET_LIST | WINDOW_TOPMOST);
   // Only placement flags (or none): a plain window with a title bar.
   const DWORD ownBits = WINDOW_CENTERED | WINDOW_CENTERED_ON_PARENT | WINDOW_INVISIBLE;
   if ((bits & ~ownBits) == 0) bits |= WINDOW_TITLE_BAR;

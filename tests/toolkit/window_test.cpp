@@ -235,6 +235,13 @@ TEST_F(WindowTest, TopmostTogglesWithoutMoving) {
   RECT after;
   GetWindowRect(window, &after);
   EXPECT_TRUE(EqualRect(&before, &after));
+
+  // Topmost from its creation on; the flag is the toolkit's own, not a window style.
+  HWND above = reinterpret_cast<HWND>(WindowOpen(10, 30, 30, 100, 100, "u", WINDOW_TOPMOST));
+  EXPECT_TRUE(ExStyle(above) & WS_EX_TOPMOST);
+  EXPECT_FALSE(GetWindowLongPtrW(above, GWL_STYLE) & WINDOW_TOPMOST);
+  EXPECT_EQ(WindowSetTopmost(10, 0), 1);
+  EXPECT_FALSE(ExStyle(above) & WS_EX_TOPMOST);
 }
 
 TEST_F(WindowTest, PollWithNothingPendingReturnsAtOnce) {
