@@ -18,7 +18,7 @@ using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, 
 std::unique_ptr<ObjectTable<ImageRecord>> images;
 // The one decoder source, zeroed before each use.
 DecoderSource source;
-HMODULE msimg32 = nullptr;
+HMODULE msimg32 = nullptr;  // loaded only where the system's GDI lacks the blend
 AlphaBlendFn alphaBlend = nullptr;
 
 // An icon file read whole to check its entries before the system loads it.
@@ -382,8 +382,13 @@ HBITMAP ImageCreateSection(int width, int height, int bits, void** pixels) {
 void ImagesInit() {
   if (images) return;
   images = std::make_unique<ObjectTable<ImageRecord>>(16, ImageFree);
-  msimg32 = LoadLibraryW(L"msimg32.dll");
-  alphaBlend = LibraryEntry<AlphaBlendFn>(msimg32, "AlphaBlend");
+  // GDI has blended itself since Windows 2000 (msimg32's function passes the call on), so
+  // the start need not load a library for it.
+  alphaBlend = LibraryEntry<AlphaBlendFn>(GetModuleHandleW(L"gdi32.dll"), "GdiAlphaBlend");
+  if (!alphaBlend) {
+    msimg32 = LoadLibraryW(L"msimg32.dll");
+    alphaBlend = LibraryEntry<AlphaBlendFn>(msimg32, "AlphaBlend");
+  }
 }
 
 void ImagesEnd() {
