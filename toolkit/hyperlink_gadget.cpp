@@ -18,6 +18,13 @@ struct HyperlinkBlock {
 
 HCURSOR handCursor = nullptr;
 
+// The pointing hand, loaded when a link first needs it rather than while the window is made.
+HCURSOR HandCursor() {
+  if (!handCursor) handCursor = StockCursor(IDC_HAND);
+  if (!handCursor) handCursor = StockCursor(IDC_ARROW);
+  return handCursor;
+}
+
 HyperlinkBlock* BlockOf(GadgetRecord& gadget) {
   return reinterpret_cast<HyperlinkBlock*>(gadget.data[3]);
 }
@@ -87,12 +94,12 @@ LRESULT HyperlinkControl(GadgetRecord& gadget, HWND control, UINT message, WPARA
     case WM_NCHITTEST:
       return HTCLIENT;  // statics are transparent to the mouse otherwise
     case WM_SETCURSOR:
-      SetCursor(handCursor);
+      SetCursor(HandCursor());
       return TRUE;
     case WM_MOUSEMOVE: {
       if (GetCapture() != control) {
         SetCapture(control);
-        SetCursor(handCursor);
+        SetCursor(HandCursor());
         InvalidateRect(control, nullptr, TRUE);
         return 0;
       }
@@ -164,10 +171,12 @@ const GadgetKind HYPERLINK_GADGET_KIND = {.kind = KIND_HYPERLINK,
 
 intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int height,
                                TextArg text, int32_t hoverColor, int flags) {
-  if (!handCursor) handCursor = StockCursor(IDC_HAND);
-  if (!handCursor) handCursor = StockCursor(IDC_ARROW);
-  HWND control = GadgetCreateControl(0, L"STATIC", WideFromText(text.view()), WS_CHILD | WS_TABSTOP,
-                                     x, y, width, height);
+  // A window not yet shown paints nothing, so a link in it may be visible from the start;
+  // in a shown one it appears once it paints as a link.
+  bool early = !IsWindowVisible(GadgetListCurrentParent());
+  HWND control = GadgetCreateControl(0, L"STATIC", WideFromText(text.view()),
+                                     WS_CHILD | WS_TABSTOP | (early ? WS_VISIBLE : 0), x, y, width,
+                                     height);
   if (!control) return 0;
   HyperlinkBlock* block = new (std::nothrow) HyperlinkBlock();
   if (!block) {
@@ -183,6 +192,6 @@ intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int
     delete block;
     return 0;
   }
-  ShowWindow(control, SW_SHOWNA);
+  if (!early) ShowWindow(control, SW_SHOWNA);
   return result;
 }
