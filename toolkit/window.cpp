@@ -496,7 +496,6 @@ void WindowsInit() {
   windows = std::make_unique<ObjectTable<WindowRecord>>(16, ReleaseWindowNumber);
   events = EventState();
   arrowCursor = StockCursor(IDC_ARROW);
-  busyCursor = StockCursor(IDC_APPSTARTING);
 }
 
 void WindowsEnd() {
@@ -586,6 +585,7 @@ bool RegisterWindowClass(const std::wstring& className, HINSTANCE instance) {
   windowClass.hCursor = arrowCursor;
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = className.c_str();
+  if (RegisterClassW(&windowClass)) return true;
   // A window of this number that was destroyed without WindowClose left its class behind.
   UnregisterClassW(className.c_str(), instance);
   return RegisterClassW(&windowClass) != 0;
@@ -927,8 +927,10 @@ void EventDiscard(int event, ObjectNumber window, ObjectNumber gadget) {
 }
 
 bool ToolkitBusyCursor(int hitTest) {
-  if (!events.pumping || !busyCursor) return false;
+  if (!events.pumping) return false;
   if (hitTest >= HTLEFT && hitTest <= HTBOTTOMRIGHT) return false;  // sizing borders keep theirs
+  if (!busyCursor) busyCursor = StockCursor(IDC_APPSTARTING);  // loaded when first needed
+  if (!busyCursor) return false;
   SetCursor(busyCursor);
   return true;
 }
