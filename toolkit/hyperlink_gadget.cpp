@@ -174,9 +174,9 @@ intptr_t HyperlinkGadgetCreate(ObjectNumber number, int x, int y, int width, int
   // A window not yet shown paints nothing, so a link in it may be visible from the start;
   // in a shown one it appears once it paints as a link.
   bool early = !IsWindowVisible(GadgetListCurrentParent());
-  HWND control = GadgetCreateControl(0, L"STATIC", WideFromText(text.view()),
-                                     WS_CHILD | WS_TABSTOP | (early ? WS_VISIBLE : 0), x, y, width,
-                                     height);
+  HWND control =
+      GadgetCreateControl(0, L"STATIC", WideFromText(text.view()),
+                          WS_CHILD | WS_TABSTOP | (early ? WS_VISIBLE : 0), x, y, width, height);
   if (!control) return 0;
   HyperlinkBlock* block = new (std::nothrow) HyperlinkBlock();
   if (!block) {

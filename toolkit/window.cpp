@@ -929,7 +929,8 @@ void EventDiscard(int event, ObjectNumber window, ObjectNumber gadget) {
 bool ToolkitBusyCursor(int hitTest) {
   if (!events.pumping) return false;
   if (hitTest >= HTLEFT && hitTest <= HTBOTTOMRIGHT) return false;  // sizing borders keep theirs
-  if (!busyCursor) busyCursor = StockCursor(IDC_APPSTARTING);  // loaded when first needed
+  // Loaded when first needed, not at start.
+  if (!busyCursor) busyCursor = StockCursor(IDC_APPSTARTING);
   if (!busyCursor) return false;
   SetCursor(busyCursor);
   return true;
