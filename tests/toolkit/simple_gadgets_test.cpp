@@ -91,6 +91,13 @@ TEST_F(SimpleGadgetTest, CreationStylesFollowTheFlags) {
 
   HWND link = reinterpret_cast<HWND>(HyperlinkGadgetCreate(6, 0, 0, 50, 20, "h", 0xFFFFFF));
   EXPECT_TRUE(IsWindowVisible(link));
+  // Made in a window not yet shown, a link shows with it.
+  WindowOpen(61, 0, 0, 100, 50, "hidden", WINDOW_INVISIBLE);
+  HWND hiddenLink = reinterpret_cast<HWND>(HyperlinkGadgetCreate(9, 0, 0, 50, 20, "h", 0));
+  WindowSetHidden(61, 0);
+  EXPECT_TRUE(IsWindowVisible(hiddenLink));
+  WindowClose(61);
+  GadgetListUse(window_);
   HWND image = reinterpret_cast<HWND>(ImageGadgetCreate(7, 0, 0, 50, 20, 0));
   EXPECT_EQ(static_cast<DWORD>(Style(image)), 0x50000100u);
 
