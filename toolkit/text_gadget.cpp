@@ -162,22 +162,25 @@ void TextRelease(GadgetRecord& gadget) {
   if (label->tooltip) DestroyWindow(label->tooltip);
 }
 
+// The label of a text gadget's control, laid out if it has not been since its last change;
+// null for any other control.
+FittedLabel* LaidOutLabel(HWND control) {
+  GadgetRecord* gadget = GadgetOfControl(control);
+  FittedLabel* label = gadget && gadget->kind == &TEXT_GADGET_KIND ? Fitted(*gadget) : nullptr;
+  if (label && !label->valid) Layout(*label, control);
+  return label;
+}
+
 }  // namespace
 
 std::wstring TextLabelShownText(HWND control) {
-  GadgetRecord* gadget = GadgetOfControl(control);
-  FittedLabel* label = gadget && gadget->kind == &TEXT_GADGET_KIND ? Fitted(*gadget) : nullptr;
-  if (!label) return std::wstring();
-  if (!label->valid) Layout(*label, control);
-  return label->shown;
+  FittedLabel* label = LaidOutLabel(control);
+  return label ? label->shown : std::wstring();
 }
 
 HWND TextLabelTooltip(HWND control) {
-  GadgetRecord* gadget = GadgetOfControl(control);
-  FittedLabel* label = gadget && gadget->kind == &TEXT_GADGET_KIND ? Fitted(*gadget) : nullptr;
-  if (!label) return nullptr;
-  if (!label->valid) Layout(*label, control);
-  return label->tooltip;
+  FittedLabel* label = LaidOutLabel(control);
+  return label ? label->tooltip : nullptr;
 }
 
 const GadgetKind TEXT_GADGET_KIND = {.kind = KIND_TEXT,
