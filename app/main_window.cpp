@@ -71,12 +71,11 @@ bool LoadPicturesFor(int dpi) {
 // starts under Wine); false when they could not be, and the window shows its colour.
 bool ShowPicturesForDpi(int dpi) {
   bool ok = LoadPicturesFor(dpi);
+  int drawnFor = ok ? g_picturesDpi : BASE_DPI;
   WindowSetBackgroundPicture(WindowHandle(WIN_MAIN),
-                             reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)),
-                             g_picturesDpi ? g_picturesDpi : BASE_DPI);
+                             reinterpret_cast<HBITMAP>(ImageHandle(IMAGE_BACKGROUND)), drawnFor);
   if (GadgetHandle(GADGET_PANEL_TOGGLE))
-    ImageGadgetSetPicture(GADGET_PANEL_TOGGLE, ImageHandle(IMAGE_TOGGLE_ICON),
-                          g_picturesDpi ? g_picturesDpi : BASE_DPI);
+    ImageGadgetSetPicture(GADGET_PANEL_TOGGLE, ImageHandle(IMAGE_TOGGLE_ICON), drawnFor);
   return ok;
 }
 
